@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+
+#include "support/memory.h"
+
+// Opaque handle of a platform window (a GtkWindow on Linux).
+using WindowHandle = void*;
+
+// Message numbers keep the values of the classic window messages so that the
+// handler tables read as written.
+inline constexpr uint32_t kWmDestroy = 0x0002;
+inline constexpr uint32_t kWmClose = 0x0010;
+inline constexpr uint32_t kWmQuit = 0x0012;
+inline constexpr uint32_t kWmKeyDown = 0x0100;
+inline constexpr uint32_t kWmCommand = 0x0111;
+
+inline constexpr int kWindowTableSize = 32;
+
+// The program's thin window base class: owns one window, creates it, sizes
+// it to its client area, and routes its messages to OnMessage of the owning
+// object through windowTable. OnMessage returns 0 when it handled a message
+// and non-zero to pass it on to the default handling.
+class ktWindow : public ktAllocator16 {
+ public:
+  enum : uint32_t { HasMenu = 1 };
+
+  explicit ktWindow(void* instance);
+  virtual ~ktWindow();
+  ktWindow(const ktWindow&) = delete;
+  ktWindow& operator=(const ktWindow&) = delete;
+
+  virtual int OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+  WindowHandle Create();
+  void Show();
+  int Destroy();
+
+  static intptr_t WindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
+                             intptr_t lParam);
+
+  WindowHandle GetHandle() const { return handle; }
+  int GetSlot() const { return slot; }
+
+ protected:
+  WindowHandle handle = nullptr;
+  void* instance = nullptr;
+  uint32_t flags = 0;
+  int32_t slot = -1;
+};
+
+extern ktWindow* windowTable[kWindowTableSize];
+
+// Posts the quit message that ends the program's message loop.
+void PostQuitMessage(int exitCode);

@@ -1,0 +1,18 @@
+# Warnings are errors in the project's own code. Targets call gravimo_warnings().
+function(gravimo_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# One static library per folder, from every .cpp file in it except program
+# entries (files ending in _main.cpp), which the folder builds itself.
+function(gravimo_folder_library name)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "_main\\.cpp$")
+  if(NOT sources)
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp "")
+    set(sources ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  gravimo_warnings(${name})
+endfunction()

@@ -1,0 +1,23 @@
+#pragma once
+
+class ktWiiLibDevice;
+
+// The device manager as the application sees it. Operations in slot order.
+// The list of devices only grows while the manager runs: a pointer from
+// GetDevice stays valid, at the same position, until Release.
+class ktWiiLib {
+ public:
+  virtual ~ktWiiLib() = default;                         // slot 0
+  virtual void DumpDevices() = 0;                        // slot 1
+  virtual void Release() = 0;                            // slot 2
+  virtual int GetDeviceCount() = 0;                      // slot 3
+  virtual ktWiiLibDevice* GetDevice(unsigned index) = 0;  // slot 4
+  virtual int Start(int vendorId, int productId) = 0;    // slot 5
+  virtual int RequestUpdate() = 0;                       // slot 6
+};
+
+// The device manager over the system's HID devices (hidraw).
+ktWiiLib* CreateWiiLib();
+
+inline constexpr int kWiiVendorId = 0x057E;
+inline constexpr int kWiiProductId = 0x0306;
