@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+
+// A colour of the picture, 8 bits per channel.
+struct CanvasColor {
+  uint8_t r = 0;
+  uint8_t g = 0;
+  uint8_t b = 0;
+  bool operator==(const CanvasColor&) const = default;
+};
+
+// The three fonts of the screen, by their character cell: small 6 x 12,
+// medium 12 x 24 and large 48 x 96 pixels for a half-width character.
+enum class CanvasFont { Small, Medium, Large };
+
+// Solid brushes: the cleared background and the needle's fill.
+enum class CanvasBrush { Background, Needle };
+
+// The one-pixel outline pen of the needle and the BMI scale ticks.
+enum class CanvasPen { Outline };
+
+struct CanvasPoint {
+  int x = 0;
+  int y = 0;
+  bool operator==(const CanvasPoint&) const = default;
+};
+
+// The drawing operations the screen needs, on an off-screen picture that is
+// copied to the window in one block by Present. Selections (font, brush,
+// pen) and the text colours persist from one call and one frame to the next.
+// Created by a factory, destroyed by Release, never deleted by the caller.
+class Canvas {
+ public:
+  // Fills the rectangle [left, right) x [top, bottom) with a brush.
+  virtual void FillRect(int left, int top, int right, int bottom, CanvasBrush brush) = 0;
+  virtual void SetTextColor(CanvasColor color) = 0;
+  virtual void SetBackgroundColor(CanvasColor color) = 0;
+  virtual void SelectFont(CanvasFont font) = 0;
+  virtual void SelectBrush(CanvasBrush brush) = 0;
+  virtual void SelectPen(CanvasPen pen) = 0;
+  // Draws UTF-8 text with its top-left corner at (x, y) in the selected
+  // font and text colour, over its cell area painted in the background
+  // colour. A line feed starts a new line; nothing wraps or clips.
+  virtual void DrawText(int x, int y, const char* text) = 0;
+  // Fills width x height pixels from (x, y) with pure white, whatever brush
+  // is selected.
+  virtual void FillWhite(int x, int y, int width, int height) = 0;
+  // Fills the polygon with the selected brush and outlines it with the
+  // selected pen.
+  virtual void Polygon(const CanvasPoint* points, int count) = 0;
+  // Joins the points with the selected pen.
+  virtual void Polyline(const CanvasPoint* points, int count) = 0;
+  // Copies the finished picture to the window.
+  virtual void Present() = 0;
+  virtual void Release() = 0;
+
+ protected:
+  virtual ~Canvas() = default;
+};
