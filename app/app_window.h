@@ -106,6 +106,7 @@ class AppWindow : public ktWindow {
   char history[kHistorySlots][kHistoryText] = {};
   std::string logPath;  // full path of the weight log file
   LocalTimeSource localTime = nullptr;
+  int32_t logFailureReported = 0;  // a failed log write is reported once per window
 
   WorkerThread registerThread;
   // Set by the registration thread; the next frame runs ZeroAdjust on the
