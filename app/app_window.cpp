@@ -1,6 +1,7 @@
 #include "app/app_window.h"
 
 #include "app/documents.h"
+#include "render/canvas.h"
 #include "transport/wii_lib.h"
 
 // Every field starts at its declared value: all entries zero-adjust for their
@@ -18,6 +19,10 @@ void AppWindow::Cleanup() {
   // it before either goes away.
   registerThread.Join();
   registerThread.Close();
+  if (canvas != nullptr) {
+    canvas->Release();
+    canvas = nullptr;
+  }
   if (wiiLib != nullptr) {
     wiiLib->Release();
     wiiLib = nullptr;
