@@ -16,6 +16,9 @@ inline constexpr uint32_t kWmKeyDown = 0x0100;
 inline constexpr uint32_t kWmCommand = 0x0111;
 
 inline constexpr int kWindowTableSize = 32;
+inline constexpr int kClientWidth = 600;
+inline constexpr int kClientHeight = 400;
+inline constexpr const char* kWindowTitle = "Gravimo v1.10";
 
 // The program's thin window base class: owns one window, creates it, sizes
 // it to its client area, and routes its messages to OnMessage of the owning
@@ -32,8 +35,14 @@ class ktWindow : public ktAllocator16 {
 
   virtual int OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
+  // Creates the window with its menu, hidden; returns null on failure. An
+  // object that already has a window keeps it and returns it.
   WindowHandle Create();
+  // Gives the window its client area of kClientWidth x kClientHeight below
+  // the menu and shows it; does nothing without a window.
   void Show();
+  // Destroys the window (if the user has not already) and frees the table
+  // slot; returns the old slot, -1 when there was none. May be repeated.
   int Destroy();
 
   static intptr_t WindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
@@ -47,9 +56,21 @@ class ktWindow : public ktAllocator16 {
   void* instance = nullptr;
   uint32_t flags = 0;
   int32_t slot = -1;
+
+ private:
+  int Dispatch(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+  // Set while the window is being destroyed: from then on its messages reach
+  // only ktWindow's own handler, as the derived part may be gone already.
+  int32_t destroying = 0;
 };
 
 extern ktWindow* windowTable[kWindowTableSize];
 
 // Posts the quit message that ends the program's message loop.
 void PostQuitMessage(int exitCode);
+// 1 while a quit message waits to be taken.
+int IsQuitPosted();
+// Takes the waiting quit message: returns 1 and its exit code in *exitCode
+// (when not null), or 0 when none was posted.
+int TakeQuitMessage(int* exitCode);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/window.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+// Connects to the display; returns 1 on success, 0 when there is none.
+int InitWindowSystem();
+
+// Handles every waiting window event, stopping early once a quit message
+// was posted. Returns 1 when the quit message was taken (its exit code in
+// *exitCode when not null) and 0 when the queue is empty and no quit waits.
+int DrainMessages(int* exitCode);
+
+// Makes surface (an image of the client area's size) the picture of the
+// window's client area; the window keeps a reference. Null clears it and
+// the client area shows black.
+void SetClientSurface(WindowHandle window, cairo_surface_t* surface);
+
+// Paints the client area from its surface now, when the window is on the
+// screen, and queues a redraw otherwise.
+void InvalidateClient(WindowHandle window);
+
+// The client area's rectangle within the window; returns 0 when the window
+// has no client area laid out yet.
+int GetClientRect(WindowHandle window, int* x, int* y, int* width, int* height);

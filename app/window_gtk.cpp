@@ -1,0 +1,242 @@
+#include <gtk/gtk.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/message_loop.h"
+#include "app/virtual_key.h"
+#include "app/window.h"
+#include "app/window_system.h"
+#include "resources/menu.h"
+
+namespace {
+
+// Keys of the data each main window carries.
+constexpr char kSlotKey[] = "gravimo-slot";
+constexpr char kClientKey[] = "gravimo-client";
+constexpr char kSurfaceKey[] = "gravimo-client-surface";
+constexpr char kDestroyedKey[] = "gravimo-destroyed";
+constexpr char kOwnerKey[] = "gravimo-owner";
+constexpr char kCommandKey[] = "gravimo-command";
+
+GObject* AsObject(WindowHandle window) {
+  return static_cast<GObject*>(window);
+}
+
+GtkWidget* ClientArea(WindowHandle window) {
+  return static_cast<GtkWidget*>(g_object_get_data(AsObject(window), kClientKey));
+}
+
+int IsDestroyed(WindowHandle window) {
+  return g_object_get_data(AsObject(window), kDestroyedKey) != nullptr;
+}
+
+void OnMenuItemActivate(GtkMenuItem* item, gpointer) {
+  WindowHandle window = g_object_get_data(G_OBJECT(item), kOwnerKey);
+  const auto command = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(item), kCommandKey));
+  ktWindow::WindowProc(window, kWmCommand, command, 0);
+}
+
+// An item text "Label\tK" shows "Label" with the key K on the right, as an
+// accelerator label only: the key itself arrives as a key-down message.
+GtkWidget* NewMenuItem(const char* text) {
+  const char* tab = std::strchr(text, '\t');
+  if (!tab) {
+    return gtk_menu_item_new_with_label(text);
+  }
+  GtkWidget* item = gtk_menu_item_new_with_label(std::string(text, tab).c_str());
+  GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+  const guint key = gdk_unicode_to_keyval(static_cast<unsigned char>(tab[1]));
+  gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), key, GdkModifierType(0));
+  return item;
+}
+
+GtkWidget* NewPopup(GtkWidget* window, const resources::MenuPopup& popup) {
+  GtkWidget* menu = gtk_menu_new();
+  for (int i = 0; i < popup.itemCount; ++i) {
+    const resources::MenuItem& entry = popup.items[i];
+    GtkWidget* item = NewMenuItem(entry.text);
+    g_object_set_data(G_OBJECT(item), kOwnerKey, window);
+    g_object_set_data(G_OBJECT(item), kCommandKey, GUINT_TO_POINTER(entry.commandId));
+    g_signal_connect(item, "activate", G_CALLBACK(OnMenuItemActivate), nullptr);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+  }
+  GtkWidget* top = gtk_menu_item_new_with_label(popup.title);
+  gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), menu);
+  return top;
+}
+
+GtkWidget* NewMenuBar(GtkWidget* window) {
+  GtkWidget* bar = gtk_menu_bar_new();
+  for (int i = 0; i < resources::kMainMenuPopupCount; ++i) {
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), NewPopup(window, resources::kMainMenu[i]));
+  }
+  return bar;
+}
+
+void PaintClient(cairo_t* cr, cairo_surface_t* surface) {
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  if (surface) {
+    cairo_set_source_surface(cr, surface, 0, 0);
+  } else {
+    cairo_set_source_rgb(cr, 0, 0, 0);
+  }
+  cairo_paint(cr);
+}
+
+gboolean OnClientDraw(GtkWidget*, cairo_t* cr, gpointer window) {
+  PaintClient(cr, static_cast<cairo_surface_t*>(g_object_get_data(AsObject(window), kSurfaceKey)));
+  return TRUE;
+}
+
+// Key presses become key-down messages; GTK's own key handling (F10 opens
+// the menu) still follows, as the default handling of key-down does nothing.
+gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer) {
+  const uint32_t virtualKey = VirtualKeyFromKeysym(event->keyval);
+  if (virtualKey) {
+    ktWindow::WindowProc(window, kWmKeyDown, virtualKey, 1);
+  }
+  return FALSE;
+}
+
+// The close box asks; the close message's default handling destroys.
+gboolean OnDeleteEvent(GtkWidget* window, GdkEvent*, gpointer) {
+  ktWindow::WindowProc(window, kWmClose, 0, 0);
+  return TRUE;
+}
+
+void OnDestroy(GtkWidget* window, gpointer) {
+  g_object_set_data(G_OBJECT(window), kDestroyedKey, GINT_TO_POINTER(1));
+  ktWindow::WindowProc(window, kWmDestroy, 0, 0);
+}
+
+class ktWindowSystemGtk final : public ktWindowSystem {
+ public:
+  WindowHandle CreateMainWindow(const char* title, int withMenu) override {
+    if (!gdk_display_get_default()) {
+      return nullptr;
+    }
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    // The object keeps its own reference, so that its handle stays valid
+    // after the user closed the window and until the object lets go of it.
+    g_object_ref(window);
+    gtk_window_set_title(GTK_WINDOW(window), title);
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    if (withMenu) {
+      gtk_box_pack_start(GTK_BOX(box), NewMenuBar(window), FALSE, FALSE, 0);
+    }
+    GtkWidget* client = gtk_drawing_area_new();
+    gtk_box_pack_start(GTK_BOX(box), client, TRUE, TRUE, 0);
+    gtk_container_add(GTK_CONTAINER(window), box);
+    g_object_set_data(G_OBJECT(window), kClientKey, client);
+    g_signal_connect(client, "draw", G_CALLBACK(OnClientDraw), window);
+    g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), nullptr);
+    g_signal_connect(window, "delete-event", G_CALLBACK(OnDeleteEvent), nullptr);
+    g_signal_connect(window, "destroy", G_CALLBACK(OnDestroy), nullptr);
+    return window;
+  }
+
+  void ShowMainWindow(WindowHandle window, const char* title, int clientWidth,
+                      int clientHeight) override {
+    if (IsDestroyed(window)) {
+      return;
+    }
+    gtk_window_set_title(GTK_WINDOW(window), title);
+    gtk_widget_set_size_request(ClientArea(window), clientWidth, clientHeight);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    gtk_widget_show_all(GTK_WIDGET(window));
+  }
+
+  void DestroyWindow(WindowHandle window) override {
+    if (!IsDestroyed(window)) {
+      gtk_widget_destroy(GTK_WIDGET(window));
+    }
+    g_object_unref(window);
+  }
+
+  void SetWindowSlot(WindowHandle window, int32_t slot) override {
+    // Stored off by one, so that a window without a slot reads as -1.
+    g_object_set_data(AsObject(window), kSlotKey, GINT_TO_POINTER(slot + 1));
+  }
+
+  int32_t GetWindowSlot(WindowHandle window) override {
+    if (!window) {
+      return -1;
+    }
+    return GPOINTER_TO_INT(g_object_get_data(AsObject(window), kSlotKey)) - 1;
+  }
+
+  intptr_t DefaultWindowProc(WindowHandle window, uint32_t message, uintptr_t, intptr_t) override {
+    if (message == kWmClose && !IsDestroyed(window)) {
+      gtk_widget_destroy(GTK_WIDGET(window));
+    }
+    return 0;
+  }
+};
+
+void PaintNow(GtkWidget* client, cairo_surface_t* surface) {
+  GdkWindow* target = gtk_widget_get_window(gtk_widget_get_toplevel(client));
+  GtkAllocation area;
+  gtk_widget_get_allocation(client, &area);
+  cairo_region_t* region = cairo_region_create_rectangle(&area);
+  GdkDrawingContext* context = gdk_window_begin_draw_frame(target, region);
+  cairo_t* cr = gdk_drawing_context_get_cairo_context(context);
+  cairo_translate(cr, area.x, area.y);
+  PaintClient(cr, surface);
+  gdk_window_end_draw_frame(target, context);
+  cairo_region_destroy(region);
+}
+
+}  // namespace
+
+ktWindowSystem* PlatformWindowSystem() {
+  static ktWindowSystemGtk system;
+  return &system;
+}
+
+int InitWindowSystem() {
+  return gtk_init_check(nullptr, nullptr) ? 1 : 0;
+}
+
+int DrainMessages(int* exitCode) {
+  while (!IsQuitPosted() && gtk_events_pending()) {
+    gtk_main_iteration_do(FALSE);
+  }
+  return TakeQuitMessage(exitCode);
+}
+
+void SetClientSurface(WindowHandle window, cairo_surface_t* surface) {
+  if (!window) {
+    return;
+  }
+  if (surface) {
+    cairo_surface_reference(surface);
+  }
+  g_object_set_data_full(AsObject(window), kSurfaceKey, surface,
+                         reinterpret_cast<GDestroyNotify>(cairo_surface_destroy));
+}
+
+void InvalidateClient(WindowHandle window) {
+  if (!window || IsDestroyed(window)) {
+    return;
+  }
+  GtkWidget* client = ClientArea(window);
+  if (!gtk_widget_get_mapped(client)) {
+    gtk_widget_queue_draw(client);
+    return;
+  }
+  PaintNow(client, static_cast<cairo_surface_t*>(g_object_get_data(AsObject(window), kSurfaceKey)));
+}
+
+int GetClientRect(WindowHandle window, int* x, int* y, int* width, int* height) {
+  if (!window || IsDestroyed(window) || !gtk_widget_get_realized(ClientArea(window))) {
+    return 0;
+  }
+  GtkAllocation area;
+  gtk_widget_get_allocation(ClientArea(window), &area);
+  *x = area.x;
+  *y = area.y;
+  *width = area.width;
+  *height = area.height;
+  return 1;
+}

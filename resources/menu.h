@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+// The main window's menu: one table from which the platform builds its menu
+// bar. Each item delivers its command id in a command message.
+namespace resources {
+
+inline constexpr int kMainMenuId = 101;
+
+inline constexpr uint16_t kCommandExit = 40001;
+inline constexpr uint16_t kCommandRegister = 40003;
+inline constexpr uint16_t kCommandZeroAdjust = 40005;
+inline constexpr uint16_t kCommandManualPage = 40006;
+inline constexpr uint16_t kCommandProgramPage = 40007;
+inline constexpr uint16_t kCommandBlogPage = 40008;
+inline constexpr uint16_t kCommandMeasureUser0 = 40013;
+inline constexpr uint16_t kCommandMeasureUser1 = 40014;
+inline constexpr uint16_t kCommandMeasureUser2 = 40015;
+inline constexpr uint16_t kCommandMeasureUser3 = 40016;
+
+// An item's text may end in a tab and a key name; the key is only shown
+// beside the item, the window handles it as a key press of its own.
+struct MenuItem {
+  const char* text;
+  uint16_t commandId;
+};
+
+struct MenuPopup {
+  const char* title;
+  const MenuItem* items;
+  int itemCount;
+};
+
+extern const MenuPopup kMainMenu[];
+extern const int kMainMenuPopupCount;
+
+}  // namespace resources
