@@ -1,0 +1,49 @@
+#include "app_test_helpers.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+struct tm pinnedTime = {};
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "gravimo-app-XXXXXX").string();
+  char* made = mkdtemp(pattern.data());
+  EXPECT_NE(made, nullptr);
+  path = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const std::string& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << contents;
+}
+
+void ReadPinnedTime(struct tm* out) {
+  *out = pinnedTime;
+}
+
+void PinTime(int year, int month, int day, int hour, int minute, int second) {
+  pinnedTime = {};
+  pinnedTime.tm_year = year - 1900;
+  pinnedTime.tm_mon = month - 1;
+  pinnedTime.tm_mday = day;
+  pinnedTime.tm_hour = hour;
+  pinnedTime.tm_min = minute;
+  pinnedTime.tm_sec = second;
+}
+
+AppWindowTest::AppWindowTest() {
+  PinTime(2024, 5, 6, 7, 8, 9);
+  window.logPath = folder.File("Gravimo_log.txt");
+  window.localTime = ReadPinnedTime;
+}

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "app_test_helpers.h"
+
+namespace {
+
+class WeightLogTest : public AppWindowTest {
+ protected:
+  void Append(int user, float weight) {
+    DeviceEntry entry;
+    entry.userWeight[user] = weight;
+    window.currentUser = user;
+    window.AppendLog(entry);
+  }
+
+  void LoadFrom(const std::string& contents) {
+    WriteWholeFile(window.logPath, contents);
+    window.LoadHistory();
+  }
+
+  std::vector<std::string> History() const {
+    std::vector<std::string> slots;
+    for (const auto& slot : window.history) {
+      slots.emplace_back(slot);
+    }
+    return slots;
+  }
+
+  static std::string Records(int first, int last) {
+    std::string contents;
+    for (int i = first; i <= last; ++i) {
+      contents += "log 0 2024-01-" + std::to_string(10 + i) + " 08:00:00  60.0\r\n";
+    }
+    return contents;
+  }
+};
+
+using Slots = std::vector<std::string>;
+
+TEST_F(WeightLogTest, RecordLineIsExactBytesWithCrLf) {
+  Append(1, 60.54f);
+  EXPECT_EQ(ReadWholeFile(window.logPath), "log 1 2024-05-06 07:08:09  60.5\r\n");
+  EXPECT_STREQ(window.history[0], "1 2024-05-06 07:08:09  60.5");
+
+  PinTime(2025, 12, 31, 23, 59, 58);
+  Append(3, 123.46f);
+  EXPECT_EQ(ReadWholeFile(window.logPath),
+            "log 1 2024-05-06 07:08:09  60.5\r\n"
+            "log 3 2025-12-31 23:59:58 123.5\r\n");
+  EXPECT_STREQ(window.history[1], "3 2025-12-31 23:59:58 123.5");
+}
+
+TEST_F(WeightLogTest, NewFileIsCreatedReadableByAll) {
+  mode_t previous = umask(022);
+  Append(0, 70.0f);
+  umask(previous);
+  struct stat info = {};
+  ASSERT_EQ(stat(window.logPath.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST_F(WeightLogTest, AppendingNeverRewritesWhatIsThere) {
+  WriteWholeFile(window.logPath, "some other text without line end");
+  Append(2, 50.0f);
+  EXPECT_EQ(ReadWholeFile(window.logPath),
+            "some other text without line endlog 2 2024-05-06 07:08:09  50.0\r\n");
+}
+
+TEST_F(WeightLogTest, FullHistoryDropsOldestAndAddsNewestLast) {
+  for (int i = 0; i < kHistorySlots; ++i) {
+    Append(0, 50.0f + static_cast<float>(i));
+  }
+  Append(1, 99.0f);
+  EXPECT_STREQ(window.history[0], "0 2024-05-06 07:08:09  51.0");
+  EXPECT_STREQ(window.history[6], "0 2024-05-06 07:08:09  57.0");
+  EXPECT_STREQ(window.history[7], "1 2024-05-06 07:08:09  99.0");
+}
+
+// The widest record any float can produce is one byte too long for a slot.
+TEST_F(WeightLogTest, WidestRecordIsCutToItsHistorySlot) {
+  Append(0, -std::numeric_limits<float>::max());
+  EXPECT_EQ(std::string(window.history[0]).size(), static_cast<size_t>(kHistoryText - 1));
+  std::string line = ReadWholeFile(window.logPath);
+  EXPECT_GT(line.size(), static_cast<size_t>(kHistoryText));
+  EXPECT_EQ(line.substr(line.size() - 4), ".0\r\n");
+}
+
+TEST_F(WeightLogTest, MissingFileLeavesHistoryEmpty) {
+  window.LoadHistory();
+  EXPECT_EQ(History(), Slots(kHistorySlots, ""));
+}
+
+TEST_F(WeightLogTest, FewRecordsFillTheFirstSlotsInFileOrder) {
+  LoadFrom(Records(1, 3));
+  EXPECT_EQ(History(), (Slots{"0 2024-01-11 08:00:00  60.0", "0 2024-01-12 08:00:00  60.0",
+                              "0 2024-01-13 08:00:00  60.0", "", "", "", "", ""}));
+}
+
+TEST_F(WeightLogTest, ManyRecordsKeepTheLastEightOldestFirst) {
+  LoadFrom(Records(1, 11));
+  Slots slots = History();
+  for (int i = 0; i < kHistorySlots; ++i) {
+    EXPECT_EQ(slots[i], "0 2024-01-" + std::to_string(14 + i) + " 08:00:00  60.0");
+  }
+}
+
+TEST_F(WeightLogTest, OnlyLinesStartingWithLowerCaseLogCount) {
+  LoadFrom(
+      "Log 0 capital letter\r\n"
+      "\r\n"
+      "\n"
+      "logbook\n"
+      " log 1 indented\n"
+      "log 2 kept, LF\n"
+      "LOG 3 shouting\r\n"
+      "log 3 kept, CR LF\r\n"
+      "log 1 no line end at the end");
+  EXPECT_EQ(History(),
+            (Slots{"2 kept, LF", "3 kept, CR LF", "1 no line end at the end", "", "", "", "", ""}));
+}
+
+TEST_F(WeightLogTest, OverlongLineKeepsFiftyNineBytesAndSkipsItsRest) {
+  std::string text59(59, 'x');
+  LoadFrom("log " + text59 + "REST OF THE LINE\r\n" + "log next\r\n");
+  EXPECT_EQ(History(), (Slots{text59, "next", "", "", "", "", "", ""}));
+}
+
+TEST_F(WeightLogTest, OverlongLineRestStartingWithLogCountsAsRecord) {
+  std::string text59(59, 'y');
+  LoadFrom("log " + text59 + "log tail\n");
+  EXPECT_EQ(History(), (Slots{text59, "tail", "", "", "", "", "", ""}));
+}
+
+TEST_F(WeightLogTest, LineEndOnlyPieceOfALongLineIsSkipped) {
+  std::string text59(59, 'z');
+  LoadFrom("log " + text59 + "\r\n");
+  EXPECT_EQ(History(), (Slots{text59, "", "", "", "", "", "", ""}));
+}
+
+TEST_F(WeightLogTest, EmptyRecordLeavesAGapThatTheNextRecordFills) {
+  LoadFrom("log first\r\nlog \r\nlog third\n");
+  EXPECT_EQ(History(), (Slots{"first", "", "third", "", "", "", "", ""}));
+
+  Append(1, 60.0f);
+  EXPECT_EQ(History(),
+            (Slots{"first", "1 2024-05-06 07:08:09  60.0", "third", "", "", "", "", ""}));
+}
+
+TEST_F(WeightLogTest, RecordsWrittenByOneRunAreLoadedByTheNext) {
+  Append(0, 10.0f);
+  Append(1, 20.0f);
+  Append(2, 30.0f);
+  AppWindow nextRun(nullptr);
+  nextRun.logPath = window.logPath;
+  nextRun.LoadHistory();
+  for (int i = 0; i < kHistorySlots; ++i) {
+    EXPECT_STREQ(nextRun.history[i], window.history[i]) << "slot " << i;
+  }
+}
+
+TEST_F(WeightLogTest, UnwritableLogKeepsRecordAndReportsOnce) {
+  window.logPath = folder.File("missing-folder/Gravimo_log.txt");
+  testing::internal::CaptureStderr();
+  Append(0, 61.0f);
+  Append(1, 62.0f);
+  Append(2, 63.0f);
+  std::string output = testing::internal::GetCapturedStderr();
+
+  EXPECT_EQ(History(), (Slots{"0 2024-05-06 07:08:09  61.0", "1 2024-05-06 07:08:09  62.0",
+                              "2 2024-05-06 07:08:09  63.0", "", "", "", "", ""}));
+  ASSERT_EQ(output.find("\r\n"), output.size() - 2) << output;
+  EXPECT_NE(output.find("missing-folder"), std::string::npos) << output;
+}
+
+TEST_F(WeightLogTest, EachWindowReportsItsOwnFirstFailure) {
+  std::string unwritable = folder.File("missing-folder/Gravimo_log.txt");
+  window.logPath = unwritable;
+  AppWindow other(nullptr);
+  other.logPath = unwritable;
+  other.localTime = ReadPinnedTime;
+  DeviceEntry entry;
+  testing::internal::CaptureStderr();
+  window.AppendLog(entry);
+  other.AppendLog(entry);
+  other.AppendLog(entry);
+  std::string output = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(output.find("\r\n", output.find("\r\n") + 2), output.size() - 2) << output;
+}
+
+}  // namespace
