@@ -1,0 +1,438 @@
+#include "support/region_heap.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/region_memory.h"
+
+namespace {
+
+using Word = std::uintptr_t;
+constexpr std::size_t kWord = RegionHeap::kWord;
+constexpr std::size_t kSmallestChunk = sizeof(ChunkHeader);
+// Smallest region that can hold one chunk besides its bookkeeping.
+constexpr std::size_t kSmallestRegion = RegionHeap::kRegionOverhead + kSmallestChunk;
+
+Word AddressOf(const void* pointer) {
+  return reinterpret_cast<Word>(pointer);
+}
+ChunkHeader* ChunkAt(Word address) {
+  return reinterpret_cast<ChunkHeader*>(address);
+}
+ChunkHeader* Following(const ChunkHeader* chunk) {
+  return ChunkAt(AddressOf(chunk) + chunk->size);
+}
+ChunkHeader* NextFree(const ChunkHeader* chunk) {
+  return ChunkAt(chunk->nextFree);
+}
+ChunkHeader* PreviousFree(const ChunkHeader* chunk) {
+  return ChunkAt(chunk->previousFree);
+}
+bool IsFree(const ChunkHeader* chunk) {
+  return chunk->mark == RegionHeap::kFreeMark;
+}
+bool IsEndMarker(const ChunkHeader* chunk) {
+  return chunk->size == 0;
+}
+
+Word FirstChunkAddress(const RegionHeader* region) {
+  return AddressOf(region) + sizeof(RegionHeader);
+}
+ChunkHeader* EndMarkerOf(const RegionHeader* region) {
+  return ChunkAt(AddressOf(region) + region->size - sizeof(ChunkHeader));
+}
+
+std::size_t RoundUp(std::size_t value, std::size_t multiple) {
+  return (value + multiple - 1) / multiple * multiple;
+}
+std::size_t RoundDown(std::size_t value, std::size_t multiple) {
+  return value / multiple * multiple;
+}
+bool IsPowerOfTwo(std::size_t value) {
+  return value != 0 && (value & (value - 1)) == 0;
+}
+
+// Words at arbitrary addresses (alignment fill, caller memory) are copied, so
+// reading them does not depend on how the caller last wrote those bytes.
+Word LoadWord(Word address) {
+  Word value;
+  std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
+  return value;
+}
+void StoreWord(Word address, Word value) {
+  std::memcpy(reinterpret_cast<void*>(address), &value, sizeof value);
+}
+
+// The chunk's memory starts after its used header, moved up to the
+// alignment; each skipped word gets the fill word.
+void* PlaceBlock(ChunkHeader* chunk, std::size_t alignment) {
+  Word block = AddressOf(chunk) + RegionHeap::kUsedHeader;
+  Word aligned = RoundUp(block, alignment);
+  for (Word word = block; word < aligned; word += kWord) {
+    StoreWord(word, RegionHeap::kFillWord);
+  }
+  return reinterpret_cast<void*>(aligned);
+}
+
+}  // namespace
+
+RegionHeap::RegionHeap() {
+  ResetLists();
+}
+
+int RegionHeap::Init(std::size_t initialSize, std::size_t newGrowSize) {
+  Destroy();  // a second Init must not strand the regions of the first
+  ResetLists();
+  regions = nullptr;
+  growSize = RoundDown(std::min(newGrowSize, kLargestRequest), kWord);
+  initialised = 1;
+  if (initialSize == 0) {
+    return 1;
+  }
+  std::size_t bytes =
+      std::max(RoundUp(std::min(initialSize, kLargestRequest), kWord), kSmallestRegion);
+  return AddRegion(bytes);
+}
+
+void* RegionHeap::Alloc(std::size_t size, std::size_t alignment) {
+  if (size == 0 || size > kLargestRequest || alignment > kLargestRequest ||
+      (alignment != 0 && !IsPowerOfTwo(alignment))) {
+    return nullptr;
+  }
+  std::size_t align = std::max(alignment, kWord);
+  // The smallest remainder worth splitting off as a free chunk of its own.
+  std::size_t smallest = std::max(kSmallestChunk, align);
+  std::size_t need = std::max(size + kUsedHeader, smallest);
+  // An aligned block may start up to align - kWord bytes after the header.
+  need = align > kWord ? RoundDown(need + 2 * (align - 1), align) : RoundUp(need, kWord);
+
+  ChunkHeader* chunk = FirstFit(need);
+  while (chunk == nullptr) {
+    if (!Grow(need)) {
+      return nullptr;
+    }
+    chunk = FirstFit(need);
+  }
+  Take(chunk, need, smallest);
+  return PlaceBlock(chunk, align);
+}
+
+int RegionHeap::Free(void* block) {
+  Word blockAddress = AddressOf(block);
+  if (BlockBytes(blockAddress) == 0) {
+    return 0;
+  }
+  while (LoadWord(blockAddress - kWord) == kFillWord) {
+    blockAddress -= kWord;
+  }
+  ChunkHeader* chunk = ChunkAt(blockAddress - kUsedHeader);
+  ChunkHeader* next = Following(chunk);
+  ChunkHeader* merged;
+  if (chunk->mark != 0) {
+    // The chunk before is free: it grows over this chunk and keeps its list place.
+    merged = ChunkAt(chunk->mark);
+    merged->size += chunk->size;
+    if (IsFree(next)) {
+      Unlink(next);
+      merged->size += next->size;
+    }
+  } else {
+    chunk->mark = kFreeMark;
+    merged = chunk;
+    if (IsFree(next)) {
+      chunk->size += next->size;
+      Replace(next, chunk);
+    } else {
+      // Keep the region's part of the list in address order: go before the
+      // next free chunk of the region, or to the tail when there is none.
+      ChunkHeader* later = next;
+      while (!IsEndMarker(later) && !IsFree(later)) {
+        later = Following(later);
+      }
+      InsertBefore(IsEndMarker(later) ? nullptr : later, chunk);
+    }
+  }
+  ChunkHeader* after = Following(merged);
+  after->mark = AddressOf(merged);
+  if (IsEndMarker(after) && merged->size == after->nextFree) {
+    ReleaseRegion(after, merged);
+  }
+  return 1;
+}
+
+void RegionHeap::Destroy() {
+  if (!initialised) {
+    return;
+  }
+  RegionHeader* region = regions;
+  while (region != nullptr) {
+    RegionHeader* next = region->next;
+    GiveRegion(region, region->size);
+    region = next;
+  }
+  regions = nullptr;
+  ResetLists();
+  initialised = 0;
+}
+
+int RegionHeap::Contains(std::uintptr_t address, std::size_t bytes) const {
+  const RegionHeader* region = RegionOf(address);
+  return region != nullptr && bytes <= AddressOf(EndMarkerOf(region)) - address ? 1 : 0;
+}
+
+std::size_t RegionHeap::BlockBytes(std::uintptr_t block) const {
+  const RegionHeader* region = RegionOf(block);
+  if (region == nullptr || block % kWord != 0) {
+    return 0;
+  }
+  Word firstChunk = FirstChunkAddress(region);
+  Word address = block;
+  while (address >= firstChunk + kUsedHeader + kWord && LoadWord(address - kWord) == kFillWord) {
+    address -= kWord;
+  }
+  if (address < firstChunk + kUsedHeader) {
+    return 0;
+  }
+  const ChunkHeader* chunk = ChunkAt(address - kUsedHeader);
+  Word chunkEnd = AddressOf(chunk) + chunk->size;
+  bool inUse = !IsFree(chunk) && chunk->size >= kSmallestChunk && chunk->size % kWord == 0 &&
+               chunk->size <= AddressOf(EndMarkerOf(region)) - AddressOf(chunk) && block < chunkEnd;
+  return inUse ? chunkEnd - block : 0;
+}
+
+int RegionHeap::RegionCount() const {
+  int count = 0;
+  for (const RegionHeader* region = regions; region != nullptr; region = region->next) {
+    ++count;
+  }
+  return count;
+}
+
+ChunkHeader* RegionHeap::FirstFit(std::size_t need) const {
+  for (ChunkHeader* chunk = NextFree(&freeHead); chunk != nullptr; chunk = NextFree(chunk)) {
+    if (chunk->size >= need) {
+      return chunk;
+    }
+  }
+  return nullptr;
+}
+
+int RegionHeap::Grow(std::size_t need) {
+  if (growSize == 0) {
+    return 0;
+  }
+  std::size_t bytes = need + kOwnRegionExtra >= growSize ? need + kOwnRegionExtra : growSize;
+  return AddRegion(bytes);
+}
+
+// The region goes at the head of the region list; its one free chunk covers
+// everything between the region header and the end marker and goes at the
+// head of the free list.
+int RegionHeap::AddRegion(std::size_t bytes) {
+  auto* region = static_cast<RegionHeader*>(TakeRegion(bytes));
+  if (region == nullptr) {
+    return 0;
+  }
+  region->next = regions;
+  region->previous = nullptr;
+  region->size = bytes;
+  region->reserved = 0;
+  if (regions != nullptr) {
+    regions->previous = region;
+  }
+  regions = region;
+
+  ChunkHeader* chunk = ChunkAt(FirstChunkAddress(region));
+  chunk->size = bytes - kRegionOverhead;
+  chunk->mark = kFreeMark;
+  PushFront(chunk);
+
+  ChunkHeader* endMarker = EndMarkerOf(region);
+  endMarker->size = 0;
+  endMarker->mark = AddressOf(chunk);
+  endMarker->nextFree = bytes - kRegionOverhead;
+  endMarker->previousFree = AddressOf(region);
+  return 1;
+}
+
+void RegionHeap::ReleaseRegion(ChunkHeader* endMarker, ChunkHeader* chunk) {
+  auto* region = reinterpret_cast<RegionHeader*>(endMarker->previousFree);
+  Unlink(chunk);
+  if (region->previous != nullptr) {
+    region->previous->next = region->next;
+  } else {
+    regions = region->next;
+  }
+  if (region->next != nullptr) {
+    region->next->previous = region->previous;
+  }
+  GiveRegion(region, region->size);
+}
+
+// Takes need bytes from the front of a free chunk; a remainder of at least
+// smallest bytes stays free in the chunk's place in the list.
+void RegionHeap::Take(ChunkHeader* chunk, std::size_t need, std::size_t smallest) {
+  if (chunk->size - need >= smallest) {
+    ChunkHeader* rest = ChunkAt(AddressOf(chunk) + need);
+    rest->size = chunk->size - need;
+    rest->mark = kFreeMark;
+    Replace(chunk, rest);
+    chunk->size = need;
+    Following(rest)->mark = AddressOf(rest);
+  } else {
+    Unlink(chunk);
+    Following(chunk)->mark = 0;
+  }
+  chunk->mark = 0;
+}
+
+const RegionHeader* RegionHeap::RegionOf(std::uintptr_t address) const {
+  for (const RegionHeader* region = regions; region != nullptr; region = region->next) {
+    if (address >= FirstChunkAddress(region) && address < AddressOf(EndMarkerOf(region))) {
+      return region;
+    }
+  }
+  return nullptr;
+}
+
+void RegionHeap::PushFront(ChunkHeader* chunk) {
+  InsertBefore(NextFree(&freeHead), chunk);
+}
+
+void RegionHeap::Unlink(ChunkHeader* chunk) {
+  ChunkHeader* previous = PreviousFree(chunk);
+  ChunkHeader* next = NextFree(chunk);
+  previous->nextFree = AddressOf(next);
+  if (next != nullptr) {
+    next->previousFree = AddressOf(previous);
+  } else {
+    freeTail = previous;
+  }
+}
+
+void RegionHeap::Replace(ChunkHeader* old, ChunkHeader* chunk) {
+  ChunkHeader* previous = PreviousFree(old);
+  ChunkHeader* next = NextFree(old);
+  chunk->previousFree = AddressOf(previous);
+  chunk->nextFree = AddressOf(next);
+  previous->nextFree = AddressOf(chunk);
+  if (next != nullptr) {
+    next->previousFree = AddressOf(chunk);
+  } else {
+    freeTail = chunk;
+  }
+}
+
+// Puts chunk before next, or at the tail of the list when next is null.
+void RegionHeap::InsertBefore(ChunkHeader* next, ChunkHeader* chunk) {
+  ChunkHeader* previous = next != nullptr ? PreviousFree(next) : freeTail;
+  chunk->previousFree = AddressOf(previous);
+  chunk->nextFree = AddressOf(next);
+  previous->nextFree = AddressOf(chunk);
+  if (next != nullptr) {
+    next->previousFree = AddressOf(chunk);
+  } else {
+    freeTail = chunk;
+  }
+}
+
+void RegionHeap::ResetLists() {
+  freeHead = ChunkHeader{};
+  freeTail = &freeHead;
+}
+
+int RegionHeap::Validate(const char** reason) const {
+  const char* ignored = nullptr;
+  const char** out = reason != nullptr ? reason : &ignored;
+  *out = "";
+  std::size_t freeChunks = 0;
+  const RegionHeader* previous = nullptr;
+  for (const RegionHeader* region = regions; region != nullptr; region = region->next) {
+    if (region->previous != previous) {
+      *out = "region list links do not match";
+      return 0;
+    }
+    if (!ValidateRegion(region, &freeChunks, out)) {
+      return 0;
+    }
+    previous = region;
+  }
+  return ValidateFreeList(freeChunks, out);
+}
+
+int RegionHeap::ValidateRegion(const RegionHeader* region, std::size_t* freeChunks,
+                               const char** reason) const {
+  if (region->reserved != 0 || region->size < kSmallestRegion || region->size % kWord != 0) {
+    *reason = "region header damaged";
+    return 0;
+  }
+  Word endAddress = AddressOf(EndMarkerOf(region));
+  Word address = FirstChunkAddress(region);
+  Word expectedMark = 0;
+  while (address < endAddress) {
+    const ChunkHeader* chunk = ChunkAt(address);
+    if (chunk->size < kSmallestChunk || chunk->size % kWord != 0 ||
+        chunk->size > endAddress - address) {
+      *reason = "chunk size out of range";
+      return 0;
+    }
+    if (IsFree(chunk)) {
+      if (expectedMark != 0) {
+        *reason = "two adjacent free chunks";
+        return 0;
+      }
+      ++*freeChunks;
+      expectedMark = address;
+    } else {
+      if (chunk->mark != expectedMark) {
+        *reason = "mark of a chunk in use does not match the chunk before it";
+        return 0;
+      }
+      expectedMark = 0;
+    }
+    address += chunk->size;
+  }
+  const ChunkHeader* endMarker = EndMarkerOf(region);
+  if (endMarker->size != 0 || endMarker->mark != expectedMark ||
+      endMarker->nextFree != region->size - kRegionOverhead ||
+      endMarker->previousFree != AddressOf(region)) {
+    *reason = "end marker damaged";
+    return 0;
+  }
+  return 1;
+}
+
+int RegionHeap::ValidateFreeList(std::size_t freeChunks, const char** reason) const {
+  std::size_t listed = 0;
+  const ChunkHeader* previous = &freeHead;
+  for (const ChunkHeader* chunk = NextFree(&freeHead); chunk != nullptr; chunk = NextFree(chunk)) {
+    if (++listed > freeChunks || RegionOf(AddressOf(chunk)) == nullptr || !IsFree(chunk)) {
+      *reason = "free list holds a chunk that is not a free chunk of the heap";
+      return 0;
+    }
+    if (PreviousFree(chunk) != previous) {
+      *reason = "free list back link does not match";
+      return 0;
+    }
+    previous = chunk;
+  }
+  if (listed != freeChunks || freeTail != previous) {
+    *reason = "free list misses free chunks or its tail";
+    return 0;
+  }
+  for (const RegionHeader* region = regions; region != nullptr; region = region->next) {
+    Word last = 0;
+    for (const ChunkHeader* chunk = NextFree(&freeHead); chunk != nullptr;
+         chunk = NextFree(chunk)) {
+      if (RegionOf(AddressOf(chunk)) != region) {
+        continue;
+      }
+      if (AddressOf(chunk) <= last) {
+        *reason = "free chunks of a region are not in address order";
+        return 0;
+      }
+      last = AddressOf(chunk);
+    }
+  }
+  return 1;
+}

@@ -1,0 +1,87 @@
+#include "support/worker_thread.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+
+struct WorkerThread::Completion {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool done = false;
+
+  void MarkDone() {
+    std::lock_guard<std::mutex> hold(mutex);
+    done = true;
+    ended.notify_all();
+  }
+
+  void Wait() {
+    std::unique_lock<std::mutex> hold(mutex);
+    ended.wait(hold, [this] { return done; });
+  }
+
+  bool IsDone() {
+    std::lock_guard<std::mutex> hold(mutex);
+    return done;
+  }
+};
+
+WorkerThread::~WorkerThread() {
+  Close();
+  // A thread started without Open is let go as well, never left joinable.
+  LetGo();
+}
+
+void WorkerThread::Open() {
+  if (initialised) {
+    return;
+  }
+  initialised = 1;
+  LetGo();
+}
+
+int WorkerThread::Start(Function newFunction, void* newUser) {
+  function = newFunction;
+  user = newUser;
+  LetGo();
+  auto state = std::make_shared<Completion>();
+  try {
+    // The thread reads only its own copies of the function and user pointer.
+    thread = std::thread([state, run = function, argument = user] {
+      run(argument);
+      state->MarkDone();
+    });
+    completion = std::move(state);
+  } catch (const std::system_error&) {
+    completion.reset();
+  }
+  return 1;
+}
+
+void WorkerThread::Close() {
+  if (!initialised) {
+    return;
+  }
+  LetGo();
+  initialised = 0;
+}
+
+void WorkerThread::Join() {
+  if (thread.joinable()) {
+    thread.join();
+    return;
+  }
+  if (completion) {
+    completion->Wait();
+  }
+}
+
+int WorkerThread::IsRunning() const {
+  return completion && !completion->IsDone() ? 1 : 0;
+}
+
+void WorkerThread::LetGo() {
+  if (thread.joinable()) {
+    thread.detach();
+  }
+}
