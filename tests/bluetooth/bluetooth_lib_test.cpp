@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "mock_bluez.h"
+#include "transport/bluetooth_lib.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr const char* kAdapter = "hci0";
+constexpr const char* kBoardAddress = "00:19:1D:00:00:01";
+constexpr const char* kRemoteAddress = "00:19:1D:00:00:02";
+constexpr const char* kPhoneAddress = "00:19:1D:00:00:03";
+constexpr const char* kDevice = "org.bluez.Device1";
+constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
+constexpr const char* kAgentManager = "/org/bluez";
+
+// One inquiry unit with a wide margin for slow, sanitised builds.
+constexpr milliseconds kOneInquiryBound{1280 + 3000};
+constexpr milliseconds kPromptly{500};
+
+struct LibRelease {
+  void operator()(ktBluetoothLib* lib) const { lib->Release(); }
+};
+using LibPtr = std::unique_ptr<ktBluetoothLib, LibRelease>;
+
+milliseconds Since(Clock::time_point start) {
+  return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+}
+
+// A private bus with only the daemon on it: no BlueZ.
+class BluetoothWithoutBluez : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(mock.BusReady()); }
+
+  // Runs AddDevices with the shortest inquiry and notes how long it took.
+  int AddDevices() {
+    Clock::time_point start = Clock::now();
+    int count = lib->AddDevices(1);
+    elapsed = Since(start);
+    return count;
+  }
+
+  MockBluez mock;
+  LibPtr lib{CreateBluetoothLib()};
+  milliseconds elapsed{0};
+};
+
+class BluetoothRegistration : public BluetoothWithoutBluez {
+ protected:
+  void SetUp() override {
+    BluetoothWithoutBluez::SetUp();
+    ASSERT_TRUE(mock.StartBluez());
+    adapter = mock.AddAdapter(kAdapter);
+  }
+
+  std::string Device(const char* address) const { return MockBluez::DevicePath(kAdapter, address); }
+
+  // Pair, Trusted and Connect: what makes a board a HID device without a PIN.
+  void ExpectRegistered(const std::string& device) {
+    EXPECT_EQ(mock.CallCount(device, "Pair"), 1) << device;
+    EXPECT_TRUE(mock.BoolProperty(device, kDevice, "Trusted")) << device;
+    EXPECT_EQ(mock.CallCount(device, "Connect"), 1) << device;
+  }
+
+  void ExpectUntouched(const std::string& device) {
+    EXPECT_EQ(mock.CallCount(device, "Pair"), 0) << device;
+    EXPECT_EQ(mock.CallCount(device, "Connect"), 0) << device;
+    EXPECT_FALSE(mock.BoolProperty(device, kDevice, "Trusted")) << device;
+  }
+
+  std::string adapter;
+};
+
+TEST_F(BluetoothRegistration, RegistersEveryWiiDeviceInRangeAndNothingElse) {
+  mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+  mock.PutInRange(kAdapter, kRemoteAddress, "Nintendo RVL-CNT-01");
+  mock.PutInRange(kAdapter, kPhoneAddress, "Phone");
+
+  EXPECT_EQ(AddDevices(), 2);
+  EXPECT_LT(elapsed, kOneInquiryBound);
+  ExpectRegistered(Device(kBoardAddress));
+  ExpectRegistered(Device(kRemoteAddress));
+  ExpectUntouched(Device(kPhoneAddress));
+
+  EXPECT_EQ(mock.CallCount(adapter, "StartDiscovery"), 1);
+  EXPECT_EQ(mock.CallCount(adapter, "StopDiscovery"), 1);
+  EXPECT_NE(mock.Calls(adapter, "SetDiscoveryFilter").find("'bredr'"), std::string::npos);
+  EXPECT_NE(mock.Calls(kAgentManager, "RegisterAgent").find("'NoInputNoOutput'"),
+            std::string::npos);
+  EXPECT_EQ(mock.CallCount(kAgentManager, "UnregisterAgent"), 1);
+}
+
+TEST_F(BluetoothRegistration, NamesMatchOnlyWholeAndWithTheirCase) {
+  mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01 ");
+  mock.PutInRange(kAdapter, kRemoteAddress, "nintendo rvl-wbc-01");
+  mock.PutInRange(kAdapter, kPhoneAddress, "Nintendo RVL-CNT-0");
+
+  EXPECT_EQ(AddDevices(), 0);
+  ExpectUntouched(Device(kBoardAddress));
+  ExpectUntouched(Device(kRemoteAddress));
+  ExpectUntouched(Device(kPhoneAddress));
+  EXPECT_EQ(mock.CallCount(kAgentManager, "RegisterAgent"), 0);
+}
+
+TEST_F(BluetoothRegistration, ConnectedBoardIsLeftAlone) {
+  std::string board = mock.AddKnownDevice(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+  mock.MarkPaired(kAdapter, kBoardAddress);
+  mock.MarkConnected(kAdapter, kBoardAddress);
+
+  EXPECT_EQ(AddDevices(), 0);
+  EXPECT_EQ(mock.CallCount(adapter, "RemoveDevice"), 0);
+  ExpectUntouched(board);
+}
+
+TEST_F(BluetoothRegistration, RememberedBoardOutOfRangeCounts) {
+  std::string board = mock.AddKnownDevice(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+
+  EXPECT_EQ(AddDevices(), 1);
+  ExpectRegistered(board);
+}
+
+TEST_F(BluetoothRegistration, StalePairingIsForgottenAndTheBoardFoundAgain) {
+  std::string board = mock.AddKnownDevice(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+  mock.MarkPaired(kAdapter, kBoardAddress);
+  mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+
+  EXPECT_EQ(AddDevices(), 1);
+  EXPECT_NE(mock.Calls(adapter, "RemoveDevice").find(board), std::string::npos);
+  // The object now at the board's path is the one discovery brought back.
+  ExpectRegistered(board);
+  EXPECT_TRUE(mock.BoolProperty(board, kDevice, "Paired"));
+}
+
+TEST_F(BluetoothRegistration, StaleBoardThatDoesNotReappearCountsWithoutPairing) {
+  mock.AddKnownDevice(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+  mock.MarkPaired(kAdapter, kBoardAddress);
+
+  EXPECT_EQ(AddDevices(), 1);
+  EXPECT_EQ(mock.CallCount(adapter, "RemoveDevice"), 1);
+  // A second, bounded discovery looked for it.
+  EXPECT_EQ(mock.CallCount(adapter, "StartDiscovery"), 2);
+  EXPECT_EQ(mock.CallCount(kAgentManager, "RegisterAgent"), 0);
+  EXPECT_LT(elapsed, kOneInquiryBound + milliseconds(1280));
+}
+
+TEST_F(BluetoothRegistration, RefusedPairingCountsButDoesNotTrustOrConnect) {
+  std::string board = mock.AddKnownDevice(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+  mock.ReplaceMethod(board, kDevice, "Pair",
+                     "raise dbus.exceptions.DBusException('refused', "
+                     "name='org.bluez.Error.AuthenticationFailed')");
+
+  EXPECT_EQ(AddDevices(), 1);
+  EXPECT_EQ(mock.CallCount(board, "Pair"), 1);
+  EXPECT_EQ(mock.CallCount(board, "Connect"), 0);
+  EXPECT_FALSE(mock.BoolProperty(board, kDevice, "Trusted"));
+}
+
+TEST_F(BluetoothRegistration, PoweredOffAdapterIsPoweredOn) {
+  mock.SetBoolProperty(adapter, kAdapterInterface, "Powered", false);
+  mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+
+  EXPECT_EQ(AddDevices(), 1);
+  EXPECT_TRUE(mock.BoolProperty(adapter, kAdapterInterface, "Powered"));
+}
+
+TEST_F(BluetoothWithoutBluez, NoAdapterGivesZero) {
+  ASSERT_TRUE(mock.StartBluez());
+
+  EXPECT_EQ(AddDevices(), 0);
+  EXPECT_LT(elapsed, kPromptly);
+}
+
+TEST_F(BluetoothWithoutBluez, NoBluezOnTheBusGivesZeroQuickly) {
+  EXPECT_EQ(AddDevices(), 0);
+  EXPECT_LT(elapsed, kPromptly);
+}
+
+TEST_F(BluetoothWithoutBluez, NoSystemBusGivesZeroQuickly) {
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/gravimo-test-bus", 1);
+
+  EXPECT_EQ(AddDevices(), 0);
+  EXPECT_LT(elapsed, kPromptly);
+}
+
+// Starts AddDevices on another thread, cancels it after `delay` and gives
+// the time from Cancel to AddDevices' return.
+struct CancelRun {
+  int count = -1;
+  milliseconds toReturn{0};
+};
+
+CancelRun CancelAfter(ktBluetoothLib& lib, int timeoutMultiplier, milliseconds delay) {
+  CancelRun run;
+  auto result = std::async(std::launch::async, [&] { return lib.AddDevices(timeoutMultiplier); });
+  std::this_thread::sleep_for(delay);
+  Clock::time_point cancelled = Clock::now();
+  lib.Cancel();
+  run.count = result.get();
+  run.toReturn = Since(cancelled);
+  return run;
+}
+
+TEST_F(BluetoothRegistration, CancelEndsARunningInquiryPromptly) {
+  mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+
+  CancelRun run = CancelAfter(*lib, 5, milliseconds(300));
+  EXPECT_EQ(run.count, 0);
+  EXPECT_LT(run.toReturn, kPromptly);
+  EXPECT_EQ(mock.CallCount(Device(kBoardAddress), "Pair"), 0);
+
+  // A cancelled object stays cancelled.
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(lib->AddDevices(5), 0);
+  EXPECT_LT(Since(start), kPromptly);
+}
+
+TEST_F(BluetoothRegistration, CancelEndsAPairingThatHangs) {
+  std::string board = mock.AddKnownDevice(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+  mock.ReplaceMethod(board, kDevice, "Pair", "import time\ntime.sleep(4)");
+
+  CancelRun run = CancelAfter(*lib, 1, milliseconds(2000));
+  EXPECT_LT(run.toReturn, kPromptly);
+  // Answered once the mock wakes up again.
+  EXPECT_EQ(mock.CallCount(board, "Pair"), 1);
+  EXPECT_EQ(mock.CallCount(board, "Connect"), 0);
+}
+
+TEST_F(BluetoothRegistration, CancelBeforeAddDevicesTouchesNothing) {
+  lib->Cancel();
+
+  EXPECT_EQ(AddDevices(), 0);
+  EXPECT_LT(elapsed, kPromptly);
+  EXPECT_EQ(mock.CallCount(adapter, "StartDiscovery"), 0);
+}
+
+}  // namespace

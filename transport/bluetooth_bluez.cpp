@@ -1,0 +1,561 @@
+// Bluetooth registration over BlueZ's D-Bus API (org.bluez on the system bus).
+//
+// One AddDevices call is one session: a private connection to the system bus,
+// driven on a private main context on the calling thread, so every wait is
+// bounded and Cancel (any thread) wakes it through one GCancellable.
+#include <gio/gio.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/trace.h"
+#include "transport/bluetooth_lib.h"
+
+namespace {
+
+constexpr const char* kBluezService = "org.bluez";
+constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
+constexpr const char* kDeviceInterface = "org.bluez.Device1";
+constexpr const char* kAgentManagerPath = "/org/bluez";
+constexpr const char* kAgentManagerInterface = "org.bluez.AgentManager1";
+constexpr const char* kObjectManagerInterface = "org.freedesktop.DBus.ObjectManager";
+constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr const char* kAgentPath = "/org/gravimo/BluetoothAgent";
+constexpr const char* kAgentCapability = "NoInputNoOutput";
+
+// One unit of the inquiry length, and the longest inquiry Bluetooth allows.
+constexpr int kInquiryUnitMs = 1280;
+constexpr int kMaxInquiryUnits = 48;
+
+constexpr int kBusConnectMs = 2000;
+constexpr int kShortCallMs = 3000;
+// Pairing pages the board, exchanges the PIN and reads its services.
+constexpr int kPairMs = 15000;
+constexpr int kConnectMs = 10000;
+
+// The agent answers only for pairings this session asks for (it is never the
+// default agent). The Wii PIN comes from BlueZ itself, so requests for a PIN
+// or passkey are refused; confirmations and authorisations are accepted.
+constexpr const char* kAgentXml =
+    "<node><interface name='org.bluez.Agent1'>"
+    "<method name='Release'/>"
+    "<method name='RequestPinCode'><arg type='o' direction='in'/>"
+    "<arg type='s' direction='out'/></method>"
+    "<method name='DisplayPinCode'><arg type='o' direction='in'/>"
+    "<arg type='s' direction='in'/></method>"
+    "<method name='RequestPasskey'><arg type='o' direction='in'/>"
+    "<arg type='u' direction='out'/></method>"
+    "<method name='DisplayPasskey'><arg type='o' direction='in'/>"
+    "<arg type='u' direction='in'/><arg type='q' direction='in'/></method>"
+    "<method name='RequestConfirmation'><arg type='o' direction='in'/>"
+    "<arg type='u' direction='in'/></method>"
+    "<method name='RequestAuthorization'><arg type='o' direction='in'/></method>"
+    "<method name='AuthorizeService'><arg type='o' direction='in'/>"
+    "<arg type='s' direction='in'/></method>"
+    "<method name='Cancel'/>"
+    "</interface></node>";
+
+void OnAgentCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+                 GVariant*, GDBusMethodInvocation* invocation, gpointer) {
+  Trace("Bluetooth agent: %s", method);
+  if (g_str_equal(method, "RequestPinCode") || g_str_equal(method, "RequestPasskey")) {
+    g_dbus_method_invocation_return_dbus_error(invocation, "org.bluez.Error.Rejected",
+                                               "No input available");
+    return;
+  }
+  g_dbus_method_invocation_return_value(invocation, nullptr);
+}
+
+const GDBusInterfaceVTable kAgentVTable = {OnAgentCall, nullptr, nullptr, {}};
+
+bool IsWiiName(const std::string& name) {
+  return name == kBoardBluetoothName || name == kRemoteBluetoothName;
+}
+
+struct BluezDevice {
+  std::string name;
+  std::string address;
+  std::string adapter;
+  bool connected = false;
+  bool paired = false;
+};
+
+// Copies the properties present in an a{sv} dictionary; a change signal
+// carries only the properties that changed.
+void ReadDeviceProperties(GVariant* properties, BluezDevice& device) {
+  const gchar* text = nullptr;
+  if (g_variant_lookup(properties, "Name", "&s", &text)) {
+    device.name = text;
+  }
+  if (g_variant_lookup(properties, "Address", "&s", &text)) {
+    device.address = text;
+  }
+  if (g_variant_lookup(properties, "Adapter", "&o", &text)) {
+    device.adapter = text;
+  }
+  gboolean flag = FALSE;
+  if (g_variant_lookup(properties, "Connected", "b", &flag)) {
+    device.connected = flag;
+  }
+  if (g_variant_lookup(properties, "Paired", "b", &flag)) {
+    device.paired = flag;
+  }
+}
+
+// The outcome of one D-Bus method call.
+class CallResult {
+ public:
+  CallResult() = default;
+  ~CallResult() {
+    if (reply != nullptr) {
+      g_variant_unref(reply);
+    }
+    g_clear_error(&error);
+  }
+  CallResult(const CallResult&) = delete;
+  CallResult& operator=(const CallResult&) = delete;
+
+  bool Ok() const { return reply != nullptr; }
+  bool ErrorIs(const char* name) const {
+    gchar* remote = error != nullptr ? g_dbus_error_get_remote_error(error) : nullptr;
+    bool same = remote != nullptr && g_str_equal(remote, name);
+    g_free(remote);
+    return same;
+  }
+
+  bool finished = false;
+  GVariant* reply = nullptr;
+  GError* error = nullptr;
+};
+
+void OnCallFinished(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* call = static_cast<CallResult*>(data);
+  call->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &call->error);
+  call->finished = true;
+}
+
+struct PendingConnection {
+  bool finished = false;
+  GDBusConnection* connection = nullptr;
+  GError* error = nullptr;
+};
+
+void OnBusConnected(GObject*, GAsyncResult* result, gpointer data) {
+  auto* pending = static_cast<PendingConnection*>(data);
+  pending->connection = g_dbus_connection_new_for_address_finish(result, &pending->error);
+  pending->finished = true;
+}
+
+void CancelLinked(GCancellable*, gpointer step) {
+  g_cancellable_cancel(G_CANCELLABLE(step));
+}
+
+gboolean WakeOnly(gpointer) {
+  return G_SOURCE_REMOVE;
+}
+
+gboolean WakeOnCancel(GCancellable*, gpointer) {
+  return G_SOURCE_REMOVE;
+}
+
+// One registration run on the calling thread.
+class BluezSession {
+ public:
+  explicit BluezSession(GCancellable* cancellable)
+      : cancellable(cancellable), context(g_main_context_new()) {
+    g_main_context_push_thread_default(context);
+    cancelWatch = g_cancellable_source_new(cancellable);
+    g_source_set_callback(cancelWatch, G_SOURCE_FUNC(WakeOnCancel), nullptr, nullptr);
+    g_source_attach(cancelWatch, context);
+  }
+
+  ~BluezSession() {
+    UnregisterAgent();
+    for (guint id : subscriptions) {
+      g_dbus_connection_signal_unsubscribe(connection, id);
+    }
+    if (connection != nullptr) {
+      g_dbus_connection_close(connection, nullptr, nullptr, nullptr);
+      g_object_unref(connection);
+    }
+    // Let callbacks that are already queued run while the session still exists.
+    while (g_main_context_iteration(context, FALSE)) {
+    }
+    g_source_destroy(cancelWatch);
+    g_source_unref(cancelWatch);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+  }
+
+  BluezSession(const BluezSession&) = delete;
+  BluezSession& operator=(const BluezSession&) = delete;
+
+  int AddDevices(int inquiryMs) {
+    if (!ConnectToSystemBus()) {
+      return 0;
+    }
+    SubscribeToChanges();
+    if (!LoadObjects() || adapters.empty()) {
+      Trace("Bluetooth: no adapter");
+      return 0;
+    }
+    for (const std::string& adapter : adapters) {
+      PowerOn(adapter);
+    }
+    RunDiscovery(adapters, inquiryMs, [] { return false; });
+    int count = 0;
+    for (const std::string& path : Candidates()) {
+      if (Cancelled()) {
+        break;
+      }
+      RegisterDevice(path, inquiryMs);
+      ++count;
+    }
+    return count;
+  }
+
+ private:
+  bool Cancelled() const { return g_cancellable_is_cancelled(cancellable); }
+
+  // Runs the context until `done` holds, the time is up or Cancel is called.
+  bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    gint64 deadline = g_get_monotonic_time() + gint64{timeoutMs} * 1000;
+    GSource* timer = g_timeout_source_new(timeoutMs);
+    g_source_set_callback(timer, WakeOnly, nullptr, nullptr);
+    g_source_attach(timer, context);
+    while (!done() && !Cancelled() && g_get_monotonic_time() < deadline) {
+      g_main_context_iteration(context, TRUE);
+    }
+    g_source_destroy(timer);
+    g_source_unref(timer);
+    return done();
+  }
+
+  // Runs the context until an operation that can no longer be stopped ends.
+  void Drain(const bool& finished) {
+    while (!finished) {
+      g_main_context_iteration(context, TRUE);
+    }
+  }
+
+  bool ConnectToSystemBus() {
+    GError* error = nullptr;
+    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, cancellable, &error);
+    if (address == nullptr) {
+      Trace("Bluetooth: no system bus address: %s", error->message);
+      g_error_free(error);
+      return false;
+    }
+    GCancellable* step = g_cancellable_new();
+    gulong link = g_cancellable_connect(cancellable, G_CALLBACK(CancelLinked), step, nullptr);
+    PendingConnection pending;
+    g_dbus_connection_new_for_address(
+        address,
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, step, OnBusConnected, &pending);
+    if (!WaitUntil([&pending] { return pending.finished; }, kBusConnectMs)) {
+      g_cancellable_cancel(step);
+      Drain(pending.finished);
+    }
+    g_cancellable_disconnect(cancellable, link);
+    g_object_unref(step);
+    g_free(address);
+    if (pending.connection == nullptr) {
+      Trace("Bluetooth: no system bus: %s", pending.error->message);
+      g_error_free(pending.error);
+      return false;
+    }
+    connection = pending.connection;
+    return true;
+  }
+
+  // Sends one method call to BlueZ and waits for its reply, its error, its
+  // time-out or Cancel. `parameters` may be floating; it is consumed.
+  void Call(CallResult& result, const std::string& path, const char* interface, const char* method,
+            GVariant* parameters, int timeoutMs) {
+    g_dbus_connection_call(connection, kBluezService, path.c_str(), interface, method, parameters,
+                           nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, cancellable,
+                           OnCallFinished, &result);
+    Drain(result.finished);
+    if (!result.Ok()) {
+      Trace("Bluetooth: %s %s failed: %s", method, path.c_str(), result.error->message);
+    }
+  }
+
+  bool CallSimple(const std::string& path, const char* interface, const char* method,
+                  GVariant* parameters, int timeoutMs) {
+    CallResult result;
+    Call(result, path, interface, method, parameters, timeoutMs);
+    return result.Ok();
+  }
+
+  bool SetProperty(const std::string& path, const char* interface, const char* name,
+                   GVariant* value) {
+    return CallSimple(path, kPropertiesInterface, "Set",
+                      g_variant_new("(ssv)", interface, name, value), kShortCallMs);
+  }
+
+  void Subscribe(const char* interface, const char* member, const char* arg0,
+                 GDBusSignalCallback callback) {
+    subscriptions.push_back(g_dbus_connection_signal_subscribe(
+        connection, kBluezService, interface, member, nullptr, arg0, G_DBUS_SIGNAL_FLAGS_NONE,
+        callback, this, nullptr));
+  }
+
+  // Subscribed before the first look at BlueZ's objects, so no change is lost.
+  void SubscribeToChanges() {
+    Subscribe(kObjectManagerInterface, "InterfacesAdded", nullptr, OnInterfacesAdded);
+    Subscribe(kObjectManagerInterface, "InterfacesRemoved", nullptr, OnInterfacesRemoved);
+    Subscribe(kPropertiesInterface, "PropertiesChanged", kDeviceInterface, OnPropertiesChanged);
+  }
+
+  static void OnInterfacesAdded(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                const gchar*, GVariant* parameters, gpointer self) {
+    const gchar* path = nullptr;
+    GVariant* interfaces = nullptr;
+    g_variant_get(parameters, "(&o@a{sa{sv}})", &path, &interfaces);
+    static_cast<BluezSession*>(self)->AddObject(path, interfaces);
+    g_variant_unref(interfaces);
+  }
+
+  static void OnInterfacesRemoved(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                  const gchar*, GVariant* parameters, gpointer self) {
+    const gchar* path = nullptr;
+    GVariant* interfaces = nullptr;
+    g_variant_get(parameters, "(&o@as)", &path, &interfaces);
+    const gchar** names = g_variant_get_strv(interfaces, nullptr);
+    if (g_strv_contains(names, kDeviceInterface)) {
+      static_cast<BluezSession*>(self)->devices.erase(path);
+    }
+    g_free(names);
+    g_variant_unref(interfaces);
+  }
+
+  static void OnPropertiesChanged(GDBusConnection*, const gchar*, const gchar* path, const gchar*,
+                                  const gchar*, GVariant* parameters, gpointer self) {
+    auto& devices = static_cast<BluezSession*>(self)->devices;
+    auto found = devices.find(path);
+    if (found == devices.end() || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) {
+      return;
+    }
+    GVariant* changed = g_variant_get_child_value(parameters, 1);
+    ReadDeviceProperties(changed, found->second);
+    g_variant_unref(changed);
+  }
+
+  void AddObject(const std::string& path, GVariant* interfaces) {
+    GVariant* properties = nullptr;
+    if (g_variant_lookup(interfaces, kAdapterInterface, "@a{sv}", &properties)) {
+      adapters.push_back(path);
+      ReadAdapterPower(path, properties);
+      g_variant_unref(properties);
+    }
+    if (g_variant_lookup(interfaces, kDeviceInterface, "@a{sv}", &properties)) {
+      BluezDevice& device = devices[path];
+      ReadDeviceProperties(properties, device);
+      g_variant_unref(properties);
+    }
+  }
+
+  void ReadAdapterPower(const std::string& path, GVariant* properties) {
+    gboolean powered = FALSE;
+    if (g_variant_lookup(properties, "Powered", "b", &powered) && !powered) {
+      poweredOff.push_back(path);
+    }
+  }
+
+  // Known adapters and devices, in object-path order.
+  bool LoadObjects() {
+    CallResult result;
+    Call(result, "/", kObjectManagerInterface, "GetManagedObjects", nullptr, kShortCallMs);
+    if (!result.Ok() || !g_variant_is_of_type(result.reply, G_VARIANT_TYPE("(a{oa{sa{sv}}})"))) {
+      return false;
+    }
+    // Signals seen before this reply are in it as well; start from the reply.
+    adapters.clear();
+    poweredOff.clear();
+    devices.clear();
+    GVariantIter* objects = nullptr;
+    const gchar* path = nullptr;
+    GVariant* interfaces = nullptr;
+    g_variant_get(result.reply, "(a{oa{sa{sv}}})", &objects);
+    while (g_variant_iter_next(objects, "{&o@a{sa{sv}}}", &path, &interfaces)) {
+      AddObject(path, interfaces);
+      g_variant_unref(interfaces);
+    }
+    g_variant_iter_free(objects);
+    std::sort(adapters.begin(), adapters.end());
+    return true;
+  }
+
+  void PowerOn(const std::string& adapter) {
+    if (std::find(poweredOff.begin(), poweredOff.end(), adapter) != poweredOff.end()) {
+      SetProperty(adapter, kAdapterInterface, "Powered", g_variant_new_boolean(TRUE));
+    }
+  }
+
+  // Discovers on the given adapters until `found` holds or the time is up.
+  void RunDiscovery(const std::vector<std::string>& on, int timeoutMs,
+                    const std::function<bool()>& found) {
+    std::vector<std::string> started;
+    for (const std::string& adapter : on) {
+      if (StartDiscovery(adapter)) {
+        started.push_back(adapter);
+      }
+    }
+    WaitUntil(found, timeoutMs);
+    for (const std::string& adapter : started) {
+      CallSimple(adapter, kAdapterInterface, "StopDiscovery", nullptr, kShortCallMs);
+    }
+  }
+
+  bool StartDiscovery(const std::string& adapter) {
+    // Wii devices are classic Bluetooth; a stack without filters still finds them.
+    GVariantBuilder filter;
+    g_variant_builder_init(&filter, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&filter, "{sv}", "Transport", g_variant_new_string("bredr"));
+    CallSimple(adapter, kAdapterInterface, "SetDiscoveryFilter", g_variant_new("(a{sv})", &filter),
+               kShortCallMs);
+    return CallSimple(adapter, kAdapterInterface, "StartDiscovery", nullptr, kShortCallMs);
+  }
+
+  std::vector<std::string> Candidates() const {
+    std::vector<std::string> paths;
+    for (const auto& [path, device] : devices) {
+      if (IsWiiName(device.name) && !device.connected) {
+        paths.push_back(path);
+      }
+    }
+    return paths;
+  }
+
+  // Pairs the device through the no-input agent, trusts it so that it may
+  // reconnect on its own, and connects it at once: a board left unconnected
+  // drops the link after a few seconds.
+  void RegisterDevice(std::string path, int inquiryMs) {
+    Trace("Bluetooth: registering %s", path.c_str());
+    if (devices[path].paired) {
+      path = ForgetAndFindAgain(path, inquiryMs);
+      if (path.empty()) {
+        return;
+      }
+    }
+    RegisterAgent();
+    if (!Pair(path)) {
+      return;
+    }
+    SetProperty(path, kDeviceInterface, "Trusted", g_variant_new_boolean(TRUE));
+    CallSimple(path, kDeviceInterface, "Connect", nullptr, kConnectMs);
+  }
+
+  bool Pair(const std::string& path) {
+    CallResult result;
+    Call(result, path, kDeviceInterface, "Pair", nullptr, kPairMs);
+    return result.Ok() || result.ErrorIs("org.bluez.Error.AlreadyExists");
+  }
+
+  // A stale pairing holds a link key the board no longer has: remove the
+  // device and discover it again. Gives the device's new path, or "" when it
+  // did not reappear in time.
+  std::string ForgetAndFindAgain(const std::string& path, int inquiryMs) {
+    BluezDevice stale = devices[path];
+    std::string adapter = stale.adapter.empty() ? ParentPath(path) : stale.adapter;
+    if (!CallSimple(adapter, kAdapterInterface, "RemoveDevice", g_variant_new("(o)", path.c_str()),
+                    kShortCallMs)) {
+      return "";
+    }
+    devices.erase(path);
+    std::string found;
+    RunDiscovery({adapter}, inquiryMs, [&] { return FindUnpaired(stale.address, found); });
+    if (found.empty()) {
+      Trace("Bluetooth: %s did not reappear", stale.address.c_str());
+    }
+    return found;
+  }
+
+  bool FindUnpaired(const std::string& address, std::string& path) const {
+    for (const auto& [candidate, device] : devices) {
+      if (device.address == address && !device.paired) {
+        path = candidate;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  static std::string ParentPath(const std::string& path) {
+    return path.substr(0, path.find_last_of('/'));
+  }
+
+  void RegisterAgent() {
+    if (agentObject != 0) {
+      return;
+    }
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kAgentXml, nullptr);
+    agentObject = g_dbus_connection_register_object(connection, kAgentPath, node->interfaces[0],
+                                                    &kAgentVTable, nullptr, nullptr, nullptr);
+    g_dbus_node_info_unref(node);
+    agentRegistered = agentObject != 0 &&
+                      CallSimple(kAgentManagerPath, kAgentManagerInterface, "RegisterAgent",
+                                 g_variant_new("(os)", kAgentPath, kAgentCapability), kShortCallMs);
+  }
+
+  void UnregisterAgent() {
+    if (agentRegistered) {
+      CallSimple(kAgentManagerPath, kAgentManagerInterface, "UnregisterAgent",
+                 g_variant_new("(o)", kAgentPath), kShortCallMs);
+      agentRegistered = false;
+    }
+    if (agentObject != 0) {
+      g_dbus_connection_unregister_object(connection, agentObject);
+      agentObject = 0;
+    }
+  }
+
+  GCancellable* cancellable;
+  GMainContext* context;
+  GSource* cancelWatch = nullptr;
+  GDBusConnection* connection = nullptr;
+  std::vector<guint> subscriptions;
+  std::vector<std::string> adapters;
+  std::vector<std::string> poweredOff;
+  std::map<std::string, BluezDevice> devices;
+  guint agentObject = 0;
+  bool agentRegistered = false;
+};
+
+}  // namespace
+
+class ktBluetoothLibImp : public ktBluetoothLib {
+ public:
+  ktBluetoothLibImp() : cancellable(g_cancellable_new()) {}
+  ~ktBluetoothLibImp() override { g_object_unref(cancellable); }
+  ktBluetoothLibImp(const ktBluetoothLibImp&) = delete;
+  ktBluetoothLibImp& operator=(const ktBluetoothLibImp&) = delete;
+
+  void Release() override { delete this; }
+
+  int AddDevices(int timeoutMultiplier) override {
+    if (g_cancellable_is_cancelled(cancellable)) {
+      return 0;
+    }
+    int units = std::clamp(timeoutMultiplier, 1, kMaxInquiryUnits);
+    BluezSession session(cancellable);
+    int count = session.AddDevices(units * kInquiryUnitMs);
+    Trace("Bluetooth: %d device(s) registered", count);
+    return count;
+  }
+
+  void Cancel() override { g_cancellable_cancel(cancellable); }
+
+ private:
+  GCancellable* cancellable;
+};
+
+ktBluetoothLib* CreateBluetoothLib() {
+  return new ktBluetoothLibImp();
+}

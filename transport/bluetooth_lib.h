@@ -1,0 +1,26 @@
+#pragma once
+
+// Registration of new Wii Balance Boards (and Wii Remotes) with the system's
+// Bluetooth stack, so that they become HID devices the device manager can
+// open. Operations in slot order.
+class ktBluetoothLib {
+ public:
+  virtual ~ktBluetoothLib() = default;  // slot 0
+  virtual void Release() = 0;           // slot 1
+  // Runs one inquiry of about timeoutMultiplier x 1.28 s and registers every
+  // device named "Nintendo RVL-WBC-01" or "Nintendo RVL-CNT-01" that is not
+  // connected, whether it answered or is only remembered by the stack.
+  // Blocks the calling thread; returns the number of such devices, 0 when
+  // there is no Bluetooth stack or adapter.
+  virtual int AddDevices(int timeoutMultiplier) = 0;  // slot 2
+  // Callable from any other thread: a running AddDevices returns promptly,
+  // and every later one returns 0 at once.
+  virtual void Cancel() = 0;  // slot 3
+};
+
+// A new registration object over the system's Bluetooth stack, owned by the
+// caller until it calls Release.
+ktBluetoothLib* CreateBluetoothLib();
+
+inline constexpr const char* kBoardBluetoothName = "Nintendo RVL-WBC-01";
+inline constexpr const char* kRemoteBluetoothName = "Nintendo RVL-CNT-01";
