@@ -1,0 +1,198 @@
+#include "support/region_heap.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "memory_test_helpers.h"
+#include "support/memory.h"
+
+namespace {
+
+constexpr std::size_t kWord = sizeof(void*);
+
+std::uintptr_t AddressOf(const void* pointer) {
+  return reinterpret_cast<std::uintptr_t>(pointer);
+}
+
+void ExpectValid(const RegionHeap& heap) {
+  const char* reason = nullptr;
+  EXPECT_EQ(heap.Validate(&reason), 1) << reason;
+}
+
+class RegionHeapTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(heap.Init(0, 0x10000), 1); }
+  void TearDown() override { heap.Destroy(); }
+
+  RegionHeap heap;
+};
+
+TEST_F(RegionHeapTest, NewRegionIsOneFreeChunkBetweenHeaderAndEndMarker) {
+  void* block = heap.Alloc(8, 4);
+  ASSERT_NE(block, nullptr);
+  const RegionHeader* region = heap.FirstRegion();
+  ASSERT_NE(region, nullptr);
+  EXPECT_EQ(region->size, 0x10000u);
+  EXPECT_EQ(region->reserved, 0u);
+  // The block sits right after the first chunk's two used-header words.
+  EXPECT_EQ(AddressOf(block), AddressOf(region) + sizeof(RegionHeader) + 2 * kWord);
+  const auto* endMarker =
+      reinterpret_cast<const ChunkHeader*>(AddressOf(region) + region->size - sizeof(ChunkHeader));
+  EXPECT_EQ(endMarker->size, 0u);
+  EXPECT_EQ(endMarker->nextFree, region->size - RegionHeap::kRegionOverhead);
+  EXPECT_EQ(endMarker->previousFree, AddressOf(region));
+  ExpectValid(heap);
+  EXPECT_EQ(heap.Free(block), 1);
+  EXPECT_EQ(heap.RegionCount(), 0);
+}
+
+TEST_F(RegionHeapTest, AlignedBlocksAreFilledInFrontAndFreedThroughTheFill) {
+  std::vector<void*> blocks;
+  for (std::size_t alignment = 4; alignment <= 512; alignment *= 2) {
+    void* block = heap.Alloc(24, alignment);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(AddressOf(block) % alignment, 0u);
+    EXPECT_EQ(heap.BlockBytes(AddressOf(block)) >= 24, true);
+    blocks.push_back(block);
+  }
+  ExpectValid(heap);
+  for (void* block : blocks) {
+    EXPECT_EQ(heap.Free(block), 1);
+    ExpectValid(heap);
+  }
+  EXPECT_EQ(heap.RegionCount(), 0);
+}
+
+TEST_F(RegionHeapTest, FreeInAnyOrderCoalescesAndKeepsAddressOrder) {
+  const std::vector<std::vector<int>> orders = {
+      {0, 1, 2, 3, 4, 5}, {5, 4, 3, 2, 1, 0}, {1, 3, 5, 0, 2, 4}, {2, 0, 4, 1, 5, 3}};
+  for (const auto& order : orders) {
+    std::vector<void*> blocks;
+    for (int i = 0; i < 7; ++i) {  // the last keeps the region until the end
+      blocks.push_back(heap.Alloc(32 + 16 * i, 4));
+      ASSERT_NE(blocks.back(), nullptr);
+    }
+    for (int index : order) {
+      EXPECT_EQ(heap.Free(blocks[index]), 1);
+      ExpectValid(heap);
+    }
+    // Everything before the last block merged into one chunk: a request of
+    // all of it must fit there, below the block still in use.
+    void* whole = heap.Alloc(6 * 32 + 16 * 15, 4);
+    EXPECT_LT(AddressOf(whole), AddressOf(blocks[6]));
+    heap.Free(whole);
+    heap.Free(blocks[6]);
+    EXPECT_EQ(heap.RegionCount(), 0);
+  }
+}
+
+TEST_F(RegionHeapTest, RefusesWhatItDidNotHandOut) {
+  void* block = heap.Alloc(64, 4);
+  int onStack = 0;
+  EXPECT_EQ(heap.Free(&onStack), 0);
+  EXPECT_EQ(heap.Free(static_cast<char*>(block) + kWord), 0);
+  EXPECT_EQ(heap.Free(block), 1);
+  EXPECT_EQ(heap.Alloc(0, 4), nullptr);
+  EXPECT_EQ(heap.Alloc(16, 24), nullptr);
+  ExpectValid(heap);
+}
+
+TEST_F(RegionHeapTest, ValidateFindsDamage) {
+  void* first = heap.Alloc(64, 4);
+  void* second = heap.Alloc(64, 4);
+  void* third = heap.Alloc(64, 4);
+  heap.Free(second);
+  ExpectValid(heap);
+  // The chunk after the free one must point back at it; pretend it does not.
+  auto* thirdChunk = reinterpret_cast<ChunkHeader*>(AddressOf(third) - 2 * kWord);
+  std::uintptr_t mark = thirdChunk->mark;
+  thirdChunk->mark = 0;
+  const char* reason = nullptr;
+  EXPECT_EQ(heap.Validate(&reason), 0);
+  EXPECT_STRNE(reason, "");
+  thirdChunk->mark = mark;
+  ExpectValid(heap);
+  heap.Free(first);
+  heap.Free(third);
+}
+
+TEST(RegionHeapGrowth, NoGrowSizeMeansOnlyTheFirstRegion) {
+  RegionHeap heap;
+  ASSERT_EQ(heap.Init(0x1000, 0), 1);
+  void* block = heap.Alloc(0x100, 4);
+  EXPECT_NE(block, nullptr);
+  EXPECT_EQ(heap.Alloc(0x1000, 4), nullptr);
+  EXPECT_EQ(heap.RegionCount(), 1);
+  heap.Destroy();
+  heap.Destroy();
+  EXPECT_EQ(heap.RegionCount(), 0);
+}
+
+// Many allocations and frees of mixed sizes and alignments on a heap with
+// small regions, so splitting, merging, growing and giving regions back all
+// happen. Every block is filled with its own pattern and read back before it
+// is freed, so overlapping blocks are caught.
+TEST(CheckedHeapRandom, MixedSizesAndAlignmentsStayConsistent) {
+  ktMemory memory;
+  ReportCapture capture(memory);
+  ASSERT_EQ(memory.Init(0, 0x4000), 1);
+  struct Live {
+    unsigned char* block;
+    std::size_t size;
+    unsigned char seed;
+  };
+  std::vector<Live> live;
+  std::mt19937 random(20240611);
+  auto fill = [](const Live& entry) {
+    for (std::size_t i = 0; i < entry.size; ++i) {
+      entry.block[i] = static_cast<unsigned char>(entry.seed + i * 7);
+    }
+  };
+  auto intact = [](const Live& entry) {
+    for (std::size_t i = 0; i < entry.size; ++i) {
+      if (entry.block[i] != static_cast<unsigned char>(entry.seed + i * 7)) {
+        return false;
+      }
+    }
+    return true;
+  };
+  int regionsReturned = 0;
+  for (int step = 0; step < 6000; ++step) {
+    bool allocate = live.empty() || (live.size() < 150 && random() % 100 < 55);
+    if (allocate) {
+      std::size_t alignment = std::size_t{4} << (random() % 7);
+      std::size_t size = random() % 4 == 0 ? random() % 6000 : random() % 300;
+      Live entry{static_cast<unsigned char*>(memory.Allocate(size, alignment, nullptr, 0, nullptr)),
+                 size, static_cast<unsigned char>(random())};
+      ASSERT_NE(entry.block, nullptr);
+      ASSERT_EQ(AddressOf(entry.block) % alignment, 0u);
+      fill(entry);
+      live.push_back(entry);
+    } else {
+      std::size_t index = random() % live.size();
+      ASSERT_TRUE(intact(live[index])) << "block overwritten at step " << step;
+      ASSERT_EQ(memory.Check(live[index].block), 1);
+      int regionsBefore = memory.RegionCount();
+      memory.Free(live[index].block);
+      regionsReturned += memory.RegionCount() < regionsBefore;
+      live[index] = live.back();
+      live.pop_back();
+    }
+    const char* reason = nullptr;
+    ASSERT_EQ(memory.Validate(&reason), 1) << reason << " at step " << step;
+  }
+  for (const Live& entry : live) {
+    ASSERT_TRUE(intact(entry));
+    memory.Free(entry.block);
+  }
+  EXPECT_EQ(memory.RegionCount(), 0);
+  EXPECT_GT(regionsReturned, 0);
+  EXPECT_TRUE(capture.Lines().empty());
+}
+
+}  // namespace
