@@ -1,0 +1,102 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "device/report_port.h"
+#include "transport/hid_binding.h"
+
+class ktWiiDevice;
+
+// How a channel's output goes (channelFlags).
+inline constexpr int kChannelWriteFile = 1;  // writes through the SendQueue, for good
+inline constexpr int kChannelOpened = 2;     // opened on set-output-report
+inline constexpr int kChannelProbing = 4;    // output path not settled yet
+
+// The open HID device of one ktWiiDevice and the means to move its reports.
+//
+// One read is outstanding while the device is open: the device manager's I/O
+// loop waits on ReadDescriptor(), and when it is readable OnReadReady() reads
+// one report, hands it to the device and posts the next read. Output goes by
+// set-output-report until that fails or the manager's probe time-out switches
+// the channel to writes; then every report is copied into a slot of the
+// 32-slot SendQueue and written whole (outputReportLength bytes). Each
+// accepted write leaves one write completion that the I/O loop delivers with
+// OnWriteComplete(), which frees the oldest slot.
+//
+// Everything runs on the I/O thread except Send from the manager's shutdown
+// and IsOpen from the user-interface thread; a per-channel mutex keeps such a
+// Send from interleaving with one from a report handler.
+class ktDeviceChannel final : public ktReportPort {
+ public:
+  static constexpr int kQueueCapacity = 32;
+
+  // Becomes the device's port.
+  ktDeviceChannel(ktHidProvider& provider, ktWiiDevice& device);
+  ~ktDeviceChannel();
+  ktDeviceChannel(const ktDeviceChannel&) = delete;
+  ktDeviceChannel& operator=(const ktDeviceChannel&) = delete;
+
+  // Opens path (closing first), sends the opening reports through the device
+  // and posts the first read. 1 on success; on failure the channel keeps the
+  // path and the index, closed, without buffers.
+  int Open(const char* path, int listIndex);
+  // Frees the path and the buffers and closes the device; repeatable.
+  void Close();
+  // Closes the device only; buffers and flags stay.
+  void CloseFile();
+  void SetPath(const char* path);
+  void PostRead();
+
+  // ktReportPort.
+  int IsOpen() override;
+  void Send(const uint8_t* report, int length) override;
+
+  // I/O loop: the descriptor to wait on while a read is outstanding (-1 when
+  // none), the read completing, and the write completions waiting.
+  int ReadDescriptor() const;
+  // 1 when a read completed (a report arrived or the device went away).
+  int OnReadReady(bool hungUp);
+  int PendingWriteCompletions() const;
+  void OnWriteComplete();
+
+  // The probe time-out: a channel opened on set-output-report switches to
+  // writes. 1 when it switched.
+  int SwitchToWritesOnTimeout();
+
+  const char* GetPath() const { return path.get(); }
+  int GetFlags() const { return channelFlags.load(std::memory_order_relaxed); }
+  int GetListIndex() const { return listIndex; }
+  int GetInputReportLength() const { return inputReportLength; }
+  int GetOutputReportLength() const { return outputReportLength; }
+  int GetQueueHead() const;
+  int GetQueueTail() const;
+
+ private:
+  void CloseFileLocked();
+  void SwitchToWritesLocked();
+  void QueueWriteLocked(const uint8_t* report, int length);
+  int TakeCaps(HidHandle handle);
+
+  ktHidProvider& provider;
+  ktWiiDevice& device;
+  mutable std::mutex mutex;
+
+  std::unique_ptr<char[]> path;
+  std::atomic<HidHandle> handle{kHidInvalidHandle};
+  HidPreparsedData* preparsedData = nullptr;
+  int inputReportLength = 0;
+  int outputReportLength = 0;
+  std::unique_ptr<uint8_t[]> readBuffer;
+  int listIndex = 0;
+  std::atomic<int> channelFlags{kChannelProbing};
+  bool readPosted = false;
+  std::unique_ptr<uint8_t[]> queueStorage;
+  int queueCapacity = kQueueCapacity;
+  int queueEntrySize = 0;
+  int queueHead = 0;
+  int queueTail = 0;
+  std::atomic<int> pendingWriteCompletions{0};
+};

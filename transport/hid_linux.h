@@ -1,0 +1,11 @@
+#pragma once
+
+#include "transport/hid_binding.h"
+
+// The system's HID devices through hidraw: /sys/class/hidraw in node order.
+// A device's interface path stays the same when it reconnects under another
+// /dev/hidrawN: "hid-uniq:<Bluetooth address>" from HID_UNIQ of the hidraw
+// parent's uevent, else "hid-phys:<physical path>" from HID_PHYS, else the
+// node itself ("/dev/hidrawN"). Opening a path scans sysfs again and opens
+// the node that carries it now; "/dev/..." paths are opened as they are.
+ktHidProvider& HidrawProvider();

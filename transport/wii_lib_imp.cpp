@@ -1,0 +1,329 @@
+#include "transport/wii_lib_imp.h"
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+#include "device/output_reports.h"
+#include "device/wii_device.h"
+#include "support/trace.h"
+#include "transport/device_channel.h"
+#include "transport/hid_linux.h"
+#include "transport/io_system.h"
+
+namespace {
+
+constexpr uint32_t kEnumerateFlags = kSetupPresent | kSetupAllClasses | kSetupDeviceInterface;
+// A path longer than this is not a device path; such an interface is skipped.
+constexpr uint32_t kMaxDetailSize = 4096;
+
+template <std::size_t N>
+void SendReport(ktWiiDevice& device, const OutputReport<N>& report) {
+  device.Send(report.data(), static_cast<int>(N));
+}
+
+}  // namespace
+
+struct ktWiiLibImp::Entry {
+  explicit Entry(ktHidProvider& provider) : channel(provider, device) {}
+  ktWiiDevice device;
+  ktDeviceChannel channel;
+};
+
+ktWiiLibImp::ktWiiLibImp(ktHidProvider& provider) : provider(provider) {}
+
+ktWiiLibImp::~ktWiiLibImp() {
+  Shutdown();
+}
+
+ktWiiLib* CreateWiiLibOn(ktHidProvider& provider) {
+  return new ktWiiLibImp(provider);
+}
+
+ktWiiLib* CreateWiiLib() {
+  return CreateWiiLibOn(HidrawProvider());
+}
+
+void ktWiiLibImp::Release() {
+  Shutdown();
+  delete this;
+}
+
+int ktWiiLibImp::GetDeviceCount() {
+  return Count();
+}
+
+ktWiiLibDevice* ktWiiLibImp::GetDevice(unsigned index) {
+  return index < static_cast<unsigned>(Count()) ? &devices[index]->device : nullptr;
+}
+
+void ktWiiLibImp::DumpDevices() {
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    const ktDeviceChannel& channel = devices[i]->channel;
+    Trace("%s\n", channel.GetPath() != nullptr ? channel.GetPath() : "");
+    Trace("%d %d\n", channel.GetInputReportLength(), channel.GetOutputReportLength());
+  }
+}
+
+int ktWiiLibImp::Start(int vendor, int product) {
+  if (thread.joinable()) {
+    return 0;
+  }
+  modulesBound = InitModule(provider) != 0;
+  if (!modulesBound) {
+    Trace("ERROR: InitModule\n");
+  }
+  vendorId = vendor;
+  productId = product;
+  exitEvent = IoCreateEvent();
+  updateEvent = IoCreateEvent();
+  if (exitEvent < 0 || updateEvent < 0) {
+    return 0;
+  }
+  thread = std::thread([this] { ThreadMain(); });
+  return 1;
+}
+
+int ktWiiLibImp::RequestUpdate() {
+  return updateEvent >= 0 ? IoSignalEvent(updateEvent) : 0;
+}
+
+void ktWiiLibImp::ThreadMain() {
+  Enumerate(vendorId, productId);
+  for (;;) {
+    int timeoutMs = AnyProbing() ? kProbeTimeoutMs : -1;
+    if (WaitAndDeliver(timeoutMs) == 0) {
+      return;
+    }
+  }
+}
+
+// One wait of the I/O loop and whatever it brings. 0 when the thread is to
+// end. The probe time-out only counts a full wait in which nothing completed.
+int ktWiiLibImp::WaitAndDeliver(int timeoutMs) {
+  static thread_local IoWaitItem items[kMaxDevices + 2];
+  static thread_local ktDeviceChannel* reading[kMaxDevices];
+  items[0] = IoWaitItem{exitEvent, false, false};
+  items[1] = IoWaitItem{updateEvent, false, false};
+  int waiting = 0;
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    int fd = devices[i]->channel.ReadDescriptor();
+    if (fd >= 0) {
+      items[2 + waiting] = IoWaitItem{fd, false, false};
+      reading[waiting++] = &devices[i]->channel;
+    }
+  }
+  auto started = std::chrono::steady_clock::now();
+  int ready = IoWait(items, 2 + waiting, AnyWriteCompletion() ? 0 : timeoutMs);
+  if (items[0].readable) {
+    Trace("Req Exit!!");
+    return 0;
+  }
+  if (items[1].readable) {
+    IoConsumeEvent(updateEvent);
+    Enumerate(vendorId, productId);
+    return 1;
+  }
+  int completed = DeliverWriteCompletions();
+  for (int i = 0; i < waiting; ++i) {
+    const IoWaitItem& item = items[2 + i];
+    if (item.readable || item.hungUp) {
+      completed += reading[i]->OnReadReady(item.hungUp);
+    }
+  }
+  auto waited = std::chrono::steady_clock::now() - started;
+  if (ready == 0 && completed == 0 && timeoutMs >= 0 &&
+      waited >= std::chrono::milliseconds(timeoutMs)) {
+    Trace("Timeout");
+    OnTimeout();
+  }
+  return 1;
+}
+
+int ktWiiLibImp::DeliverWriteCompletions() {
+  int delivered = 0;
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    ktDeviceChannel& channel = devices[i]->channel;
+    for (int pending = channel.PendingWriteCompletions(); pending > 0; --pending) {
+      channel.OnWriteComplete();
+      ++delivered;
+    }
+  }
+  return delivered;
+}
+
+bool ktWiiLibImp::AnyProbing() {
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    if (devices[i]->channel.GetFlags() & kChannelProbing) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ktWiiLibImp::AnyWriteCompletion() {
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    if (devices[i]->channel.PendingWriteCompletions() > 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void ktWiiLibImp::OnTimeout() {
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    Entry& entry = *devices[i];
+    if (entry.channel.SwitchToWritesOnTimeout()) {
+      SendReport(entry.device, kOutLedsOff);
+      SendReport(entry.device, kOutStatusRequest);
+    }
+  }
+}
+
+int ktWiiLibImp::Enumerate(int vendor, int product) {
+  if (!modulesBound) {
+    return 0;  // nothing to enumerate with
+  }
+  HidGuid guid{};
+  HidD_GetHidGuid(&guid);
+  HidDeviceInfoSet* set = SetupDiGetClassDevsA(&guid, nullptr, nullptr, kEnumerateFlags);
+  int result = 1;
+  for (unsigned index = 0; index < kMaxInterfaces; ++index) {
+    HidInterfaceData data{};
+    data.size = sizeof data;
+    if (!SetupDiEnumDeviceInterfaces(set, nullptr, &guid, index, &data)) {
+      if (HidGetLastError() == kHidErrorNoMoreItems) {
+        break;
+      }
+      Trace("SetupDiEnumDeviceInterfaces ERROR\n");
+      continue;
+    }
+    int looked = LookAtInterface(set, &data, index, vendor, product);
+    if (looked < 0) {
+      result = 0;
+      break;
+    }
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return result;
+}
+
+int ktWiiLibImp::LookAtInterface(HidDeviceInfoSet* set, HidInterfaceData* data, unsigned index,
+                                 int vendor, int product) {
+  uint32_t required = 0;
+  SetupDiGetDeviceInterfaceDetailA(set, data, nullptr, 0, &required, nullptr);
+  Trace("**START\nreq=%d %d", static_cast<int>(required), 8);
+  // A size that cannot even hold the record's fixed part (or is absurdly
+  // large) would make the detail call write beyond the allocation: skip it.
+  if (required < kHidInterfaceDetailFixedSize || required > kMaxDetailSize) {
+    return 1;
+  }
+  // uint32_t storage keeps the record's size field aligned.
+  auto storage = std::make_unique<uint32_t[]>((required + 3) / 4);
+  auto* detail = reinterpret_cast<HidInterfaceDetail*>(storage.get());
+  detail->size = kHidInterfaceDetailFixedSize;
+  if (!SetupDiGetDeviceInterfaceDetailA(set, data, detail, required, &required, nullptr)) {
+    return -1;
+  }
+  const char* path = detail->devicePath;
+  Trace("OK= %d %d", static_cast<int>(index), static_cast<int>(required));
+  Trace("%s", path);
+  if (ProbeDevice(path, vendor, product)) {
+    ReOpen(path);
+  }
+  return 1;
+}
+
+bool ktWiiLibImp::ProbeDevice(const char* path, int vendor, int product) {
+  HidHandle probe = provider.OpenDevice(path, 0);
+  if (probe == kHidInvalidHandle) {
+    return false;
+  }
+  bool matched = false;
+  HidAttributes attributes{};
+  attributes.size = sizeof attributes;
+  if (HidD_GetAttributes(probe, &attributes)) {
+    Trace("vid=%x pid=%d", attributes.vendorId, attributes.productId);
+    matched = attributes.vendorId == vendor && attributes.productId == product;
+    if (matched) {
+      Trace("Found vid=%x pid=%x", attributes.vendorId, attributes.productId);
+    }
+  }
+  IoClose(probe);
+  return matched;
+}
+
+void ktWiiLibImp::ReOpen(const char* path) {
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    ktDeviceChannel& channel = devices[i]->channel;
+    if (channel.GetPath() != nullptr && SamePathIgnoringCase(channel.GetPath(), path)) {
+      if (!channel.IsOpen()) {
+        channel.Open(path, i);
+        Trace("ReOpen %s", path);
+      }
+      return;
+    }
+  }
+  AddOpen(path);
+}
+
+int ktWiiLibImp::AddOpen(const char* path) {
+  int count = Count();
+  if (count >= kMaxDevices) {
+    return 0;
+  }
+  auto entry = std::make_unique<Entry>(provider);
+  if (!entry->channel.Open(path, count)) {
+    return 0;
+  }
+  Trace("AddOpen %s", path);
+  devices[count] = entry.release();
+  deviceCount.store(count + 1, std::memory_order_release);
+  return 1;
+}
+
+void ktWiiLibImp::SendClosingReports() {
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    ktWiiDevice& device = devices[i]->device;
+    if (device.GetExtensionType() != kExtBalanceBoard) {
+      SendReport(device, kOutIrOff);
+      SendReport(device, kOutIr2Off);
+    }
+    SendReport(device, kOutModeButtons);
+  }
+}
+
+// Closing reports go out while the I/O thread still runs (the channel's mutex
+// keeps them apart from a handler's Send). A write(2) that returned has
+// handed its bytes to the kernel, so once the thread has ended no I/O refers
+// to a device any more and the devices can be closed and deleted.
+void ktWiiLibImp::Shutdown() {
+  SendClosingReports();
+  if (thread.joinable()) {
+    IoSignalEvent(exitEvent);
+    thread.join();
+  }
+  IoClose(exitEvent);
+  exitEvent = -1;
+  IoClose(updateEvent);
+  updateEvent = -1;
+  int count = Count();
+  deviceCount.store(0, std::memory_order_release);
+  for (int i = 0; i < count; ++i) {
+    devices[i]->channel.Close();
+    delete devices[i];
+    devices[i] = nullptr;
+  }
+  if (modulesBound) {
+    ExitModule();
+    modulesBound = false;
+  }
+}
