@@ -127,10 +127,14 @@ class CairoCanvasImp : public CairoCanvas {
     PangoLayout* layout = Layout(text);
     if (!layout)
       return;
+    // The painted cell is as high as the font's cell, line by line; the
+    // font's own line box is a pixel taller once rounded.
     PangoRectangle logical;
-    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+    pango_layout_get_extents(layout, nullptr, &logical);
+    const int lines = pango_layout_get_line_count(layout);
     SetSource(backgroundColor);
-    cairo_rectangle(cr, x + logical.x, y + logical.y, logical.width, logical.height);
+    cairo_rectangle(cr, x, y, PANGO_PIXELS(logical.width),
+                    lines * kFontPixels[static_cast<int>(selectedFont)]);
     cairo_fill(cr);
     SetSource(textColor);
     cairo_move_to(cr, x, y);

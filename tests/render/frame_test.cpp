@@ -1,0 +1,294 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app_window.h"
+#include "fake_devices_helpers.h"
+#include "render/canvas_recording.h"
+#include "resources/web_pages.h"
+
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+
+constexpr CanvasColor kBlue{20, 20, 220};
+constexpr CanvasColor kGrey{160, 160, 153};
+constexpr CanvasColor kBlack{0, 0, 0};
+
+void FixedTime(struct tm* out) {
+  std::memset(out, 0, sizeof *out);
+  out->tm_year = 124;
+  out->tm_mon = 2;
+  out->tm_mday = 4;
+  out->tm_hour = 7;
+}
+
+class FrameTest : public ::testing::Test {
+ protected:
+  FrameTest() {
+    window.canvas = canvas;
+    window.wiiLib = lib;
+    window.frameSleepMs = 0;
+    window.localTime = FixedTime;
+    window.logPath = ::testing::TempDir() + "frame_test_log.txt";
+    std::remove(window.logPath.c_str());
+  }
+  ~FrameTest() override { std::remove(window.logPath.c_str()); }
+
+  FakeBoard& AddBoard(float weight) {
+    board.weight = weight;
+    lib->boards.push_back(&board);
+    return board;
+  }
+
+  // A board that has finished its zero adjustment and settled on weight.
+  void SettledBoard(float weight) {
+    AddBoard(weight);
+    window.startupGrace = 0;
+    window.entries[0].smoothedWeight = weight;
+    window.entries[0].zeroAdjustFrames = 0;
+  }
+
+  std::vector<std::string> Frame() {
+    canvas->Clear();
+    window.RenderFrame();
+    return canvas->Lines();
+  }
+
+  std::vector<CanvasOp> FrameTexts() {
+    Frame();
+    std::vector<CanvasOp> texts;
+    for (const CanvasOp& op : canvas->Ops())
+      if (op.kind == CanvasOp::DrawText)
+        texts.push_back(op);
+    return texts;
+  }
+
+  const CanvasOp* FindText(const std::vector<CanvasOp>& texts, const std::string& text) {
+    for (const CanvasOp& op : texts)
+      if (op.text == text)
+        return &op;
+    return nullptr;
+  }
+
+  int IndexOf(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].rfind(prefix, 0) == 0)
+        return static_cast<int>(i);
+    return -1;
+  }
+
+  FakeBoard board;
+  RecordingCanvas* canvas = CreateRecordingCanvas();
+  FakeWiiLib* lib = new FakeWiiLib;
+  AppWindow window{nullptr};  // releases canvas and lib
+};
+
+TEST_F(FrameTest, FrameStartsWithClearedBufferAndTitleAndEndsPresented) {
+  const std::vector<std::string> lines = Frame();
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "fill 0 0 600 400 background");
+  EXPECT_EQ(lines[1], "textcolor 20,20,20");
+  EXPECT_EQ(lines[2], "bkcolor 240,240,230");
+  EXPECT_EQ(lines[3], "font small");
+  EXPECT_EQ(lines[4],
+            std::string("text 10 10 バランスWiiボードで 体重計 (") + resources::kBlogUrl + ")");
+  EXPECT_EQ(lines.back(), "present");
+  EXPECT_EQ(window.frameCount, 1);
+}
+
+TEST_F(FrameTest, WeightFigureShowsAdjustmentForFiftyNineFramesThenTheWeight) {
+  AddBoard(60.0f);
+  for (int frame = 1; frame <= 59; ++frame) {
+    const CanvasOp* text = FindText(FrameTexts(), "0kg調整中");
+    ASSERT_NE(text, nullptr) << "frame " << frame;
+    EXPECT_EQ(text->x, 108);
+    EXPECT_EQ(text->y, 284);
+    EXPECT_EQ(text->currentFont, CanvasFont::Large);
+    EXPECT_EQ(text->currentTextColor, kBlack);
+  }
+  const std::vector<CanvasOp> texts = FrameTexts();
+  EXPECT_EQ(FindText(texts, "0kg調整中"), nullptr);
+  EXPECT_EQ(board.zeroAdjust, 1);  // the board adjusts for sixty frames
+  Frame();
+  EXPECT_EQ(board.zeroAdjust, 0);
+  const CanvasOp* weight = FindText(texts, " 59.9kg");  // the filter started from 0
+  ASSERT_NE(weight, nullptr);
+  EXPECT_EQ(weight->x, 132);
+  EXPECT_EQ(weight->y, 284);
+}
+
+TEST_F(FrameTest, NegativeWeightShowsAsZeroWhileTheNeedleUsesItUnclamped) {
+  SettledBoard(-3.0f);
+  const std::vector<CanvasOp> texts = FrameTexts();
+  EXPECT_NE(FindText(texts, "  0.0kg"), nullptr);
+  const std::vector<std::string> lines = canvas->Lines();
+  const int polygon = IndexOf(lines, "polygon");
+  ASSERT_GE(polygon, 0);
+  EXPECT_NE(lines[polygon], "polygon 317,209 309,196 147,296 149,299");  // not the 0 kg position
+}
+
+TEST_F(FrameTest, HistoryRowsStandTwentyFourPixelsApartAndSkipEmptySlots) {
+  SettledBoard(50.0f);
+  const int filled[] = {0, 1, 2, 5};
+  for (int k : filled)
+    std::snprintf(window.history[k], kHistoryText, "%d 2024-03-0%d 07:00:00  50.0", k % 4, k + 1);
+  std::vector<CanvasOp> rows;
+  for (const CanvasOp& op : FrameTexts())
+    if (op.text.rfind("User", 0) == 0)
+      rows.push_back(op);
+  ASSERT_EQ(rows.size(), 4u);
+  const int expectedY[] = {32, 56, 80, 152};
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].x, 32);
+    EXPECT_EQ(rows[i].y, expectedY[i]);
+    EXPECT_EQ(rows[i].currentFont, CanvasFont::Medium);
+    EXPECT_EQ(rows[i].currentTextColor, kGrey);
+  }
+  EXPECT_EQ(rows[0].text, "User0 2024-03-01 07:00:00  50.0kg");
+}
+
+TEST_F(FrameTest, MeasuringCaptionBlinksWithBitFourOfTheFrameCount) {
+  SettledBoard(0.0f);
+  window.StartMeasurement(2);
+  for (int frame = 0; frame < 48; ++frame) {
+    const std::vector<CanvasOp> texts = FrameTexts();
+    const CanvasOp* caption = FindText(texts, "User2 測定中");
+    const bool shown = (frame & 16) == 0;
+    EXPECT_EQ(caption != nullptr, shown) << "frame " << frame;
+    if (caption) {
+      EXPECT_EQ(caption->x, 32);
+      EXPECT_EQ(caption->y, 76);
+      EXPECT_EQ(caption->currentTextColor, kBlack);
+    }
+    const CanvasOp* prompt = FindText(texts, "台に乗ってください。測定値を記録します。");
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(prompt->x, 32);
+    EXPECT_EQ(prompt->y, 124);
+  }
+}
+
+TEST_F(FrameTest, NeedleIsDrawnOverTheStatusLinesAndTheScaleLast) {
+  SettledBoard(70.0f);
+  board.cells[0] = 80.0f;
+  window.StartMeasurement(0);
+  const std::vector<std::string> lines = Frame();
+  const int status = IndexOf(lines, "text 32 76 User0");
+  const int figure = IndexOf(lines, "text 132 284");
+  const int bar = IndexOf(lines, "white");
+  const int needle = IndexOf(lines, "polygon");
+  const int tick = IndexOf(lines, "polyline");
+  const int caption = IndexOf(lines, "text 4 238");
+  ASSERT_GE(status, 0);
+  EXPECT_LT(status, figure);
+  EXPECT_LT(figure, bar);
+  EXPECT_LT(bar, needle);
+  EXPECT_LT(needle, tick);
+  EXPECT_LT(tick, caption);
+  EXPECT_EQ(IndexOf(lines, "present"), static_cast<int>(lines.size()) - 1);
+}
+
+TEST_F(FrameTest, RecordedMeasurementShowsInTheHistoryFromTheNextFrame) {
+  SettledBoard(60.0f);
+  window.StartMeasurement(3);
+  window.entries[0].userWeight[3] = 60.0f;
+  window.stableFrames = 29;
+  std::vector<CanvasOp> texts = FrameTexts();
+  EXPECT_EQ(window.modeFlags.load() & ModeMeasuring, 0);
+  EXPECT_NE(FindText(texts, "User3 測定中"), nullptr);
+  texts = FrameTexts();
+  EXPECT_EQ(FindText(texts, "User3 測定中"), nullptr);
+  EXPECT_NE(FindText(texts, "User3 2024-03-04 07:00:00  60.0kg"), nullptr);
+}
+
+TEST_F(FrameTest, NoBoardShowsZeroNeedleAndNoticeOnlyAfterTheGrace) {
+  for (int frame = 1; frame <= kStartupGraceFrames; ++frame) {
+    const std::vector<std::string> lines = Frame();
+    ASSERT_EQ(IndexOf(lines, "text 32 88"), -1) << "frame " << frame;
+  }
+  const std::vector<std::string> lines = Frame();
+  EXPECT_EQ(IndexOf(lines, "white"), -1);
+  EXPECT_EQ(IndexOf(lines, "polyline"), -1);
+  EXPECT_THAT(lines, Contains("polygon 317,209 309,196 147,296 149,299"));
+  std::vector<std::string> notice(lines.end() - 4, lines.end());
+  EXPECT_THAT(notice, ElementsAre("text 32 88 バランスWiiボード が見つかりません。",
+                                  "text 32 136 ペアリング＋接続 してください。",
+                                  "text 32 184 (詳しくはマニュアルをご参照ください)", "present"));
+}
+
+TEST_F(FrameTest, InitialisingBoardHidesTheNoticeAndIsNotShown) {
+  window.startupGrace = 0;
+  AddBoard(40.0f).readState = 1;
+  const std::vector<std::string> lines = Frame();
+  EXPECT_EQ(IndexOf(lines, "text 32 88"), -1);
+  EXPECT_EQ(IndexOf(lines, "text 132 284"), -1);
+  EXPECT_EQ(IndexOf(lines, "text 108 284"), -1);
+}
+
+TEST_F(FrameTest, RegistrationPhasesShowOnlyTheTitleAndThreeLines) {
+  AddBoard(50.0f);
+  struct Phase {
+    int32_t flags;
+    const char* lines[3];
+  };
+  const Phase phases[] = {
+      {ModeRegistering,
+       {"コントローラペアリング待ち", "バランスWiiボード の", "SYNC ボタンを押してください"}},
+      {ModeRegistering | ModeRegisterWait,
+       {"デバイス情報の更新待ちをしています。", "しばらくお待ちください。",
+        "(登録したら最初は 0kg 調整してください)"}},
+      {ModeRegistering | ModeRegisterWait | ModeRegisterUpdate,
+       {"デバイス情報取得中です。", "", "(登録したら最初は 0kg 調整してください)"}},
+  };
+  for (const Phase& phase : phases) {
+    window.modeFlags.store(phase.flags);
+    const std::vector<CanvasOp> texts = FrameTexts();
+    ASSERT_EQ(texts.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(texts[i + 1].text, phase.lines[i]);
+      EXPECT_EQ(texts[i + 1].x, 32);
+      EXPECT_EQ(texts[i + 1].y, 88 + 48 * i);
+      EXPECT_EQ(texts[i + 1].currentFont, CanvasFont::Medium);
+      EXPECT_EQ(texts[i + 1].currentTextColor, kBlue);
+    }
+    EXPECT_THAT(canvas->Lines(), Not(Contains("polygon")));
+  }
+  EXPECT_EQ(lib->countCalls, 0);
+  EXPECT_EQ(window.entries[0].zeroAdjustFrames, kZeroAdjustFrames);
+}
+
+TEST_F(FrameTest, ZeroAdjustRequestedByAnotherThreadRunsAtTheFrameStart) {
+  window.modeFlags.store(ModeRegistering);
+  window.entries[7].smoothedWeight = 12.0f;
+  window.entries[7].zeroAdjustFrames = 0;
+  window.zeroAdjustRequest.store(1);
+  Frame();
+  EXPECT_EQ(window.zeroAdjustRequest.load(), 0);
+  EXPECT_EQ(window.entries[7].smoothedWeight, 0.0f);
+  EXPECT_EQ(window.entries[7].zeroAdjustFrames, kZeroAdjustFrames);
+}
+
+TEST_F(FrameTest, LongTextIsCutWithoutSplittingACharacter) {
+  std::string longText;
+  for (int i = 0; i < 300; ++i)
+    longText += "あ";
+  canvas->Clear();
+  window.DrawTextAt(0, 0, "x%s", longText.c_str());
+  ASSERT_EQ(canvas->Ops().size(), 1u);
+  const std::string& drawn = canvas->Ops()[0].text;
+  EXPECT_LE(drawn.size(), 511u);
+  EXPECT_EQ((drawn.size() - 1) % 3, 0u);
+  EXPECT_EQ(drawn.substr(0, 4), "xあ");
+  // Text given as an argument is drawn as it is, percent signs included.
+  canvas->Clear();
+  window.DrawTextAt(0, 0, "%s", "100%d");
+  EXPECT_EQ(canvas->Ops()[0].text, "100%d");
+}
+
+}  // namespace
