@@ -55,7 +55,7 @@ void SimBoard::UpdateLocked(std::vector<Report>& out) {
   }
 }
 
-void SimBoard::SetLoads(const float kg[4]) {
+bool SimBoard::SetLoads(const float kg[4]) {
   std::vector<Report> reports;
   {
     std::lock_guard<std::mutex> lock(mutex);
@@ -63,17 +63,18 @@ void SimBoard::SetLoads(const float kg[4]) {
     UpdateLocked(reports);
   }
   Emit(reports);
+  return !reports.empty();
 }
 
-void SimBoard::SetTotalLoad(float kg, float balanceX, float balanceY) {
+bool SimBoard::SetTotalLoad(float kg, float balanceX, float balanceY) {
   const float right = (1.0f + balanceX) * 0.5f;
   const float bottom = (1.0f + balanceY) * 0.5f;
   const float cells[4] = {kg * right * (1.0f - bottom), kg * right * bottom,
                           kg * (1.0f - right) * (1.0f - bottom), kg * (1.0f - right) * bottom};
-  SetLoads(cells);
+  return SetLoads(cells);
 }
 
-void SimBoard::SetButton(bool pressed) {
+bool SimBoard::SetButton(bool pressed) {
   std::vector<Report> reports;
   {
     std::lock_guard<std::mutex> lock(mutex);
@@ -81,6 +82,7 @@ void SimBoard::SetButton(bool pressed) {
     UpdateLocked(reports);
   }
   Emit(reports);
+  return !reports.empty();
 }
 
 void SimBoard::SetZeroDrift(const int rawDrift[4]) {

@@ -31,13 +31,14 @@ class SimBoard : public SimDevice {
  public:
   explicit SimBoard(const SimBoardOptions& options = {});
 
+  // Each setter returns whether the change sent a data report.
   // Loads per cell in kg, in the board's cell order.
-  void SetLoads(const float kg[4]);
+  bool SetLoads(const float kg[4]);
   // A total load split over the cells. balanceX in -1..1 shifts it from the
   // left cells (2, 3) to the right ones (0, 1); balanceY from the top cells
   // (0, 2) to the bottom ones (1, 3).
-  void SetTotalLoad(float kg, float balanceX = 0.0f, float balanceY = 0.0f);
-  void SetButton(bool pressed);
+  bool SetTotalLoad(float kg, float balanceX = 0.0f, float balanceY = 0.0f);
+  bool SetButton(bool pressed);
   // A drift of the cells' zero points in raw units, added to every reading:
   // what the host's zero adjustment is there to learn.
   void SetZeroDrift(const int raw[4]);
