@@ -49,8 +49,10 @@ uint32_t ItemData(const uint8_t* data, int size) {
 }
 
 void AddBits(int64_t* bits, const GlobalState& g) {
-  int64_t added = int64_t{g.reportSize} * g.reportCount;
-  bits[g.reportId] = std::min(bits[g.reportId] + added, kMaxReportBits);
+  // Two 32-bit factors always fit an unsigned 64-bit product.
+  uint64_t added = uint64_t{g.reportSize} * g.reportCount;
+  uint64_t capped = std::min<uint64_t>(added, kMaxReportBits);
+  bits[g.reportId] = std::min(bits[g.reportId] + static_cast<int64_t>(capped), kMaxReportBits);
 }
 
 void ApplyGlobal(ParserState& s, int tag, uint32_t value) {

@@ -1,0 +1,64 @@
+#include "transport_test_helpers.h"
+
+#include <cstring>
+#include <thread>
+
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+void AttachSimulator(VirtualHidBus& bus, int device, SimDevice& sim) {
+  sim.SetReportSink(
+      [&bus, device](const uint8_t* report, int length) { bus.SendInput(device, report, length); });
+  bus.SetOutputHandler(
+      device, [&sim](const uint8_t* report, int length) { sim.HandleOutput(report, length); });
+}
+
+ktHidModule* FakeLoader::LoadModule(const char* name) {
+  if (missingModules.count(name) != 0) {
+    return nullptr;
+  }
+  ktHidModule* innerModule = inner.LoadModule(name);
+  if (innerModule == nullptr) {
+    return nullptr;
+  }
+  Module& module = std::strcmp(name, "hid") == 0 ? hid : setup;
+  module.loader = this;
+  module.inner = innerModule;
+  return &module;
+}
+
+HidExport FakeLoader::Module::Find(const char* exportName) {
+  if (loader->missingExports.count(exportName) != 0) {
+    return HidExport{};
+  }
+  if (std::strcmp(exportName, "SetupDiGetClassDevsA") == 0) {
+    return HidExport{reinterpret_cast<HidAnyFunction>(&CountedClassDevs), this};
+  }
+  return inner->Find(exportName);
+}
+
+void FakeLoader::Module::Release() {
+  loader->releases++;
+  inner->Release();
+}
+
+HidDeviceInfoSet* FakeLoader::CountedClassDevs(void* context, const HidGuid* guid,
+                                               const char* enumerator, void* window,
+                                               uint32_t flags) {
+  auto* module = static_cast<Module*>(context);
+  module->loader->enumerations++;
+  if (module->loader->onEnumerate) {
+    module->loader->onEnumerate();
+  }
+  HidExport real = module->inner->Find("SetupDiGetClassDevsA");
+  return reinterpret_cast<SetupGetClassDevsFn>(real.function)(real.context, guid, enumerator,
+                                                              window, flags);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "sim/sim_device.h"
+#include "transport/hid_binding.h"
+#include "transport/virtual_hid_bus.h"
+
+// Polls pred until it holds or the time is up; returns its last value.
+bool WaitUntil(const std::function<bool()>& pred,
+               std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+// Connects a simulator to a bus device: the host's output goes to the
+// simulator on the bus thread, the simulator's input reports to every
+// connection of the device.
+void AttachSimulator(VirtualHidBus& bus, int device, SimDevice& sim);
+
+// A provider over another one that can leave out modules or exports, counts
+// module loads and releases, and can run a hook inside every enumeration.
+class FakeLoader final : public ktHidProvider {
+ public:
+  explicit FakeLoader(ktHidProvider& inner) : inner(inner) {}
+
+  std::set<std::string> missingModules;
+  std::set<std::string> missingExports;
+  std::atomic<int> releases{0};
+  std::atomic<int> enumerations{0};
+  std::function<void()> onEnumerate;
+
+  ktHidModule* LoadModule(const char* name) override;
+  HidHandle OpenDevice(const char* path, int nonBlocking) override {
+    return inner.OpenDevice(path, nonBlocking);
+  }
+
+ private:
+  class Module final : public ktHidModule {
+   public:
+    HidExport Find(const char* exportName) override;
+    void Release() override;
+    FakeLoader* loader = nullptr;
+    ktHidModule* inner = nullptr;
+  };
+  static HidDeviceInfoSet* CountedClassDevs(void* context, const HidGuid* guid,
+                                            const char* enumerator, void* window, uint32_t flags);
+
+  ktHidProvider& inner;
+  Module hid;
+  Module setup;
+};

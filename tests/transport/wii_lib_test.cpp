@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "device/wii_lib_device.h"
+#include "sim/sim_board.h"
+#include "transport/virtual_hid_bus.h"
+#include "transport/wii_lib.h"
+#include "transport/wii_lib_imp.h"
+#include "transport_test_helpers.h"
+
+namespace {
+
+bool Identified(ktWiiLibDevice* device) {
+  return device != nullptr && device->IsOpen() && device->GetReadState() == 0 &&
+         device->GetExtensionType() == kExtBalanceBoard;
+}
+
+// A simulated board on the bus and a device manager over the bus. The board
+// is declared first so that it outlives the bus thread that drives it.
+class WiiLibTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    if (lib != nullptr) {
+      lib->Release();
+    }
+  }
+  void StartOn(ktHidProvider& provider) {
+    lib = CreateWiiLibOn(provider);
+    lib->Start(kWiiVendorId, kWiiProductId);
+  }
+  // Learns the board's zero points from reports at the current load; a button
+  // press marks the end of them, since reports are handled in order.
+  void ZeroAdjust(ktWiiLibDevice* device) {
+    device->SetZeroAdjust(1);
+    for (int i = 0; i < 20; ++i) {
+      board.ResendData();
+    }
+    board.SetButton(true);
+    ASSERT_TRUE(WaitUntil([&] { return (device->GetButtons() & kBoardButton) != 0; }));
+    device->SetZeroAdjust(0);
+    board.SetButton(false);
+  }
+  ktWiiLibDevice* WaitForBoard(unsigned index = 0) {
+    bool found = WaitUntil([&] { return Identified(lib->GetDevice(index)); });
+    return found ? lib->GetDevice(index) : nullptr;
+  }
+
+  SimBoard board;
+  VirtualHidBus bus;
+  int boardIndex = bus.AddDevice("virtual:board0");
+  ktWiiLib* lib = nullptr;
+};
+
+TEST_F(WiiLibTest, FindsIdentifiesAndWeighsABoard) {
+  AttachSimulator(bus, boardIndex, board);
+  const int drift[4] = {24, -16, 40, 8};  // about 0.9 kg off before the zero adjustment
+  board.SetZeroDrift(drift);
+  lib = CreateWiiLibOnBus(bus);
+  EXPECT_EQ(lib->GetDeviceCount(), 0);
+  EXPECT_EQ(lib->GetDevice(0), nullptr);
+  lib->Start(kWiiVendorId, kWiiProductId);
+  ktWiiLibDevice* device = WaitForBoard();
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(lib->GetDeviceCount(), 1);
+  EXPECT_EQ(lib->GetDevice(1), nullptr);
+  EXPECT_EQ(device->GetIndex(), 0);
+
+  ZeroAdjust(device);
+  board.SetTotalLoad(62.5f, 0.2f, -0.1f);
+  EXPECT_TRUE(WaitUntil([&] { return std::abs(device->GetBoardWeight() - 62.5f) < 0.1f; }))
+      << device->GetBoardWeight();
+}
+
+TEST_F(WiiLibTest, VanishedBoardComesBackAsTheSameObjectAtTheSameIndex) {
+  AttachSimulator(bus, boardIndex, board);
+  int other = bus.AddDevice("virtual:other", 0x1234, 0x5678);
+  StartOn(bus);
+  ktWiiLibDevice* device = WaitForBoard();
+  ASSERT_NE(device, nullptr);
+  ZeroAdjust(device);
+  board.SetTotalLoad(40.0f);
+  ASSERT_TRUE(WaitUntil([&] { return device->GetBoardWeight() > 39.0f; }));
+  float weight = device->GetBoardWeight();
+
+  bus.Unplug(boardIndex);
+  ASSERT_TRUE(WaitUntil([&] { return device->IsOpen() == 0; }));
+  EXPECT_EQ(device->GetExtensionType(), kExtBalanceBoard);
+  EXPECT_EQ(device->GetBoardWeight(), weight);
+
+  bus.Plug(boardIndex);
+  lib->RequestUpdate();
+  ASSERT_TRUE(WaitUntil([&] { return Identified(device); }));
+  EXPECT_EQ(lib->GetDeviceCount(), 1);
+  EXPECT_EQ(lib->GetDevice(0), device);
+  EXPECT_EQ(device->GetIndex(), 0);
+  EXPECT_EQ(bus.ConnectionCount(other), 0);  // probed, never kept open
+}
+
+TEST_F(WiiLibTest, PathsDifferingOnlyInCaseAreOneDevice) {
+  AttachSimulator(bus, boardIndex, board);
+  StartOn(bus);
+  ASSERT_NE(WaitForBoard(), nullptr);
+  bus.Unplug(boardIndex);
+  ASSERT_TRUE(WaitUntil([&] { return lib->GetDevice(0)->IsOpen() == 0; }));
+
+  SimBoard second;
+  int upper = bus.AddDevice("VIRTUAL:BOARD0");
+  AttachSimulator(bus, upper, second);
+  lib->RequestUpdate();
+  ASSERT_TRUE(WaitUntil([&] { return Identified(lib->GetDevice(0)); }));
+  EXPECT_EQ(lib->GetDeviceCount(), 1);
+  EXPECT_EQ(bus.ConnectionCount(upper), 1);
+  lib->Release();  // before the second board goes out of scope
+  lib = nullptr;
+}
+
+TEST_F(WiiLibTest, OnlyTheFirstThirtyTwoInterfacesAreLookedAt) {
+  bus.Unplug(boardIndex);
+  SimBoard boards[34];
+  for (int i = 0; i < 34; ++i) {
+    int index = bus.AddDevice("virtual:board" + std::to_string(i + 1));
+    AttachSimulator(bus, index, boards[i]);
+  }
+  StartOn(bus);
+  ASSERT_TRUE(WaitUntil([&] { return lib->GetDeviceCount() == 32; }));
+  lib->RequestUpdate();
+  ASSERT_TRUE(WaitUntil([&] { return Identified(lib->GetDevice(31)); }));
+  EXPECT_EQ(lib->GetDeviceCount(), 32);
+  EXPECT_EQ(bus.ConnectionCount(33), 0);
+  EXPECT_EQ(bus.ConnectionCount(34), 0);
+  lib->Release();
+  lib = nullptr;
+}
+
+TEST_F(WiiLibTest, ReleaseWithoutStartTouchesNothing) {
+  FakeLoader loader(bus);
+  ktWiiLib* idle = CreateWiiLibOn(loader);
+  idle->Release();
+  EXPECT_EQ(loader.releases, 0);
+  EXPECT_EQ(loader.enumerations, 0);
+  EXPECT_EQ(bus.OutputCount(boardIndex), 0);
+}
+
+TEST_F(WiiLibTest, ShutdownSendsClosingReportsAndReleasesTheModules) {
+  AttachSimulator(bus, boardIndex, board);
+  FakeLoader loader(bus);
+  StartOn(loader);
+  ASSERT_NE(WaitForBoard(), nullptr);
+  board.ClearOutputLog();
+  lib->Release();
+  lib = nullptr;
+  EXPECT_EQ(loader.releases, 2);
+  EXPECT_TRUE(WaitUntil([&] { return board.OutputLog().size() == 1; }));
+  EXPECT_EQ(board.OutputLog(), (std::vector<SimDevice::Report>{{0x12, 0x00, 0x30}}));
+}
+
+TEST_F(WiiLibTest, ExitWinsOverAPendingUpdate) {
+  FakeLoader loader(bus);
+  std::atomic<bool> gateOpen{false};
+  loader.onEnumerate = [&] { WaitUntil([&] { return gateOpen.load(); }); };
+  StartOn(loader);
+  ASSERT_TRUE(WaitUntil([&] { return loader.enumerations == 1; }));
+  lib->RequestUpdate();
+  std::thread releasing([&] { lib->Release(); });
+  // Give Release time to signal the exit while the first enumeration runs.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  gateOpen = true;
+  releasing.join();
+  lib = nullptr;
+  EXPECT_EQ(loader.enumerations, 1);
+}
+
+TEST_F(WiiLibTest, FailedBindingLeavesTheListEmptyAndStillShutsDown) {
+  AttachSimulator(bus, boardIndex, board);
+  FakeLoader loader(bus);
+  loader.missingModules.insert("hid");
+  StartOn(loader);
+  lib->RequestUpdate();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(lib->GetDeviceCount(), 0);
+  EXPECT_EQ(loader.enumerations, 0);
+  EXPECT_EQ(bus.ConnectionCount(boardIndex), 0);
+  lib->Release();
+  lib = nullptr;
+  EXPECT_EQ(loader.releases, 1);  // only the module that had loaded, released at once
+}
+
+// A board that never answers: after 2000 ms without any completion the
+// manager switches it to writes and sends the opening reports again, once.
+TEST_F(WiiLibTest, SilentBoardIsSwitchedToWritesAfterTheProbeTimeOut) {
+  StartOn(bus);
+  ASSERT_TRUE(WaitUntil([&] { return bus.OutputCount(boardIndex) == 2; }));
+  auto opened = std::chrono::steady_clock::now();
+  ASSERT_TRUE(WaitUntil([&] { return bus.OutputCount(boardIndex) == 4; }, std::chrono::seconds(4)));
+  EXPECT_GE(std::chrono::steady_clock::now() - opened, std::chrono::milliseconds(1900));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(bus.OutputCount(boardIndex), 4);
+  EXPECT_EQ(lib->GetDevice(0)->IsOpen(), 1);
+}
+
+}  // namespace
