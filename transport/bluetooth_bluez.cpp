@@ -234,7 +234,8 @@ class BluezSession {
     return done();
   }
 
-  // Runs the context until an operation that can no longer be stopped ends.
+  // Runs the context until a started operation reports back. Each one has a
+  // time-out or a cancellable that Cancel or a deadline fires, so it will.
   void Drain(const bool& finished) {
     while (!finished) {
       g_main_context_iteration(context, TRUE);
@@ -438,8 +439,13 @@ class BluezSession {
   // drops the link after a few seconds.
   void RegisterDevice(std::string path, int inquiryMs) {
     Trace("Bluetooth: registering %s", path.c_str());
-    if (devices[path].paired) {
-      path = ForgetAndFindAgain(path, inquiryMs);
+    auto known = devices.find(path);
+    if (known == devices.end()) {
+      Trace("Bluetooth: %s went away", path.c_str());
+      return;
+    }
+    if (known->second.paired) {
+      path = ForgetAndFindAgain(path, known->second, inquiryMs);
       if (path.empty()) {
         return;
       }
@@ -461,8 +467,7 @@ class BluezSession {
   // A stale pairing holds a link key the board no longer has: remove the
   // device and discover it again. Gives the device's new path, or "" when it
   // did not reappear in time.
-  std::string ForgetAndFindAgain(const std::string& path, int inquiryMs) {
-    BluezDevice stale = devices[path];
+  std::string ForgetAndFindAgain(const std::string& path, BluezDevice stale, int inquiryMs) {
     std::string adapter = stale.adapter.empty() ? ParentPath(path) : stale.adapter;
     if (!CallSimple(adapter, kAdapterInterface, "RemoveDevice", g_variant_new("(o)", path.c_str()),
                     kShortCallMs)) {

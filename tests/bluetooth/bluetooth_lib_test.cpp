@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -191,17 +194,18 @@ TEST_F(BluetoothWithoutBluez, NoSystemBusGivesZeroQuickly) {
   EXPECT_LT(elapsed, kPromptly);
 }
 
-// Starts AddDevices on another thread, cancels it after `delay` and gives
-// the time from Cancel to AddDevices' return.
+// Starts AddDevices on another thread, cancels it once `beforeCancel` has
+// returned and gives the time from Cancel to AddDevices' return.
 struct CancelRun {
   int count = -1;
   milliseconds toReturn{0};
 };
 
-CancelRun CancelAfter(ktBluetoothLib& lib, int timeoutMultiplier, milliseconds delay) {
+CancelRun CancelWhen(ktBluetoothLib& lib, int timeoutMultiplier,
+                     const std::function<void()>& beforeCancel) {
   CancelRun run;
   auto result = std::async(std::launch::async, [&] { return lib.AddDevices(timeoutMultiplier); });
-  std::this_thread::sleep_for(delay);
+  beforeCancel();
   Clock::time_point cancelled = Clock::now();
   lib.Cancel();
   run.count = result.get();
@@ -212,7 +216,7 @@ CancelRun CancelAfter(ktBluetoothLib& lib, int timeoutMultiplier, milliseconds d
 TEST_F(BluetoothRegistration, CancelEndsARunningInquiryPromptly) {
   mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
 
-  CancelRun run = CancelAfter(*lib, 5, milliseconds(300));
+  CancelRun run = CancelWhen(*lib, 5, [] { std::this_thread::sleep_for(milliseconds(300)); });
   EXPECT_EQ(run.count, 0);
   EXPECT_LT(run.toReturn, kPromptly);
   EXPECT_EQ(mock.CallCount(Device(kBoardAddress), "Pair"), 0);
@@ -225,9 +229,20 @@ TEST_F(BluetoothRegistration, CancelEndsARunningInquiryPromptly) {
 
 TEST_F(BluetoothRegistration, CancelEndsAPairingThatHangs) {
   std::string board = mock.AddKnownDevice(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
-  mock.ReplaceMethod(board, kDevice, "Pair", "import time\ntime.sleep(4)");
+  // The mock leaves a mark when Pair arrives, then stops answering for a while.
+  std::filesystem::path mark =
+      std::filesystem::temp_directory_path() / ("gravimo-pair-" + std::to_string(getpid()));
+  std::filesystem::remove(mark);
+  mock.ReplaceMethod(board, kDevice, "Pair",
+                     "open('" + mark.string() + "', 'w').close()\nimport time\ntime.sleep(4)");
 
-  CancelRun run = CancelAfter(*lib, 1, milliseconds(2000));
+  CancelRun run = CancelWhen(*lib, 1, [&] {
+    Clock::time_point start = Clock::now();
+    while (!std::filesystem::exists(mark) && Since(start) < milliseconds(20000)) {
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+  });
+  EXPECT_TRUE(std::filesystem::remove(mark));
   EXPECT_LT(run.toReturn, kPromptly);
   // Answered once the mock wakes up again.
   EXPECT_EQ(mock.CallCount(board, "Pair"), 1);
