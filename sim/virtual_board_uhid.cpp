@@ -12,6 +12,7 @@
 #include <iterator>
 #include <utility>
 
+#include "sim/sim_device.h"
 #include "support/trace.h"
 
 namespace {
@@ -32,6 +33,8 @@ constexpr ReportShape kInputReports[] = {
     {0x20, 6},  {0x21, 21}, {0x22, 4},  {0x30, 2},  {0x31, 5},  {0x32, 10}, {0x33, 17},
     {0x34, 21}, {0x35, 21}, {0x36, 21}, {0x37, 21}, {0x3D, 21}, {0x3E, 21}, {0x3F, 21},
 };
+
+constexpr size_t kOutputHistory = 4096;
 
 constexpr uint8_t kMainInput = 0x81;   // Input (Data, Variable, Absolute)
 constexpr uint8_t kMainOutput = 0x91;  // Output (Data, Variable, Absolute)
@@ -60,8 +63,14 @@ UhidBoard::~UhidBoard() {
 }
 
 void UhidBoard::SetOutputHandler(OutputHandler newHandler) {
-  std::lock_guard guard(lock);
+  std::lock_guard guard(handlerLock);
   handler = std::move(newHandler);
+}
+
+void UhidBoard::Attach(SimDevice& device) {
+  device.SetReportSink([this](const uint8_t* report, int length) { SendInput(report, length); });
+  SetOutputHandler(
+      [&device](const uint8_t* report, int length) { device.HandleOutput(report, length); });
 }
 
 std::vector<uint8_t> UhidBoard::ReportDescriptor() {
@@ -145,11 +154,6 @@ int UhidBoard::SendInput(const uint8_t* report, int length) {
   return Write(&ev);
 }
 
-void UhidBoard::Locked(const std::function<void()>& change) {
-  std::lock_guard guard(lock);
-  change();
-}
-
 std::vector<std::vector<uint8_t>> UhidBoard::TakeOutputs() {
   std::lock_guard guard(outputsLock);
   return std::exchange(outputs, {});
@@ -158,6 +162,9 @@ std::vector<std::vector<uint8_t>> UhidBoard::TakeOutputs() {
 void UhidBoard::OnOutput(const uint8_t* data, int length) {
   {
     std::lock_guard guard(outputsLock);
+    // A board left running for hours keeps only the recent history.
+    if (outputs.size() >= kOutputHistory)
+      outputs.erase(outputs.begin(), outputs.begin() + kOutputHistory / 2);
     outputs.emplace_back(data, data + length);
   }
   int silent = silentOutputs.load();
@@ -165,7 +172,7 @@ void UhidBoard::OnOutput(const uint8_t* data, int length) {
   }
   if (silent > 0)
     return;
-  std::lock_guard guard(lock);
+  std::lock_guard guard(handlerLock);
   if (handler)
     handler(data, length);
 }

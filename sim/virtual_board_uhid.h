@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class SimDevice;
+
 // How the virtual board introduces itself to the kernel.
 struct UhidBoardIdentity {
   std::string name = "Nintendo RVL-WBC-01";
@@ -24,8 +26,7 @@ struct UhidBoardIdentity {
 // Create and Destroy may be repeated: a board that is destroyed and created
 // again with the same identity looks to the host like a board that went away
 // and came back. PumpOnce and Run serve the kernel's requests on the calling
-// thread; the handler runs under the board's lock, and so must any other
-// thread that touches what the handler touches (see Locked).
+// thread, which is also the thread the handler runs on.
 class UhidBoard {
  public:
   using OutputHandler = std::function<void(const uint8_t* report, int length)>;
@@ -36,6 +37,9 @@ class UhidBoard {
   UhidBoard& operator=(const UhidBoard&) = delete;
 
   void SetOutputHandler(OutputHandler handler);
+  // Lets device answer the host: output reports go to its HandleOutput and
+  // its input reports to the host. device must outlive this board.
+  void Attach(SimDevice& device);
 
   // Opens /dev/uhid when needed and announces the device. 1 on success.
   int Create();
@@ -58,9 +62,6 @@ class UhidBoard {
   // board that has not started listening yet.
   void SilenceNext(int count) { silentOutputs.store(count); }
 
-  // Runs change under the lock that also guards the output handler.
-  void Locked(const std::function<void()>& change);
-
   // Every output report received since the last call, silenced ones
   // included, in arrival order.
   std::vector<std::vector<uint8_t>> TakeOutputs();
@@ -78,7 +79,7 @@ class UhidBoard {
   int fd = -1;
   std::atomic<int> created{0};
   std::atomic<int> silentOutputs{0};
-  std::recursive_mutex lock;
+  std::mutex handlerLock;
   OutputHandler handler;
   std::mutex outputsLock;
   std::vector<std::vector<uint8_t>> outputs;

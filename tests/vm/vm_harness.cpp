@@ -1,8 +1,11 @@
 #include "vm_harness.h"
 
+#include "device/wii_lib_device.h"
+
 #include <dirent.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <fstream>
@@ -85,4 +88,83 @@ BoardPump::BoardPump(UhidBoard& board) : thread([this, &board] { board.Run(stop)
 BoardPump::~BoardPump() {
   stop.store(true);
   thread.join();
+}
+
+namespace {
+
+constexpr int kNodeTimeoutMs = 5000;
+constexpr int kWeighTimeoutMs = 3000;
+constexpr float kWeighTolerance = 0.1f;
+// Raw units the cells' zero points have moved since the factory calibration.
+constexpr int kZeroDrift[4] = {40, -25, 30, -35};
+constexpr int kZeroAdjustReports = 16;
+
+}  // namespace
+
+VirtualBoard::VirtualBoard(const char* uniq) : uniq(uniq), uhid({.uniq = uniq}) {
+  uhid.Attach(sim);
+  sim.SetZeroDrift(kZeroDrift);
+}
+
+bool VirtualBoard::Appear(VmScenario& scenario) {
+  if (!scenario.Check(uhid.Create(), "uhid device %s not created", uniq.c_str()))
+    return false;
+  if (!pump)
+    pump = std::make_unique<BoardPump>(uhid);
+  const bool found = WaitFor([this] { return !(node = FindHidraw(uniq)).empty(); }, kNodeTimeoutMs);
+  return scenario.Check(found, "no hidraw node for %s", uniq.c_str());
+}
+
+std::vector<std::vector<uint8_t>> VirtualBoard::WaitDriverQuiet() {
+  std::vector<std::vector<uint8_t>> seen;
+  for (int quietMs = 0; quietMs < 500;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto outputs = uhid.TakeOutputs();
+    quietMs = outputs.empty() ? quietMs + 50 : 0;
+    seen.insert(seen.end(), outputs.begin(), outputs.end());
+  }
+  return seen;
+}
+
+ktWiiLib* StartManager() {
+  ktWiiLib* lib = CreateWiiLib();
+  if (lib)
+    lib->Start(kWiiVendorId, kWiiProductId);
+  return lib;
+}
+
+ktWiiLibDevice* WaitIdentified(ktWiiLib& lib, unsigned index, int timeoutMs) {
+  ktWiiLibDevice* device = nullptr;
+  const bool identified = WaitFor(
+      [&] {
+        device = lib.GetDevice(index);
+        return device && device->IsOpen() && device->GetExtensionType() == kExtBalanceBoard &&
+               device->GetReadState() == 0;
+      },
+      timeoutMs);
+  return identified ? device : nullptr;
+}
+
+bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board,
+                        float kg) {
+  board.sim.SetTotalLoad(0.0f);
+  device.SetZeroAdjust(1);
+  // Each report halves the distance to the drifted zero point.
+  for (int i = 0; i < kZeroAdjustReports; ++i) {
+    board.sim.ResendData();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  device.SetZeroAdjust(0);
+  return Weighs(scenario, device, board, kg);
+}
+
+bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board, float kg) {
+  board.sim.SetTotalLoad(kg);
+  const bool close = WaitFor(
+      [&] { return std::fabs(device.GetBoardWeight() - kg) < kWeighTolerance; }, kWeighTimeoutMs);
+  return scenario.Check(
+      close, "weighs %.2f kg with %.2f kg on the board (cells %.1f %.1f %.1f %.1f)",
+      device.GetBoardWeight(), kg, device.GetBoardSensor(0), device.GetBoardSensor(1),
+      device.GetBoardSensor(2), device.GetBoardSensor(3));
 }

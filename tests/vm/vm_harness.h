@@ -2,10 +2,16 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "sim/sim_board.h"
 #include "sim/virtual_board_uhid.h"
+#include "transport/wii_lib.h"
+
+class ktWiiLibDevice;
 
 // Helpers for the programs that run inside the test virtual machine. Each
 // program checks one scenario and prints exactly one result line,
@@ -44,3 +50,41 @@ class BoardPump {
   std::atomic<bool> stop{false};
   std::thread thread;
 };
+
+// A simulated board on uhid, served on its own thread, with a slight drift of
+// its zero points so that weighing needs the host's zero adjustment.
+class VirtualBoard {
+ public:
+  explicit VirtualBoard(const char* uniq);
+
+  // Creates the device and waits for its hidraw node. Records a failure in
+  // scenario when either does not happen.
+  bool Appear(VmScenario& scenario);
+  void Vanish() { uhid.Destroy(); }
+  // Waits until the host has sent nothing for 500 ms; what it sent until then.
+  std::vector<std::vector<uint8_t>> WaitDriverQuiet();
+
+  const std::string& Node() const { return node; }
+  const std::string uniq;
+  SimBoard sim;
+  UhidBoard uhid;
+
+ private:
+  std::string node;
+  std::unique_ptr<BoardPump> pump;  // serves the kernel once the device exists
+};
+
+// The manager over the real hidraw devices, started for the board's ids.
+ktWiiLib* StartManager();
+
+// Waits until device index is listed, open and identified as a board with
+// its memory reads finished.
+ktWiiLibDevice* WaitIdentified(ktWiiLib& lib, unsigned index, int timeoutMs);
+
+// Zero-adjusts device over the board's current (empty) readings, then puts kg
+// on the board and checks that the device weighs it within 0.1 kg.
+bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board,
+                        float kg);
+
+// Puts kg on the board and checks that the device weighs it within 0.1 kg.
+bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board, float kg);
