@@ -316,6 +316,9 @@ class BluezSession {
 
   static void OnInterfacesAdded(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                 const gchar*, GVariant* parameters, gpointer self) {
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oa{sa{sv}})"))) {
+      return;
+    }
     const gchar* path = nullptr;
     GVariant* interfaces = nullptr;
     g_variant_get(parameters, "(&o@a{sa{sv}})", &path, &interfaces);
@@ -325,15 +328,16 @@ class BluezSession {
 
   static void OnInterfacesRemoved(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                   const gchar*, GVariant* parameters, gpointer self) {
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oas)"))) {
+      return;
+    }
     const gchar* path = nullptr;
-    GVariant* interfaces = nullptr;
-    g_variant_get(parameters, "(&o@as)", &path, &interfaces);
-    const gchar** names = g_variant_get_strv(interfaces, nullptr);
+    const gchar** names = nullptr;
+    g_variant_get(parameters, "(&o^a&s)", &path, &names);
     if (g_strv_contains(names, kDeviceInterface)) {
       static_cast<BluezSession*>(self)->devices.erase(path);
     }
     g_free(names);
-    g_variant_unref(interfaces);
   }
 
   static void OnPropertiesChanged(GDBusConnection*, const gchar*, const gchar* path, const gchar*,
