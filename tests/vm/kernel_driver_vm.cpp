@@ -20,6 +20,8 @@ namespace {
 
 constexpr int kAttachCycles = 5;
 
+using Outputs = std::vector<std::vector<uint8_t>>;
+
 bool IsRead(const std::vector<uint8_t>& r) {
   return r.size() >= 7 && r[0] == 0x17;
 }
@@ -29,7 +31,7 @@ uint32_t ReadAddress(const std::vector<uint8_t>& r) {
 }
 
 // Memory reads that the manager does not make for a board.
-int ForeignReads(const std::vector<std::vector<uint8_t>>& outputs) {
+int ForeignReads(const Outputs& outputs) {
   int count = 0;
   for (const auto& r : outputs) {
     const uint32_t address = IsRead(r) ? ReadAddress(r) : 0x04A400F0;
@@ -39,7 +41,8 @@ int ForeignReads(const std::vector<std::vector<uint8_t>>& outputs) {
   return count;
 }
 
-std::string Describe(const std::vector<std::vector<uint8_t>>& outputs) {
+// The reports as hex, each cut to its first seven bytes.
+std::string Describe(const Outputs& outputs) {
   std::string text;
   char part[32];
   for (const auto& r : outputs) {
@@ -53,22 +56,25 @@ std::string Describe(const std::vector<std::vector<uint8_t>>& outputs) {
   return text;
 }
 
-// One attach: the board appears, the manager is asked to look at once.
-bool AttachAndWeigh(VmScenario& scenario, ktWiiLib& lib, VirtualBoard& board, int cycle) {
+// One attach: the board appears and the manager is asked to look at once.
+// seen collects the host's output reports, for the failure message.
+bool AttachAndWeigh(VmScenario& scenario, ktWiiLib& lib, VirtualBoard& board, int cycle,
+                    Outputs& seen) {
   if (!board.Appear(scenario))
     return false;
   lib.RequestUpdate();
   ktWiiLibDevice* device = WaitIdentified(lib, 0, 5000);
-  const auto outputs = board.WaitDriverQuiet();
-  if (!scenario.Check(device != nullptr,
-                      "attach %d: not identified (extension %04x, read state %d)", cycle,
-                      lib.GetDevice(0) ? lib.GetDevice(0)->GetExtensionType() : -1,
-                      lib.GetDevice(0) ? lib.GetDevice(0)->GetReadState() : -1)) {
+  seen = board.WaitDriverQuiet();
+  if (!scenario.Check(device != nullptr, "attach %d: not identified", cycle) ||
+      !scenario.Check(
+          device->GetExtensionType() == kExtBalanceBoard && device->GetReadState() == 0,
+          "attach %d: taken for extension %04x (read state %d) once the kernel's driver "
+          "had finished",
+          cycle, device->GetExtensionType(), device->GetReadState())) {
     return false;
   }
   scenario.Note("attach %d as %s: %d reads by the kernel's driver", cycle, board.Node().c_str(),
-                ForeignReads(outputs));
-  scenario.Note("outputs%s", Describe(outputs).c_str());
+                ForeignReads(seen));
   const float kg = 50.0f + static_cast<float>(cycle);
   const bool weighed = cycle == 0 ? ZeroAdjustAndWeigh(scenario, *device, board, kg)
                                   : Weighs(scenario, *device, board, kg);
@@ -76,8 +82,10 @@ bool AttachAndWeigh(VmScenario& scenario, ktWiiLib& lib, VirtualBoard& board, in
     return false;
 
   // An unprompted status report restarts both sides' exchanges at once.
+  board.uhid.TakeOutputs();
   board.sim.SendStatus();
   WaitFor([&] { return device->GetReadState() != 0; }, 500);
+  seen = board.WaitDriverQuiet();
   return scenario.Check(WaitIdentified(lib, 0, 5000) == device,
                         "attach %d: not identified after a status report", cycle) &&
          Weighs(scenario, *device, board, kg + 0.5f);
@@ -90,8 +98,11 @@ int main() {
   VirtualBoard board("00:1f:32:aa:bb:04");
   ktWiiLib* lib = StartManager();
   for (int cycle = 0; cycle < kAttachCycles; ++cycle) {
-    if (!AttachAndWeigh(scenario, *lib, board, cycle))
+    Outputs seen;
+    if (!AttachAndWeigh(scenario, *lib, board, cycle, seen)) {
+      scenario.Note("host reports:%s", Describe(seen).c_str());
       break;
+    }
     board.Vanish();
     ktWiiLibDevice* device = lib->GetDevice(0);
     if (!scenario.Check(WaitFor([&] { return !device->IsOpen(); }, 3000),
