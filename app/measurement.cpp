@@ -116,10 +116,6 @@ void AppWindow::ZeroAdjust() {
 // of reasons not to call the board missing yet: the remaining start-up grace
 // plus every device still initialising.
 int AppWindow::PollDevices() {
-  // A zero adjustment asked for by another thread runs here, between frames.
-  if (zeroAdjustRequest.exchange(0) != 0) {
-    ZeroAdjust();
-  }
   int pending = 0;
   if (startupGrace != 0) {
     pending = startupGrace;

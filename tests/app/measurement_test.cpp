@@ -296,7 +296,7 @@ TEST_F(MeasurementTest, LostBoardFreezesTheMeasurement) {
   EXPECT_EQ(FramesUntilMeasurementEnds(400), 291);
 }
 
-TEST_F(MeasurementTest, ZeroAdjustmentRequestedFromAnotherThreadRunsInTheNextPoll) {
+TEST_F(MeasurementTest, ZeroAdjustmentRestartsOnABoardInUse) {
   SimBoard* board = AddBoard();
   lib.Start(kWiiVendorId, kWiiProductId);
   SettleZeroAdjustment({board});
@@ -306,12 +306,16 @@ TEST_F(MeasurementTest, ZeroAdjustmentRequestedFromAnotherThreadRunsInTheNextPol
   }
   ASSERT_GT(window.entries[0].smoothedWeight, 5.0f);
 
-  window.zeroAdjustRequest.store(1);
+  window.ZeroAdjust();
   Frame();
-  EXPECT_EQ(window.zeroAdjustRequest.load(), 0);
   EXPECT_EQ(window.entries[0].zeroAdjustFrames, kZeroAdjustFrames - 1);
-  // The board's last reading before the adjustment started.
+  // Smoothing starts again from 0 with the board's last reading.
   EXPECT_NEAR(window.entries[0].smoothedWeight, 2.0f, 0.01f);
+
+  // What the board carries during the adjustment becomes its new zero.
+  SettleZeroAdjustment({board});
+  EXPECT_EQ(window.entries[0].zeroAdjustFrames, 0);
+  EXPECT_NEAR(window.entries[0].rawWeight, 0.0f, 0.05f);
 }
 
 // Measurement steps on a hand-set entry, for values a board cannot be made
