@@ -58,7 +58,7 @@ std::string FindFontFile() {
 // A font map that sees only the screen font, so text looks the same on
 // every machine whatever else is installed. Falls back to the system's
 // fonts when the screen font is missing.
-PangoFontMap* CreateFontMap() {
+PangoFontMap* CreateScreenFontMap() {
   PangoFontMap* map = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
   if (!map)
     return nullptr;
@@ -78,6 +78,13 @@ PangoFontMap* CreateFontMap() {
   return map;
 }
 
+// One font map for the whole program: shared by every canvas and kept until
+// the program ends, so the font is loaded once.
+PangoFontMap* ScreenFontMap() {
+  static PangoFontMap* const map = CreateScreenFontMap();
+  return map;
+}
+
 class CairoCanvasImp : public CairoCanvas {
  public:
   CairoCanvasImp(int width, int height, CairoPresenter presenter)
@@ -86,8 +93,7 @@ class CairoCanvasImp : public CairoCanvas {
     cr = cairo_create(surface);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_set_line_width(cr, 1.0);
-    fontMap = CreateFontMap();
-    if (fontMap)
+    if (ScreenFontMap())
       CreateTextContext();
   }
 
@@ -100,8 +106,6 @@ class CairoCanvasImp : public CairoCanvas {
     }
     if (context)
       g_object_unref(context);
-    if (fontMap)
-      g_object_unref(fontMap);
     if (cr)
       cairo_destroy(cr);
     if (surface)
@@ -185,7 +189,7 @@ class CairoCanvasImp : public CairoCanvas {
 
  private:
   void CreateTextContext() {
-    context = pango_font_map_create_context(fontMap);
+    context = pango_font_map_create_context(ScreenFontMap());
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
@@ -249,7 +253,6 @@ class CairoCanvasImp : public CairoCanvas {
   CairoPresenter presenter;
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
-  PangoFontMap* fontMap = nullptr;
   PangoContext* context = nullptr;
   PangoFontDescription* fonts[3] = {};
   std::unordered_map<std::string, PangoLayout*> layouts;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,11 +71,12 @@ class FrameTest : public ::testing::Test {
     return texts;
   }
 
-  const CanvasOp* FindText(const std::vector<CanvasOp>& texts, const std::string& text) {
+  static std::optional<CanvasOp> FindText(const std::vector<CanvasOp>& texts,
+                                          const std::string& text) {
     for (const CanvasOp& op : texts)
       if (op.text == text)
-        return &op;
-    return nullptr;
+        return op;
+    return std::nullopt;
   }
 
   int IndexOf(const std::vector<std::string>& lines, const std::string& prefix) {
@@ -106,20 +108,20 @@ TEST_F(FrameTest, FrameStartsWithClearedBufferAndTitleAndEndsPresented) {
 TEST_F(FrameTest, WeightFigureShowsAdjustmentForFiftyNineFramesThenTheWeight) {
   AddBoard(60.0f);
   for (int frame = 1; frame <= 59; ++frame) {
-    const CanvasOp* text = FindText(FrameTexts(), "0kg調整中");
-    ASSERT_NE(text, nullptr) << "frame " << frame;
+    const std::optional<CanvasOp> text = FindText(FrameTexts(), "0kg調整中");
+    ASSERT_TRUE(text) << "frame " << frame;
     EXPECT_EQ(text->x, 108);
     EXPECT_EQ(text->y, 284);
     EXPECT_EQ(text->currentFont, CanvasFont::Large);
     EXPECT_EQ(text->currentTextColor, kBlack);
   }
   const std::vector<CanvasOp> texts = FrameTexts();
-  EXPECT_EQ(FindText(texts, "0kg調整中"), nullptr);
+  EXPECT_FALSE(FindText(texts, "0kg調整中"));
   EXPECT_EQ(board.zeroAdjust, 1);  // the board adjusts for sixty frames
   Frame();
   EXPECT_EQ(board.zeroAdjust, 0);
-  const CanvasOp* weight = FindText(texts, " 59.9kg");  // the filter started from 0
-  ASSERT_NE(weight, nullptr);
+  const std::optional<CanvasOp> weight = FindText(texts, " 59.9kg");  // the filter started from 0
+  ASSERT_TRUE(weight);
   EXPECT_EQ(weight->x, 132);
   EXPECT_EQ(weight->y, 284);
 }
@@ -127,7 +129,7 @@ TEST_F(FrameTest, WeightFigureShowsAdjustmentForFiftyNineFramesThenTheWeight) {
 TEST_F(FrameTest, NegativeWeightShowsAsZeroWhileTheNeedleUsesItUnclamped) {
   SettledBoard(-3.0f);
   const std::vector<CanvasOp> texts = FrameTexts();
-  EXPECT_NE(FindText(texts, "  0.0kg"), nullptr);
+  EXPECT_TRUE(FindText(texts, "  0.0kg"));
   const std::vector<std::string> lines = canvas->Lines();
   const int polygon = IndexOf(lines, "polygon");
   ASSERT_GE(polygon, 0);
@@ -159,16 +161,17 @@ TEST_F(FrameTest, MeasuringCaptionBlinksWithBitFourOfTheFrameCount) {
   window.StartMeasurement(2);
   for (int frame = 0; frame < 48; ++frame) {
     const std::vector<CanvasOp> texts = FrameTexts();
-    const CanvasOp* caption = FindText(texts, "User2 測定中");
+    const std::optional<CanvasOp> caption = FindText(texts, "User2 測定中");
     const bool shown = (frame & 16) == 0;
-    EXPECT_EQ(caption != nullptr, shown) << "frame " << frame;
+    EXPECT_EQ(caption.has_value(), shown) << "frame " << frame;
     if (caption) {
       EXPECT_EQ(caption->x, 32);
       EXPECT_EQ(caption->y, 76);
       EXPECT_EQ(caption->currentTextColor, kBlack);
     }
-    const CanvasOp* prompt = FindText(texts, "台に乗ってください。測定値を記録します。");
-    ASSERT_NE(prompt, nullptr);
+    const std::optional<CanvasOp> prompt =
+        FindText(texts, "台に乗ってください。測定値を記録します。");
+    ASSERT_TRUE(prompt);
     EXPECT_EQ(prompt->x, 32);
     EXPECT_EQ(prompt->y, 124);
   }
@@ -201,10 +204,10 @@ TEST_F(FrameTest, RecordedMeasurementShowsInTheHistoryFromTheNextFrame) {
   window.stableFrames = 29;
   std::vector<CanvasOp> texts = FrameTexts();
   EXPECT_EQ(window.modeFlags.load() & ModeMeasuring, 0);
-  EXPECT_NE(FindText(texts, "User3 測定中"), nullptr);
+  EXPECT_TRUE(FindText(texts, "User3 測定中"));
   texts = FrameTexts();
-  EXPECT_EQ(FindText(texts, "User3 測定中"), nullptr);
-  EXPECT_NE(FindText(texts, "User3 2024-03-04 07:00:00  60.0kg"), nullptr);
+  EXPECT_FALSE(FindText(texts, "User3 測定中"));
+  EXPECT_TRUE(FindText(texts, "User3 2024-03-04 07:00:00  60.0kg"));
 }
 
 TEST_F(FrameTest, NoBoardShowsZeroNeedleAndNoticeOnlyAfterTheGrace) {
