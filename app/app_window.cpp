@@ -1,8 +1,29 @@
 #include "app/app_window.h"
 
 #include "app/documents.h"
+#include "app/web_pages.h"
+#include "app/window_canvas.h"
 #include "render/canvas.h"
+#include "resources/menu.h"
+#include "resources/web_pages.h"
+#include "support/trace.h"
+#include "transport/bluetooth_lib.h"
 #include "transport/wii_lib.h"
+
+namespace {
+
+// The inquiry lasts this many units of 1.28 s.
+constexpr int kInquiryMultiplier = 5;
+constexpr int32_t kRegistrationBits = ModeRegistering | ModeRegisterWait | ModeRegisterUpdate;
+
+constexpr uint32_t kKeyRegister = 'A';
+constexpr uint32_t kKeyZeroAdjust = 'C';
+
+int RunRegistration(void* window) {
+  return static_cast<AppWindow*>(window)->RegistrationMain();
+}
+
+}  // namespace
 
 // Every field starts at its declared value: all entries zero-adjust for their
 // first frames, the start-up grace runs, the history is empty. Nothing here
@@ -13,10 +34,28 @@ AppWindow::~AppWindow() {
   Cleanup();
 }
 
+// After Show. Failures leave the part missing and the program goes on: no
+// picture without a canvas, no board without a device manager.
+int AppWindow::Setup() {
+  if (canvas == nullptr) {
+    canvas = CreateWindowCanvas(*this);
+  }
+  registerThread.Open();
+  LoadHistory();
+  if (wiiLib == nullptr) {
+    wiiLib = createWiiLib ? createWiiLib() : CreateWiiLib();
+    if (wiiLib != nullptr) {
+      wiiLib->Start(kWiiVendorId, kWiiProductId);
+    }
+  }
+  return canvas != nullptr && wiiLib != nullptr ? 1 : 0;
+}
+
 // Releases what exists and marks it gone, so a second call does nothing.
 void AppWindow::Cleanup() {
-  // A running registration thread still uses wiiLib and this window: wait for
-  // it before either goes away.
+  // A running registration uses wiiLib and this window: cut its inquiry and
+  // its wait short and wait for it to end before either goes away.
+  registration.Cancel();
   registerThread.Join();
   registerThread.Close();
   if (canvas != nullptr) {
@@ -27,4 +66,120 @@ void AppWindow::Cleanup() {
     wiiLib->Release();
     wiiLib = nullptr;
   }
+}
+
+int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t) {
+  switch (message) {
+    case kWmDestroy:
+      PostQuitMessage(0);
+      return 0;
+    case kWmKeyDown:
+      // Key presses are also passed on to the default handling.
+      if (wParam == kKeyRegister) {
+        StartRegistration();
+      } else if (wParam == kKeyZeroAdjust) {
+        ZeroAdjust();
+      }
+      return 1;
+    case kWmCommand:
+      return OnCommand(static_cast<uint16_t>(wParam & 0xFFFF));
+    default:
+      return 1;
+  }
+}
+
+int AppWindow::OnCommand(uint16_t command) {
+  using namespace resources;
+  switch (command) {
+    case kCommandExit:
+      PostQuitMessage(0);
+      return 0;
+    case kCommandRegister:
+      StartRegistration();
+      return 0;
+    case kCommandZeroAdjust:
+      ZeroAdjust();
+      return 0;
+    case kCommandManualPage:
+      OpenManualPage();
+      return 0;
+    case kCommandProgramPage:
+      OpenProgramPage();
+      return 0;
+    case kCommandBlogPage:
+      OpenBlogPage();
+      return 0;
+    case kCommandMeasureUser0:
+    case kCommandMeasureUser1:
+    case kCommandMeasureUser2:
+    case kCommandMeasureUser3:
+      StartMeasurement(command - kCommandMeasureUser0);
+      return 0;
+    default:
+      return 1;
+  }
+}
+
+// Only one registration runs at a time: a request while one runs (the A key
+// repeats while held) is ignored.
+void AppWindow::StartRegistration() {
+  if (registerThread.IsRunning() || registration.IsCancelled()) {
+    return;
+  }
+  modeFlags.fetch_or(ModeRegistering);
+  registerThread.Close();
+  registerThread.Open();
+  registerThread.Start(RunRegistration, this);
+  if (!registerThread.IsRunning()) {
+    // No thread could be made; it cannot clear the screen's mode itself.
+    // (A thread that already ended has cleared it, so clearing again is
+    // harmless.)
+    modeFlags.fetch_and(~kRegistrationBits);
+  }
+}
+
+// The registration thread: one inquiry; when it registered a board, a wait
+// for the system to set it up, a new search for devices, and a fresh zero
+// adjustment, which the next frame runs on the user-interface thread.
+int AppWindow::RegistrationMain() {
+  Trace("BeginAdd");
+  ktBluetoothLib* bluetooth = createBluetoothLib ? createBluetoothLib() : CreateBluetoothLib();
+  if (bluetooth != nullptr && registration.Attach(bluetooth)) {
+    if (bluetooth->AddDevices(kInquiryMultiplier) != 0) {
+      FinishRegistration();
+    }
+    registration.Detach();
+  }
+  if (bluetooth != nullptr) {
+    bluetooth->Release();
+  }
+  Trace("EndAdd");
+  modeFlags.fetch_and(~kRegistrationBits);
+  return 0;
+}
+
+void AppWindow::FinishRegistration() {
+  modeFlags.fetch_or(ModeRegisterWait);
+  Trace("Wait");
+  if (!registration.Wait(registrationWaitMs)) {
+    return;
+  }
+  modeFlags.fetch_or(ModeRegisterUpdate);
+  Trace("Update");
+  if (wiiLib != nullptr) {
+    wiiLib->RequestUpdate();
+  }
+  zeroAdjustRequest.store(1);
+}
+
+void AppWindow::OpenManualPage() {
+  OpenUri(ManualPageUri().c_str());
+}
+
+void AppWindow::OpenProgramPage() {
+  OpenUri(resources::kProgramUrl);
+}
+
+void AppWindow::OpenBlogPage() {
+  OpenUri(resources::kBlogUrl);
 }

@@ -4,13 +4,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 
+#include "app/registration_gate.h"
 #include "app/window.h"
 #include "support/worker_thread.h"
 
 class ktWiiLib;
 class ktWiiLibDevice;
+class ktBluetoothLib;
 class Canvas;
 
 // Bits of AppWindow::modeFlags. Every change is one atomic read-modify-write,
@@ -32,18 +35,21 @@ inline constexpr int kStartupGraceFrames = 120;
 
 // What the application keeps per position of the device list.
 struct DeviceEntry {
-  float smoothedWeight = 0.0f;     // kg, low-pass filtered; shown and recorded
-  float rawWeight = 0.0f;          // kg, this frame's reading; drives the needle
-  float userWeight[kUsers] = {};   // kg, smoothed weight at each user's previous frame
-  float trend = 0.0f;              // kg, filtered change between measuring frames
-  float cornerWeight[4] = {};      // quarter kg, the four load cells this frame
+  float smoothedWeight = 0.0f;    // kg, low-pass filtered; shown and recorded
+  float rawWeight = 0.0f;         // kg, this frame's reading; drives the needle
+  float userWeight[kUsers] = {};  // kg, smoothed weight at each user's previous frame
+  float trend = 0.0f;             // kg, filtered change between measuring frames
+  float cornerWeight[4] = {};     // quarter kg, the four load cells this frame
   int32_t zeroAdjustFrames = kZeroAdjustFrames;
-  int32_t deviceKind = 0;          // extension type as last read
+  int32_t deviceKind = 0;            // extension type as last read
   ktWiiLibDevice* device = nullptr;  // not owned; the device at this index this frame
 };
 
 // Fills *out with the current local time.
 using LocalTimeSource = void (*)(struct tm* out);
+
+using WiiLibFactory = std::function<ktWiiLib*()>;
+using BluetoothLibFactory = ktBluetoothLib* (*)();
 
 // The main window and owner of all application state.
 class AppWindow : public ktWindow {
@@ -77,8 +83,10 @@ class AppWindow : public ktWindow {
   void AppendLog(DeviceEntry& entry);
 
   // Commands.
+  int OnCommand(uint16_t command);
   void StartRegistration();
   int RegistrationMain();
+  void FinishRegistration();
   void OpenManualPage();
   void OpenProgramPage();
   void OpenBlogPage();
@@ -112,4 +120,13 @@ class AppWindow : public ktWindow {
   // Set by the registration thread; the next frame runs ZeroAdjust on the
   // user-interface thread, so it never interleaves with a frame.
   std::atomic<int32_t> zeroAdjustRequest{0};
+
+  // Where the device manager and the Bluetooth registration come from; the
+  // system's when not set. The demo and tests set them before Setup.
+  WiiLibFactory createWiiLib;
+  BluetoothLibFactory createBluetoothLib = nullptr;
+  int32_t registrationWaitMs = 10000;  // time the system gets to set up a new board
+  RegistrationGate registration;
+  // Called once, when the first picture has been copied to the window.
+  std::function<void()> firstPresent;
 };

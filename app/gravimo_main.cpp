@@ -1,0 +1,7 @@
+// gravimo: the scale on the system's Wii Balance Boards. The command line is
+// not used.
+#include "app/program.h"
+
+int main() {
+  return RunProgram(ProgramSetup{});
+}

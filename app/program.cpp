@@ -1,0 +1,49 @@
+#include "app/program.h"
+
+#include <cstddef>
+#include <cstdio>
+
+#include "app/app_window.h"
+#include "app/message_loop.h"
+#include "support/memory.h"
+
+namespace {
+
+constexpr std::size_t kHeapGrowth = 0x400000;
+
+int RunMainWindow(const ProgramSetup& setup) {
+  if (!InitWindowSystem()) {
+    std::fprintf(stderr, "gravimo: cannot open the display\n");
+    return kExitNoDisplay;
+  }
+  AppWindow* window = new AppWindow(nullptr);
+  if (window == nullptr) {
+    // The heap has already said why on the debug output.
+    return kExitNoMemory;
+  }
+  window->createWiiLib = setup.createWiiLib;
+  window->firstPresent = setup.firstPresent;
+  if (!setup.logPath.empty()) {
+    window->logPath = setup.logPath;
+  }
+  window->Create();
+  window->Show();
+  window->Setup();
+  // Waiting messages always go first; a frame runs only on an empty queue
+  // and ends with its own pause.
+  while (!DrainMessages(nullptr)) {
+    window->RenderFrame();
+  }
+  window->Cleanup();
+  delete window;
+  return 0;
+}
+
+}  // namespace
+
+int RunProgram(const ProgramSetup& setup) {
+  theMemory.Init(0, kHeapGrowth);
+  const int status = RunMainWindow(setup);
+  theMemory.Shutdown();
+  return status;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+// Opening web pages in the user's default browser. The opener is a seam:
+// tests put in one that records the address instead.
+using UriOpener = int (*)(const char* uri);
+
+// Installs another opener; null restores the desktop's. Returns the one
+// installed before (null when it was the desktop's).
+UriOpener SetUriOpener(UriOpener opener);
+// Hands the address to the opener; 1 when it was accepted.
+int OpenUri(const char* uri);
+
+// The address of the user manual: the configured web address, or the
+// installed manual file when none is configured.
+std::string ManualPageUri();
+
+// The desktop's opener: the default application for the address.
+int OpenUriWithDesktop(const char* uri);
+// A file:// address of the manual on this machine: the installed copy, or the
+// source tree's when the program runs uninstalled.
+std::string LocalManualUri();
