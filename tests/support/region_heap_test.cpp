@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -136,62 +137,91 @@ TEST(RegionHeapGrowth, NoGrowSizeMeansOnlyTheFirstRegion) {
 // Many allocations and frees of mixed sizes and alignments on a heap with
 // small regions, so splitting, merging, growing and giving regions back all
 // happen. Every block is filled with its own pattern and read back before it
-// is freed, so overlapping blocks are caught.
-TEST(CheckedHeapRandom, MixedSizesAndAlignmentsStayConsistent) {
-  ktMemory memory;
-  ReportCapture capture(memory);
-  ASSERT_EQ(memory.Init(0, 0x4000), 1);
+// is freed, so overlapping blocks are caught; the heap is validated after
+// every step.
+struct RandomHeapRun {
+  std::function<void*(std::size_t size, std::size_t alignment)> allocate;
+  std::function<void(void*)> release;
+  std::function<int(const char**)> validate;
+  std::function<int()> regionCount;
+};
+
+void RunRandomHeap(const RandomHeapRun& run) {
   struct Live {
     unsigned char* block;
     std::size_t size;
     unsigned char seed;
   };
-  std::vector<Live> live;
-  std::mt19937 random(20240611);
-  auto fill = [](const Live& entry) {
-    for (std::size_t i = 0; i < entry.size; ++i) {
-      entry.block[i] = static_cast<unsigned char>(entry.seed + i * 7);
-    }
+  auto patternByte = [](const Live& entry, std::size_t i) {
+    return static_cast<unsigned char>(entry.seed + i * 7);
   };
-  auto intact = [](const Live& entry) {
+  auto intact = [&](const Live& entry) {
     for (std::size_t i = 0; i < entry.size; ++i) {
-      if (entry.block[i] != static_cast<unsigned char>(entry.seed + i * 7)) {
+      if (entry.block[i] != patternByte(entry, i)) {
         return false;
       }
     }
     return true;
   };
+  std::vector<Live> live;
+  std::mt19937 random(20240611);
   int regionsReturned = 0;
-  for (int step = 0; step < 6000; ++step) {
-    bool allocate = live.empty() || (live.size() < 150 && random() % 100 < 55);
-    if (allocate) {
+  for (int step = 0; step < 5000; ++step) {
+    if (live.empty() || (live.size() < 150 && random() % 100 < 55)) {
       std::size_t alignment = std::size_t{4} << (random() % 7);
-      std::size_t size = random() % 4 == 0 ? random() % 6000 : random() % 300;
-      Live entry{static_cast<unsigned char*>(memory.Allocate(size, alignment, nullptr, 0, nullptr)),
-                 size, static_cast<unsigned char>(random())};
+      std::size_t size = random() % 4 == 0 ? 1 + random() % 6000 : 1 + random() % 300;
+      Live entry{static_cast<unsigned char*>(run.allocate(size, alignment)), size,
+                 static_cast<unsigned char>(random())};
       ASSERT_NE(entry.block, nullptr);
       ASSERT_EQ(AddressOf(entry.block) % alignment, 0u);
-      fill(entry);
+      for (std::size_t i = 0; i < size; ++i) {
+        entry.block[i] = patternByte(entry, i);
+      }
       live.push_back(entry);
     } else {
       std::size_t index = random() % live.size();
       ASSERT_TRUE(intact(live[index])) << "block overwritten at step " << step;
-      ASSERT_EQ(memory.Check(live[index].block), 1);
-      int regionsBefore = memory.RegionCount();
-      memory.Free(live[index].block);
-      regionsReturned += memory.RegionCount() < regionsBefore;
+      int regionsBefore = run.regionCount();
+      run.release(live[index].block);
+      regionsReturned += run.regionCount() < regionsBefore;
       live[index] = live.back();
       live.pop_back();
     }
     const char* reason = nullptr;
-    ASSERT_EQ(memory.Validate(&reason), 1) << reason << " at step " << step;
+    ASSERT_EQ(run.validate(&reason), 1) << reason << " at step " << step;
   }
   for (const Live& entry : live) {
     ASSERT_TRUE(intact(entry));
-    memory.Free(entry.block);
+    run.release(entry.block);
   }
-  EXPECT_EQ(memory.RegionCount(), 0);
+  EXPECT_EQ(run.regionCount(), 0);
   EXPECT_GT(regionsReturned, 0);
+}
+
+TEST(HeapRandom, RegionHeapWithMixedAlignments) {
+  RegionHeap heap;
+  ASSERT_EQ(heap.Init(0, 0x4000), 1);
+  RunRandomHeap(
+      {[&](std::size_t size, std::size_t alignment) { return heap.Alloc(size, alignment); },
+       [&](void* block) { EXPECT_EQ(heap.Free(block), 1); },
+       [&](const char** reason) { return heap.Validate(reason); },
+       [&] { return heap.RegionCount(); }});
+  heap.Destroy();
+}
+
+TEST(HeapRandom, CheckedHeapWithMixedAlignments) {
+  ktMemory memory;
+  ReportCapture capture(memory);
+  ASSERT_EQ(memory.Init(0, 0x4000), 1);
+  RunRandomHeap({[&](std::size_t size, std::size_t alignment) {
+                   return memory.Allocate(size, alignment, nullptr, 0, nullptr);
+                 },
+                 [&](void* block) {
+                   EXPECT_EQ(memory.Check(block), 1);
+                   memory.Free(block);
+                 },
+                 [&](const char** reason) { return memory.Validate(reason); },
+                 [&] { return memory.RegionCount(); }});
   EXPECT_TRUE(capture.Lines().empty());
 }
 
