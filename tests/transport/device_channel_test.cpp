@@ -25,7 +25,10 @@ class DeviceChannelTest : public testing::Test {
       received.emplace_back(report, report + length);
     });
   }
-  void TearDown() override { ExitModule(); }
+  void TearDown() override {
+    channel.Close();  // its preparsed data goes back while the module is bound
+    ExitModule();
+  }
 
   std::vector<Bytes> Received(size_t atLeast) {
     WaitUntil([&] {

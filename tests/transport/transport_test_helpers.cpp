@@ -21,6 +21,11 @@ void AttachSimulator(VirtualHidBus& bus, int device, SimDevice& sim) {
       device, [&sim](const uint8_t* report, int length) { sim.HandleOutput(report, length); });
 }
 
+void DetachSimulator(VirtualHidBus& bus, int device) {
+  bus.SetOutputHandler(device, nullptr);
+  bus.Run([] {});
+}
+
 ktHidModule* FakeLoader::LoadModule(const char* name) {
   if (missingModules.count(name) != 0) {
     return nullptr;

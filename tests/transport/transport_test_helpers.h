@@ -18,6 +18,8 @@ bool WaitUntil(const std::function<bool()>& pred,
 // simulator on the bus thread, the simulator's input reports to every
 // connection of the device.
 void AttachSimulator(VirtualHidBus& bus, int device, SimDevice& sim);
+// Disconnects it again; on return no output handler call is under way.
+void DetachSimulator(VirtualHidBus& bus, int device);
 
 // A provider over another one that can leave out modules or exports, counts
 // module loads and releases, and can run a hook inside every enumeration.

@@ -112,8 +112,9 @@ TEST_F(WiiLibTest, PathsDifferingOnlyInCaseAreOneDevice) {
   ASSERT_TRUE(WaitUntil([&] { return Identified(lib->GetDevice(0)); }));
   EXPECT_EQ(lib->GetDeviceCount(), 1);
   EXPECT_EQ(bus.ConnectionCount(upper), 1);
-  lib->Release();  // before the second board goes out of scope
+  lib->Release();
   lib = nullptr;
+  DetachSimulator(bus, upper);
 }
 
 TEST_F(WiiLibTest, OnlyTheFirstThirtyTwoInterfacesAreLookedAt) {
@@ -132,6 +133,9 @@ TEST_F(WiiLibTest, OnlyTheFirstThirtyTwoInterfacesAreLookedAt) {
   EXPECT_EQ(bus.ConnectionCount(34), 0);
   lib->Release();
   lib = nullptr;
+  for (int i = 0; i < 34; ++i) {
+    DetachSimulator(bus, i + 1);
+  }
 }
 
 TEST_F(WiiLibTest, ReleaseWithoutStartTouchesNothing) {
