@@ -35,6 +35,10 @@ int main() {
     if (board.Appear(scenario)) {
       scenario.Note("back as %s (was %s)", board.Node().c_str(), oldNode.c_str());
       scenario.Check(board.Node() != oldNode, "returned under the same node %s", oldNode.c_str());
+      // As after a registration, the manager looks once the kernel's own
+      // driver has finished attaching; looking at once is the kernel-driver
+      // scenario's subject.
+      board.WaitDriverQuiet();
       lib->RequestUpdate();
       ktWiiLibDevice* again = WaitIdentified(*lib, 0, 5000);
       scenario.Check(again == device, "not the same object open again at index 0");

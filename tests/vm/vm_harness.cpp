@@ -164,7 +164,10 @@ bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board, f
   const bool close = WaitFor(
       [&] { return std::fabs(device.GetBoardWeight() - kg) < kWeighTolerance; }, kWeighTimeoutMs);
   return scenario.Check(
-      close, "weighs %.2f kg with %.2f kg on the board (cells %.1f %.1f %.1f %.1f)",
+      close,
+      "weighs %.2f kg with %.2f kg on the board (cells %.1f %.1f %.1f %.1f, extension %04x, "
+      "board's reporting mode %02x)",
       device.GetBoardWeight(), kg, device.GetBoardSensor(0), device.GetBoardSensor(1),
-      device.GetBoardSensor(2), device.GetBoardSensor(3));
+      device.GetBoardSensor(2), device.GetBoardSensor(3), device.GetExtensionType(),
+      board.sim.ReportingMode());
 }
