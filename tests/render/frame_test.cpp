@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -134,6 +135,11 @@ TEST_F(FrameTest, NegativeWeightShowsAsZeroWhileTheNeedleUsesItUnclamped) {
   const int polygon = IndexOf(lines, "polygon");
   ASSERT_GE(polygon, 0);
   EXPECT_NE(lines[polygon], "polygon 317,209 309,196 147,296 149,299");  // not the 0 kg position
+}
+
+TEST_F(FrameTest, WeightThatIsNotANumberShowsAsZero) {
+  SettledBoard(std::nanf(""));
+  EXPECT_TRUE(FindText(FrameTexts(), "  0.0kg"));
 }
 
 TEST_F(FrameTest, HistoryRowsStandTwentyFourPixelsApartAndSkipEmptySlots) {
