@@ -1,0 +1,162 @@
+// The window's message table: which message runs which command, and what
+// each handler returns (0 handled, non-zero passed on to the default).
+#include <cstring>
+
+#include "app/web_pages.h"
+#include "app_window_fakes_helpers.h"
+#include "resources/menu.h"
+#include "resources/web_pages.h"
+
+namespace {
+
+using CommandsTest = AppWindowFixture;
+
+constexpr uintptr_t kKeyA = 0x41;
+constexpr uintptr_t kKeyC = 0x43;
+
+int Command(AppWindow& window, uintptr_t id) {
+  return window.OnMessage(nullptr, kWmCommand, id, 0);
+}
+
+void DirtyAllEntries(AppWindow& window) {
+  for (DeviceEntry& entry : window.entries) {
+    entry.zeroAdjustFrames = 0;
+    entry.smoothedWeight = 70.0f;
+  }
+}
+
+bool AllEntriesZeroAdjusting(const AppWindow& window) {
+  for (const DeviceEntry& entry : window.entries) {
+    if (entry.zeroAdjustFrames != kZeroAdjustFrames || entry.smoothedWeight != 0.0f) {
+      return false;
+    }
+  }
+  return true;
+}
+
+TEST_F(CommandsTest, CloseAndExitPostTheQuitMessageWithCodeZero) {
+  int code = -1;
+  EXPECT_EQ(window.OnMessage(nullptr, kWmDestroy, 0, 0), 0);
+  ASSERT_EQ(TakeQuitMessage(&code), 1);
+  EXPECT_EQ(code, 0);
+
+  EXPECT_EQ(Command(window, resources::kCommandExit), 0);
+  ASSERT_EQ(TakeQuitMessage(&code), 1);
+  EXPECT_EQ(code, 0);
+}
+
+TEST_F(CommandsTest, KeysAreHandledButAlwaysPassedOn) {
+  DirtyAllEntries(window);
+  EXPECT_EQ(window.OnMessage(nullptr, kWmKeyDown, kKeyC, 0), 1);
+  EXPECT_TRUE(AllEntriesZeroAdjusting(window));
+
+  DirtyAllEntries(window);
+  for (uintptr_t key : {uintptr_t{0x42}, uintptr_t{0x61}, uintptr_t{0x63}, uintptr_t{0x0D}}) {
+    EXPECT_EQ(window.OnMessage(nullptr, kWmKeyDown, key, 0), 1) << key;
+  }
+  EXPECT_FALSE(AllEntriesZeroAdjusting(window)) << "only the key code 0x43 adjusts";
+  EXPECT_EQ(window.modeFlags.load(), 0) << "only the key code 0x41 registers";
+
+  EXPECT_EQ(window.OnMessage(nullptr, kWmKeyDown, kKeyA, 0), 1);
+  EXPECT_TRUE(window.modeFlags.load() & ModeRegistering);
+  EXPECT_EQ(IsQuitPosted(), 0);
+}
+
+TEST_F(CommandsTest, RegisterAndZeroAdjustCommands) {
+  DirtyAllEntries(window);
+  EXPECT_EQ(Command(window, resources::kCommandZeroAdjust), 0);
+  EXPECT_TRUE(AllEntriesZeroAdjusting(window));
+
+  script.inquiryOpen = false;
+  EXPECT_EQ(Command(window, resources::kCommandRegister), 0);
+  EXPECT_TRUE(window.modeFlags.load() & ModeRegistering);
+  EXPECT_TRUE(WaitUntil([&] { return script.Snapshot(&BluetoothScript::inquiries) == 1; }));
+}
+
+TEST_F(CommandsTest, MeasureCommandsStartTheirUser) {
+  for (int user = 0; user < kUsers; ++user) {
+    window.modeFlags.store(0);
+    window.frameCount = 9;
+    EXPECT_EQ(Command(window, resources::kCommandMeasureUser0 + user), 0);
+    EXPECT_EQ(window.currentUser, user);
+    EXPECT_TRUE(window.modeFlags.load() & ModeMeasuring);
+    EXPECT_EQ(window.frameCount, 0);
+  }
+  // Only the low word of the parameter is the command id.
+  window.modeFlags.store(0);
+  EXPECT_EQ(Command(window, (uintptr_t{1} << 16) | resources::kCommandMeasureUser2), 0);
+  EXPECT_EQ(window.currentUser, 2);
+}
+
+TEST_F(CommandsTest, HelpCommandsOpenTheirPages) {
+  EXPECT_EQ(Command(window, resources::kCommandManualPage), 0);
+  EXPECT_EQ(Command(window, resources::kCommandProgramPage), 0);
+  EXPECT_EQ(Command(window, resources::kCommandBlogPage), 0);
+  ASSERT_EQ(openedUris.size(), 3u);
+  EXPECT_EQ(openedUris[0], ManualPageUri());
+  EXPECT_EQ(openedUris[1], resources::kProgramUrl);
+  EXPECT_EQ(openedUris[2], resources::kBlogUrl);
+}
+
+TEST_F(CommandsTest, UnknownCommandsAndMessagesArePassedOn) {
+  DirtyAllEntries(window);
+  for (uintptr_t id : {0, 40002, 40004, 40009, 40012, 40017, 0xFFFF}) {
+    EXPECT_EQ(Command(window, id), 1) << id;
+  }
+  for (uint32_t message : {kWmClose, kWmQuit, 0x0000u, 0x0200u}) {
+    EXPECT_EQ(window.OnMessage(nullptr, message, kKeyA, 0), 1) << message;
+  }
+  EXPECT_EQ(window.modeFlags.load(), 0);
+  EXPECT_FALSE(AllEntriesZeroAdjusting(window));
+  EXPECT_TRUE(openedUris.empty());
+  EXPECT_EQ(IsQuitPosted(), 0);
+}
+
+TEST(WebPagesTest, ManualIsTheConfiguredAddressOrALocalFile) {
+  const std::string uri = ManualPageUri();
+  if (resources::kManualUrl[0] != '\0') {
+    EXPECT_EQ(uri, resources::kManualUrl);
+  } else {
+    EXPECT_EQ(uri.rfind("file:///", 0), 0u) << uri;
+    EXPECT_NE(uri.find("manual.md"), std::string::npos) << uri;
+  }
+}
+
+TEST(WebPagesTest, EmptyAddressIsNotHandedOver) {
+  openedUris.clear();
+  SetUriOpener(RecordUri);
+  EXPECT_EQ(OpenUri(""), 0);
+  EXPECT_EQ(OpenUri(nullptr), 0);
+  EXPECT_EQ(OpenUri("https://example.org/"), 1);
+  EXPECT_EQ(SetUriOpener(nullptr), &RecordUri);
+  ASSERT_EQ(openedUris.size(), 1u);
+}
+
+TEST(SetupTest, StartsTheDeviceManagerForTheWiiFamilyAndShowsTheFirstFrameOnce) {
+  FakeWiiLib fake;
+  FakeWiiLib* wiiLib = &fake;
+  int presents = 0;
+  {
+    AppWindow window(nullptr);
+    window.logPath = "/nonexistent-gravimo-folder/Gravimo_log.txt";
+    window.createWiiLib = [wiiLib] { return wiiLib; };
+    window.firstPresent = [&presents] { ++presents; };
+    window.frameSleepMs = 0;
+    EXPECT_EQ(window.Setup(), 1);
+    EXPECT_EQ(wiiLib->starts.load(), 1);
+    EXPECT_EQ(wiiLib->startedVendor.load(), 0x057E);
+    EXPECT_EQ(wiiLib->startedProduct.load(), 0x0306);
+    ASSERT_NE(window.canvas, nullptr);
+    for (int frame = 0; frame < 3; ++frame) {
+      window.RenderFrame();
+    }
+    window.Cleanup();
+    EXPECT_EQ(fake.releases.load(), 1);
+    EXPECT_EQ(window.canvas, nullptr);
+    window.Cleanup();
+  }
+  EXPECT_EQ(fake.releases.load(), 1) << "the destructor's second Cleanup releases nothing";
+  EXPECT_EQ(presents, 1);
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// The registration thread: its phases, one registration at a time, the zero
+// adjustment handed to the frame, and a shutdown in the middle of it.
+#include <thread>
+
+#include "app_window_fakes_helpers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using RegistrationTest = AppWindowFixture;
+
+constexpr int32_t kAllRegistrationBits = ModeRegistering | ModeRegisterWait | ModeRegisterUpdate;
+
+void PressA(AppWindow& window) {
+  window.OnMessage(nullptr, kWmKeyDown, 0x41, 0);
+}
+
+bool RegistrationEnded(AppWindow& window) {
+  return (window.modeFlags.load() & kAllRegistrationBits) == 0 &&
+         !window.registerThread.IsRunning();
+}
+
+TEST_F(RegistrationTest, NothingFoundGoesStraightBackWithoutUpdate) {
+  script.inquiryOpen = false;
+  PressA(window);
+  ASSERT_TRUE(WaitUntil([&] { return script.Snapshot(&BluetoothScript::running) == 1; }));
+  EXPECT_EQ(window.modeFlags.load() & kAllRegistrationBits, ModeRegistering) << "pairing phase";
+
+  script.OpenInquiry();
+  ASSERT_TRUE(WaitUntil([&] { return RegistrationEnded(window); }));
+  EXPECT_EQ(wiiLib->updates.load(), 0);
+  EXPECT_EQ(window.zeroAdjustRequest.load(), 0);
+  EXPECT_EQ(script.Snapshot(&BluetoothScript::released), 1);
+}
+
+TEST_F(RegistrationTest, FoundBoardWaitsThenUpdatesAndZeroAdjustsOnTheFrame) {
+  script.found = 1;
+  window.registrationWaitMs = 300;
+  for (DeviceEntry& entry : window.entries) {
+    entry.zeroAdjustFrames = 0;
+  }
+  PressA(window);
+  ASSERT_TRUE(WaitUntil([&] { return (window.modeFlags.load() & ModeRegisterWait) != 0; }));
+  EXPECT_EQ(wiiLib->updates.load(), 0) << "no search before the wait is over";
+
+  ASSERT_TRUE(WaitUntil([&] { return RegistrationEnded(window); }));
+  EXPECT_EQ(wiiLib->updates.load(), 1);
+  EXPECT_EQ(script.Snapshot(&BluetoothScript::released), 1);
+  // The registration thread never touches the entries itself.
+  EXPECT_EQ(window.zeroAdjustRequest.load(), 1);
+  EXPECT_EQ(window.entries[0].zeroAdjustFrames, 0);
+  window.RenderFrame();
+  EXPECT_EQ(window.zeroAdjustRequest.load(), 0);
+  EXPECT_EQ(window.entries[0].zeroAdjustFrames, kZeroAdjustFrames);
+}
+
+TEST_F(RegistrationTest, RequestsWhileOneRunsAreIgnored) {
+  script.inquiryOpen = false;
+  PressA(window);
+  ASSERT_TRUE(WaitUntil([&] { return script.Snapshot(&BluetoothScript::running) == 1; }));
+  // The key repeats while held, and the menu may be used meanwhile.
+  for (int repeat = 0; repeat < 20; ++repeat) {
+    PressA(window);
+  }
+  window.OnMessage(nullptr, kWmCommand, 40003, 0);
+  script.OpenInquiry();
+  ASSERT_TRUE(WaitUntil([&] { return RegistrationEnded(window); }));
+  EXPECT_EQ(script.Snapshot(&BluetoothScript::created), 1);
+
+  // Once it has ended, the next request starts a new one.
+  PressA(window);
+  ASSERT_TRUE(WaitUntil([&] { return RegistrationEnded(window); }));
+  EXPECT_EQ(script.Snapshot(&BluetoothScript::created), 2);
+  EXPECT_EQ(script.Snapshot(&BluetoothScript::released), 2);
+}
+
+// The device manager may only go once the registration thread has let go of
+// everything: checked at the moment the manager is released.
+class ShutdownTest : public RegistrationTest {
+ protected:
+  ShutdownTest() {
+    wiiLib->onRelease = [this] {
+      threadStillRunning = window.registerThread.IsRunning();
+      bluetoothReleasedFirst = script.Snapshot(&BluetoothScript::released) == 1;
+    };
+  }
+
+  // Cleanup as at the end of the program; returns how long it took.
+  Clock::duration TimedCleanup() {
+    const auto start = Clock::now();
+    window.Cleanup();
+    return Clock::now() - start;
+  }
+
+  int threadStillRunning = -1;
+  bool bluetoothReleasedFirst = false;
+};
+
+TEST_F(ShutdownTest, DuringTheInquiryCancelsItAndWaitsForTheThread) {
+  script.inquiryOpen = false;
+  script.found = 1;
+  PressA(window);
+  ASSERT_TRUE(WaitUntil([&] { return script.Snapshot(&BluetoothScript::running) == 1; }));
+
+  EXPECT_LT(TimedCleanup(), std::chrono::seconds(1));
+  EXPECT_EQ(script.Snapshot(&BluetoothScript::cancels), 1);
+  EXPECT_EQ(threadStillRunning, 0);
+  EXPECT_TRUE(bluetoothReleasedFirst);
+  EXPECT_EQ(wiiLib->releases.load(), 1);
+  EXPECT_EQ(window.zeroAdjustRequest.load(), 0);
+}
+
+TEST_F(ShutdownTest, DuringTheWaitEndsItWithoutAnUpdate) {
+  script.found = 1;
+  window.registrationWaitMs = 60000;
+  PressA(window);
+  ASSERT_TRUE(WaitUntil([&] { return (window.modeFlags.load() & ModeRegisterWait) != 0; }));
+
+  EXPECT_LT(TimedCleanup(), std::chrono::seconds(1));
+  EXPECT_EQ(threadStillRunning, 0);
+  EXPECT_TRUE(bluetoothReleasedFirst);
+  EXPECT_EQ(wiiLib->updates.load(), 0);
+}
+
+TEST_F(ShutdownTest, NoRegistrationStartsOnceShutDown) {
+  window.Cleanup();
+  PressA(window);
+  EXPECT_EQ(window.modeFlags.load() & ModeRegistering, 0);
+  EXPECT_EQ(script.Snapshot(&BluetoothScript::created), 0);
+}
+
+TEST(RegistrationGateTest, CancelBeforeAttachRefusesTheInquiry) {
+  RegistrationGate gate;
+  BluetoothScript script;
+  FakeBluetoothLib* lib = new FakeBluetoothLib(script);
+  gate.Cancel();
+  EXPECT_EQ(gate.Attach(lib), 0);
+  EXPECT_EQ(gate.Wait(10000), 0) << "a cancelled wait returns at once";
+  EXPECT_EQ(script.cancels, 0) << "an object never attached is not cancelled";
+  lib->Release();
+}
+
+TEST(RegistrationGateTest, WaitRunsItsTimeUnlessCancelled) {
+  RegistrationGate gate;
+  const auto start = Clock::now();
+  EXPECT_EQ(gate.Wait(50), 1);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
+
+  std::thread canceller([&gate] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    gate.Cancel();
+  });
+  const auto waitStart = Clock::now();
+  EXPECT_EQ(gate.Wait(60000), 0);
+  EXPECT_LT(Clock::now() - waitStart, std::chrono::seconds(5));
+  canceller.join();
+  gate.Cancel();
+  EXPECT_EQ(gate.IsCancelled(), 1);
+}
+
+}  // namespace
