@@ -80,8 +80,8 @@ TEST_F(GaugeTest, NeedleTurnsClockwiseFromLowerLeftToLowerRight) {
 }
 
 TEST_F(GaugeTest, NeedleIsNotLimitedBeyondTheScale) {
-  // 204 kg is 240 degrees past the lower left: the needle points like 68 kg
-  // turned by a further 120 degrees, i.e. the same as -68 kg's mirror.
+  // 204 kg turns on past the lower right end, 240 degrees clockwise from
+  // straight up, to the lower left; -68 kg turns as far the other way.
   const std::vector<CanvasPoint> over = NeedleAt(204.0f);
   const std::vector<CanvasPoint> under = NeedleAt(-68.0f);
   ASSERT_EQ(over.size(), 4u);
