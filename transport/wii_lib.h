@@ -7,13 +7,13 @@ class ktWiiLibDevice;
 // GetDevice stays valid, at the same position, until Release.
 class ktWiiLib {
  public:
-  virtual ~ktWiiLib() = default;                         // slot 0
-  virtual void DumpDevices() = 0;                        // slot 1
-  virtual void Release() = 0;                            // slot 2
-  virtual int GetDeviceCount() = 0;                      // slot 3
+  virtual ~ktWiiLib() = default;                          // slot 0
+  virtual void DumpDevices() = 0;                         // slot 1
+  virtual void Release() = 0;                             // slot 2
+  virtual int GetDeviceCount() = 0;                       // slot 3
   virtual ktWiiLibDevice* GetDevice(unsigned index) = 0;  // slot 4
-  virtual int Start(int vendorId, int productId) = 0;    // slot 5
-  virtual int RequestUpdate() = 0;                       // slot 6
+  virtual int Start(int vendorId, int productId) = 0;     // slot 5
+  virtual int RequestUpdate() = 0;                        // slot 6
 };
 
 // The device manager over the system's HID devices (hidraw).
