@@ -58,7 +58,7 @@ class ktMemory {
                  const char* name);
   // Checks and gives back a block; null is ignored. A block reported as dirty
   // (given back twice, or never handed out by this heap) is refused and left
-  // as it is; an overwritten guard is reported and the block freed all same.
+  // as it is; an overwritten guard is reported and the block freed all the same.
   void Free(void* block);
   // Reports what is wrong with a live block; 1 when nothing is.
   int Check(const void* block);
