@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "device/wii_lib_device.h"
 #include "vm_harness.h"
 
@@ -37,6 +40,10 @@ int main() {
     scenario.Check(WaitFor([&] { return !device->IsOpen(); }, 5000), "board did not vanish");
     scenario.Check(WaitFor([] { return !FindHidraw(kUniq).empty(); }, 4000),
                    "board did not return");
+    // Look once the kernel's own driver has attached the returned board, as
+    // a registration would; overlapping with it is the kernel-driver
+    // scenario's subject.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     lib->RequestUpdate();
     scenario.Check(WaitIdentified(*lib, 0, 5000) == device,
                    "returned board not open again in place");
