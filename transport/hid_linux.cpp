@@ -32,9 +32,8 @@ std::string NodeFile(int number) {
 }
 
 // The stable identity of a node from its HID device's uevent.
-std::string StablePath(int number) {
-  std::ifstream uevent(std::string(kSysClass) + "/hidraw" + std::to_string(number) +
-                       "/device/uevent");
+std::string StablePath(const std::string& sysClass, int number) {
+  std::ifstream uevent(sysClass + "/hidraw" + std::to_string(number) + "/device/uevent");
   std::string line, uniq, phys;
   while (std::getline(uevent, line)) {
     if (line.rfind("HID_UNIQ=", 0) == 0) {
@@ -74,9 +73,9 @@ bool PathTaken(const std::vector<HidrawNode>& nodes, const std::string& path) {
 
 // Every hidraw node in node-number order. Two nodes of one device (same
 // address) would share a path; the later one is then known by its node.
-std::vector<HidrawNode> ScanNodes() {
+std::vector<HidrawNode> ScanNodes(const std::string& sysClass = kSysClass) {
   std::vector<int> numbers;
-  if (DIR* dir = opendir(kSysClass)) {
+  if (DIR* dir = opendir(sysClass.c_str())) {
     while (dirent* entry = readdir(dir)) {
       int number;
       if (NodeNumber(entry->d_name, &number)) {
@@ -88,7 +87,7 @@ std::vector<HidrawNode> ScanNodes() {
   std::sort(numbers.begin(), numbers.end());
   std::vector<HidrawNode> nodes;
   for (int number : numbers) {
-    std::string path = StablePath(number);
+    std::string path = StablePath(sysClass, number);
     if (PathTaken(nodes, path)) {
       path = NodeFile(number);
     }
@@ -152,11 +151,7 @@ int SetOutputReport(void*, HidHandle device, const void* report, uint32_t length
 }
 
 HidDeviceInfoSet* GetClassDevs(void*, const HidGuid*, const char*, void*, uint32_t) {
-  auto* set = new HidDeviceInfoSet{};
-  for (const HidrawNode& node : ScanNodes()) {
-    set->paths.push_back(node.path);
-  }
-  return set;
+  return new HidDeviceInfoSet{HidrawInterfacePaths(kSysClass)};
 }
 
 class HidrawProviderImp final : public ktHidProvider {
@@ -187,6 +182,14 @@ class HidrawProviderImp final : public ktHidProvider {
 };
 
 }  // namespace
+
+std::vector<std::string> HidrawInterfacePaths(const std::string& sysClass) {
+  std::vector<std::string> paths;
+  for (const HidrawNode& node : ScanNodes(sysClass)) {
+    paths.push_back(node.path);
+  }
+  return paths;
+}
 
 ktHidProvider& HidrawProvider() {
   static HidrawProviderImp provider;

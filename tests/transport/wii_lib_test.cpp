@@ -5,6 +5,7 @@
 
 #include "device/wii_lib_device.h"
 #include "sim/sim_board.h"
+#include "sim/sim_remote.h"
 #include "transport/virtual_hid_bus.h"
 #include "transport/wii_lib.h"
 #include "transport/wii_lib_imp.h"
@@ -50,6 +51,7 @@ class WiiLibTest : public testing::Test {
   SimBoard board;
   VirtualHidBus bus;
   int boardIndex = bus.AddDevice("virtual:board0");
+  FakeLoader loader{bus};
   ktWiiLib* lib = nullptr;
 };
 
@@ -139,7 +141,6 @@ TEST_F(WiiLibTest, OnlyTheFirstThirtyTwoInterfacesAreLookedAt) {
 }
 
 TEST_F(WiiLibTest, ReleaseWithoutStartTouchesNothing) {
-  FakeLoader loader(bus);
   ktWiiLib* idle = CreateWiiLibOn(loader);
   idle->Release();
   EXPECT_EQ(loader.releases, 0);
@@ -148,20 +149,48 @@ TEST_F(WiiLibTest, ReleaseWithoutStartTouchesNothing) {
 }
 
 TEST_F(WiiLibTest, ShutdownSendsClosingReportsAndReleasesTheModules) {
+  SimRemote remote;
+  int remoteIndex = bus.AddDevice("virtual:remote0");
   AttachSimulator(bus, boardIndex, board);
-  FakeLoader loader(bus);
+  AttachSimulator(bus, remoteIndex, remote);
   StartOn(loader);
   ASSERT_NE(WaitForBoard(), nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    ktWiiLibDevice* device = lib->GetDevice(1);
+    return device != nullptr && device->GetReadState() == 0 &&
+           device->GetExtensionType() == kExtNone && remote.ReportingMode() != 0;
+  }));
   board.ClearOutputLog();
+  remote.ClearOutputLog();
   lib->Release();
   lib = nullptr;
   EXPECT_EQ(loader.releases, 2);
+  using Reports = std::vector<SimDevice::Report>;
   EXPECT_TRUE(WaitUntil([&] { return board.OutputLog().size() == 1; }));
-  EXPECT_EQ(board.OutputLog(), (std::vector<SimDevice::Report>{{0x12, 0x00, 0x30}}));
+  EXPECT_EQ(board.OutputLog(), (Reports{{0x12, 0x00, 0x30}}));
+  // The remote's own exchange may still be finishing: its log ends with them.
+  Reports closing = {{0x13, 0x00}, {0x1A, 0x00}, {0x12, 0x00, 0x30}};
+  EXPECT_TRUE(WaitUntil([&] {
+    Reports log = remote.OutputLog();
+    return log.size() >= 3 && Reports(log.end() - 3, log.end()) == closing;
+  }));
+  DetachSimulator(bus, remoteIndex);
+}
+
+TEST_F(WiiLibTest, UpdateDuringAnEnumerationLeadsToOneMore) {
+  std::atomic<bool> gateOpen{false};
+  loader.onEnumerate = [&] { WaitUntil([&] { return gateOpen.load(); }); };
+  StartOn(loader);
+  ASSERT_TRUE(WaitUntil([&] { return loader.enumerations == 1; }));
+  lib->RequestUpdate();
+  lib->RequestUpdate();
+  gateOpen = true;
+  EXPECT_TRUE(WaitUntil([&] { return loader.enumerations == 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(loader.enumerations, 2);
 }
 
 TEST_F(WiiLibTest, ExitWinsOverAPendingUpdate) {
-  FakeLoader loader(bus);
   std::atomic<bool> gateOpen{false};
   loader.onEnumerate = [&] { WaitUntil([&] { return gateOpen.load(); }); };
   StartOn(loader);
@@ -178,7 +207,6 @@ TEST_F(WiiLibTest, ExitWinsOverAPendingUpdate) {
 
 TEST_F(WiiLibTest, FailedBindingLeavesTheListEmptyAndStillShutsDown) {
   AttachSimulator(bus, boardIndex, board);
-  FakeLoader loader(bus);
   loader.missingModules.insert("hid");
   StartOn(loader);
   lib->RequestUpdate();
