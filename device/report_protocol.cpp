@@ -11,6 +11,10 @@ constexpr uint8_t kStatusExtensionBit = 0x02;
 constexpr int kReadReplyDataStart = 6;
 constexpr int kReadReplyMaxData = 16;
 constexpr uint8_t kPlainExtensionMarker = 0xA4;
+// Low address bits of the reads made while identifying a device.
+constexpr int kExtensionIdOffset = 0xF0;
+constexpr int kRemoteCalibrationOffset = 0x10;
+constexpr int kExtMemoryEnd = 0x100;
 // The image chunk at this offset is the last of the 256-byte read.
 constexpr int kLastImageChunk = 0xF0;
 constexpr int kBoardExtensionBytes = 8;
@@ -69,10 +73,25 @@ void ktWiiDevice::OnIgnoredReport(ktWiiDevice&, const uint8_t*, int) {}
 
 void ktWiiDevice::OnButtonsReport(ktWiiDevice& device, const uint8_t* report, int count) {
   device.StoreButtons(report, count);
+  device.KeepReportingMode(report[0]);
+}
+
+// Another program on the same device (the kernel's own driver sets its
+// reporting mode after every status report) may switch the device to another
+// data report. An identified device that reports in a mode it was not asked
+// for is asked for its mode again, so the values keep coming.
+void ktWiiDevice::KeepReportingMode(uint8_t reportId) {
+  const int32_t mode = reportingMode.load(std::memory_order_relaxed);
+  if (mode == 0 || reportId == mode || reportId > 0x37 || ReadStateNow() != kReadIdle) {
+    return;
+  }
+  const uint8_t request[3] = {0x12, 0x00, static_cast<uint8_t>(mode)};
+  Send(request, 3);
 }
 
 // Data reports: each field is decoded only when all of its bytes arrived.
 void ktWiiDevice::OnCoreReport(ktWiiDevice& device, const uint8_t* report, int count) {
+  device.KeepReportingMode(report[0]);
   const CoreLayout layout = LayoutOf(report[0]);
   if (layout.buttons) {
     device.StoreButtons(report, count);
@@ -138,14 +157,36 @@ void ktWiiDevice::OnReadData(ktWiiDevice& device, const uint8_t* report, int cou
   uint8_t data[kReadReplyMaxData] = {};
   std::memcpy(data, report + kReadReplyDataStart, received);
   const int32_t state = device.ReadStateNow();
-  if (state == kReadExtensionId && received < kReadReplyMaxData) {
-    return;  // The identifier lies in the last bytes of the block.
+  if (device.ReplyBelongsToRead(state, dataCount, offset)) {
+    device.TakeReadReply(state, data, dataCount, offset);
   }
-  device.TakeReadReply(state, data, dataCount, offset);
 }
 
-// Replies are matched to requests by the read state alone: at most one read
-// is under way per device.
+// Every reader of the device sees every reply, including the replies to
+// reads that another program (such as the kernel's own driver) makes. A reply
+// is taken for the read under way only when its address fits that read:
+// the identifier block, a whole 16-byte chunk of the image (the last chunk
+// ending the image only once an earlier chunk of this read came, so a late
+// second identifier reply does not end it), the calibration block, or an
+// address inside the caller's read.
+bool ktWiiDevice::ReplyBelongsToRead(int32_t state, int count, int offset) const {
+  switch (state) {
+    case kReadExtensionId:
+      return offset == kExtensionIdOffset && count == kReadReplyMaxData;
+    case kReadExtensionMemory:
+      return count == kReadReplyMaxData && offset % kReadReplyMaxData == 0 &&
+             offset < kExtMemoryEnd && (offset < kLastImageChunk || imageChunksTaken > 0);
+    case kReadRemoteCalibration:
+      return offset == kRemoteCalibrationOffset && count == kReadReplyMaxData;
+    case kReadUser: {
+      const int start = readStart.load(std::memory_order_relaxed);
+      return offset >= start && offset < readDestSize.load(std::memory_order_relaxed);
+    }
+    default:
+      return false;
+  }
+}
+
 void ktWiiDevice::TakeReadReply(int32_t state, uint8_t* data, int count, int offset) {
   switch (state) {
     case kReadExtensionId:
@@ -172,6 +213,7 @@ void ktWiiDevice::TakeExtensionId(uint8_t* data, int count) {
     DecodeExtensionBytes(data, static_cast<unsigned>(count));
   }
   extType.store(data[14] * 256 + data[15], std::memory_order_relaxed);
+  imageChunksTaken = 0;
   SetReadState(kReadExtensionMemory);
   SendReport(kOutReadExtMemory);
 }
@@ -189,6 +231,7 @@ void ktWiiDevice::TakeExtensionMemory(uint8_t* data, int count, int offset) {
     DecodeExtensionBytes(data, static_cast<unsigned>(count));
   }
   CopyInside(extMemory, kExtMemorySize, data, count, offset);
+  ++imageChunksTaken;
   if (offset < kLastImageChunk) {
     return;
   }
@@ -298,8 +341,9 @@ int ktWiiDevice::ReadMemory(uint32_t spaceAndAddress, uint8_t* dest, int size) {
     return 0;
   }
   readDest.store(dest, std::memory_order_relaxed);
-  readDestSize.store(static_cast<int32_t>(spaceAndAddress & 0xFFFF) + size,
-                     std::memory_order_relaxed);
+  const int32_t start = static_cast<int32_t>(spaceAndAddress & 0xFFFF);
+  readStart.store(start, std::memory_order_relaxed);
+  readDestSize.store(start + size, std::memory_order_relaxed);
   readRemaining.store(size, std::memory_order_relaxed);
   SetReadState(kReadUser);
   const uint8_t request[7] = {0x17,

@@ -37,6 +37,9 @@ int ktWiiDevice::GetIndex() {
 }
 
 void ktWiiDevice::Send(const uint8_t* report, int length) {
+  if (length >= 3 && report[0] == kOutModeButtons[0]) {
+    reportingMode.store(report[2], std::memory_order_relaxed);
+  }
   ktReportPort* current = port.load(std::memory_order_acquire);
   if (current != nullptr) {
     current->Send(report, length);

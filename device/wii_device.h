@@ -123,7 +123,9 @@ class ktWiiDevice : public ktWiiLibDevice {
   int32_t ReadStateNow() const { return readState.load(std::memory_order_acquire); }
   int32_t ExtType() const { return extType.load(std::memory_order_relaxed); }
   void StartIdentification(bool extensionConnected);
+  bool ReplyBelongsToRead(int32_t state, int count, int offset) const;
   void TakeReadReply(int32_t state, uint8_t* data, int count, int offset);
+  void KeepReportingMode(uint8_t reportId);
   void TakeExtensionId(uint8_t* data, int count);
   void TakeExtensionMemory(uint8_t* data, int count, int offset);
   void TakeUserData(uint8_t* data, int count, int offset);
@@ -145,6 +147,7 @@ class ktWiiDevice : public ktWiiLibDevice {
   std::atomic<int32_t> listIndex{0};
   std::atomic<uint8_t*> readDest{nullptr};
   std::atomic<int32_t> readDestSize{0};
+  std::atomic<int32_t> readStart{0};
   std::atomic<int32_t> readRemaining{0};
   std::atomic<int32_t> buttons{0};
   std::atomic<int32_t> battery{0};
@@ -154,6 +157,9 @@ class ktWiiDevice : public ktWiiLibDevice {
   std::atomic<int32_t> irPoint[8]{};
   std::atomic<uint8_t> remoteCalibration[kRemoteCalibrationSize]{};
   std::atomic<uint8_t> extMemory[kExtMemorySize]{};
+  std::atomic<int32_t> reportingMode{0};  // data report id last asked for, 0 before any
+  // Written and read only on the thread that delivers input reports.
+  int32_t imageChunksTaken = 0;  // chunks of the image read under way
 };
 
 // Transforms count bytes of extension data sent in the device's encoded form

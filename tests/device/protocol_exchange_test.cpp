@@ -125,6 +125,44 @@ TEST(ProtocolExchangeTest, UnknownIdentifierIsConfiguredLikeAPlainRemote) {
   EXPECT_EQ(scripted.device->GetExtensionType(), 0x1234);
 }
 
+// The kernel's own driver shares the device: its reads are answered to every
+// reader, it asks for status reports of its own, and it sets its own
+// reporting mode after each. None of that may derail the identification.
+TEST(ProtocolExchangeTest, AnotherReadersExchangesDoNotDerailABoard) {
+  ScriptedDevice scripted;
+  ktWiiDevice& device = *scripted.device;
+  const Bytes image = BoardImage(100, 200, 300);
+  const Bytes foreignShortRead = ReadReply(0x00FA, {0x00, 0x00, 0xA4, 0x20, 0x04, 0x02});
+  device.OnOpened(0);
+  scripted.Feed(StatusReport(true, 0x80));
+  scripted.Feed(foreignShortRead);
+  EXPECT_EQ(device.GetReadState(), kReadExtensionId);
+  scripted.Feed(StatusReport(true, 0x80));  // the other reader's status request
+  scripted.FeedIdentifier(kExtBalanceBoard, false);
+  scripted.FeedIdentifier(kExtBalanceBoard, false);  // the reply to the second request
+  EXPECT_EQ(device.GetReadState(), kReadExtensionMemory);
+  for (int chunk = 0; chunk < 16; ++chunk) {
+    if (chunk == 3) {
+      scripted.Feed(ReadReply(0x0024, Bytes(12, 0x99)));
+      scripted.Feed(foreignShortRead);
+    }
+    scripted.Feed(ReadReply(static_cast<uint16_t>(16 * chunk),
+                            Bytes(image.begin() + 16 * chunk, image.begin() + 16 * chunk + 16)));
+  }
+  EXPECT_EQ(device.GetReadState(), kReadIdle);
+  EXPECT_EQ(device.GetExtensionType(), kExtBalanceBoard);
+  uint8_t copy[256];
+  device.GetExtensionMemory(copy);
+  EXPECT_EQ(Bytes(copy, copy + 256), image);
+
+  // The other reader switched the board to buttons-only reports: ask again.
+  scripted.port.Take();
+  scripted.Feed({0x30, 0x00, 0x00});
+  EXPECT_EQ(scripted.port.Take(), (ReportLog{{0x12, 0x00, 0x32}}));
+  scripted.Feed(BoardReport(150, 150, 150, 150));
+  EXPECT_TRUE(scripted.port.Take().empty());
+}
+
 TEST(ProtocolExchangeTest, ReadStateFollowsTheIdentification) {
   ScriptedDevice scripted;
   ktWiiDevice& device = *scripted.device;
