@@ -18,7 +18,9 @@ using HistoryText = char[kHistoryText];
 
 // Copies a text into a history slot, cut to the slot's size.
 void CopyText(HistoryText& slot, const char* text) {
-  snprintf(slot, sizeof slot, "%s", text);
+  const size_t length = strnlen(text, sizeof slot - 1);
+  memcpy(slot, text, length);
+  slot[length] = '\0';
 }
 
 bool IsEmpty(const HistoryText& slot) {
