@@ -12,7 +12,7 @@ CHECK_FUZZ_SECONDS ?= 20
 PREFIX ?= /usr/local
 CMAKE := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps build demo run check check-unit check-tsan check-m32 check-fuzz bench fuzz install clean
+.PHONY: all deps build release release-configure programs demo run check check-unit check-tsan check-m32 check-fuzz bench fuzz install clean
 
 all: build
 
@@ -22,23 +22,32 @@ deps:
 build/build.ninja:
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Debug -DGRAVIMO_SANITIZE=ON -DGRAVIMO_BENCH=OFF
 
-build-release/build.ninja:
+# Configured on every use, so that a changed PREFIX reaches the build.
+release-configure: deps
 	$(CMAKE) -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
 build: deps build/build.ninja
 	cmake --build build -j $(JOBS)
 
-release: deps build-release/build.ninja
+release: release-configure
 	cmake --build build-release -j $(JOBS)
 
-demo: release
+programs: release-configure
+	cmake --build build-release -j $(JOBS) --target gravimo gravimo-demo
+
+demo: programs
 	build-release/app/gravimo-demo
 
-run: release
+run: programs
 	build-release/app/gravimo
 
+# DESTDIR stages the files elsewhere; otherwise udev is told about the new
+# rule at once, so a board that is already connected gets its access rights.
 install: release
 	cmake --install build-release
+	@if [ -z "$(DESTDIR)" ] && [ "$$(id -u)" = 0 ] && command -v udevadm >/dev/null; then \
+	  udevadm control --reload-rules && udevadm trigger --subsystem-match=hidraw || true; \
+	fi
 
 # Every test, through CTest, in each build flavour. Any failure fails the run.
 check: deps
