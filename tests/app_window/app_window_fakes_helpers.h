@@ -77,8 +77,8 @@ ktBluetoothLib* CreateFakeBluetoothLib();
 extern std::vector<std::string> openedUris;
 int RecordUri(const char* uri);
 
-// A headless main window with fake device manager and Bluetooth, logging
-// into a temporary folder, frames without pauses.
+// A headless main window with fake device manager and Bluetooth and a
+// recording canvas, logging into a temporary folder, frames without pauses.
 class AppWindowFixture : public ::testing::Test {
  protected:
   AppWindowFixture();
