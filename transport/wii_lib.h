@@ -16,7 +16,14 @@ class ktWiiLib {
   virtual int RequestUpdate() = 0;                        // slot 6
 };
 
-// The device manager over the system's HID devices (hidraw).
+// The device manager over the system's HID devices: every /dev/hidraw* node
+// whose vendor and product match, opened read-write and non-blocking (the
+// user needs access to the nodes). Start binds the HID functions and starts
+// the I/O thread, which enumerates at once and again after each
+// RequestUpdate; a board that went away and comes back under another node is
+// re-opened in place, since its interface path is built from its Bluetooth
+// address (see transport/hid_linux.h). Over the in-process virtual HID bus,
+// use CreateWiiLibOnBus (transport/virtual_hid_bus.h).
 ktWiiLib* CreateWiiLib();
 
 inline constexpr int kWiiVendorId = 0x057E;
