@@ -28,6 +28,11 @@ struct VirtualHidBusModules;
 // calling its HandleOutput from the output handler. Work that must not run
 // beside the handlers (changing a simulator's load, say) can be run on the
 // bus thread with Run.
+//
+// A simulator must outlive every handler call into it: declare it before the
+// bus (so the bus and its thread go first), or clear the handler and call
+// Run before the simulator goes away. Releasing a device manager sends
+// closing reports that the bus thread may still be handing on afterwards.
 class VirtualHidBus final : public ktHidProvider {
  public:
   using OutputHandler = std::function<void(const uint8_t* report, int length)>;
