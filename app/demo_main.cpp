@@ -103,8 +103,10 @@ class DemoBoard {
     bus.Run([&] { board.SetTotalLoad(holdKg); });
   }
 
-  VirtualHidBus bus;
+  // The board outlives the bus, whose thread hands it the host's reports
+  // until the bus is gone.
   SimBoard board;
+  VirtualHidBus bus;
   const int device;
   std::mutex mutex;
   std::condition_variable wake;
