@@ -1,12 +1,13 @@
 #include "render/screen_states.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "app/app_window.h"
-#include "device/wii_lib_device.h"
-#include "transport/wii_lib.h"
+#include "sim/fixed_devices.h"
 
 namespace {
 
@@ -14,49 +15,19 @@ constexpr float kShownWeight = 65.0f;  // kg
 // Quarter kilograms per cell, adding up to the shown weight.
 constexpr float kShownCells[4] = {70.0f, 58.0f, 66.0f, 66.0f};
 
-// A Balance Board that is open, initialised and reads a constant load.
-class FixedBoard : public ktWiiLibDevice {
+// A device manager listing at most one board with a constant load.
+class ShownBoardLib : public FixedWiiLib {
  public:
-  int IsOpen() override { return 1; }
-  int GetIndex() override { return 0; }
-  void Send(const uint8_t*, int) override {}
-  int ReadMemory(uint32_t, uint8_t*, int) override { return 0; }
-  int GetReadState() override { return 0; }
-  void GetExtensionMemory(uint8_t*) override {}
-  int GetExtensionType() override { return kExtBalanceBoard; }
-  int GetBattery() override { return 0; }
-  int GetButtons() override { return 0; }
-  float GetAccel(unsigned) override { return 0.0f; }
-  int GetIRPoint(unsigned) override { return 0; }
-  int GetNunchukButtons() override { return 0; }
-  float GetNunchukStick(unsigned) override { return 0.0f; }
-  float GetNunchukAccel(unsigned) override { return 0.0f; }
-  int GetClassicButtons() override { return 0; }
-  float GetClassicAnalog(unsigned) override { return 0.0f; }
-  float GetBoardSensor(int sensor) override {
-    return sensor >= 0 && sensor < 4 ? kShownCells[sensor] : 0.0f;
+  explicit ShownBoardLib(bool withBoard) {
+    board.weight = kShownWeight;
+    std::copy(std::begin(kShownCells), std::end(kShownCells), board.cells);
+    if (withBoard) {
+      devices.push_back(&board);
+    }
   }
-  void SetZeroAdjust(int) override {}
-  float GetBoardWeight() override { return kShownWeight; }
-  float GetBoardBalance(int) override { return 0.0f; }
-};
-
-// A device manager listing at most one fixed board.
-class FixedWiiLib : public ktWiiLib {
- public:
-  explicit FixedWiiLib(bool withBoard) : count(withBoard ? 1 : 0) {}
-  void DumpDevices() override {}
-  void Release() override { delete this; }
-  int GetDeviceCount() override { return count; }
-  ktWiiLibDevice* GetDevice(unsigned index) override {
-    return index < static_cast<unsigned>(count) ? &board : nullptr;
-  }
-  int Start(int, int) override { return 1; }
-  int RequestUpdate() override { return 1; }
 
  private:
   FixedBoard board;
-  int count;
 };
 
 const char* const kHistory[] = {
@@ -67,7 +38,7 @@ const char* const kHistory[] = {
 void InstallBoard(AppWindow& window, bool withBoard) {
   if (window.wiiLib)
     window.wiiLib->Release();
-  window.wiiLib = new (std::nothrow) FixedWiiLib(withBoard);
+  window.wiiLib = new (std::nothrow) ShownBoardLib(withBoard);
 }
 
 void ShowSettledBoard(AppWindow& window, int zeroAdjustFrames) {

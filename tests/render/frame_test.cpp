@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/app_window.h"
-#include "fake_devices_helpers.h"
 #include "render/canvas_recording.h"
 #include "resources/web_pages.h"
+#include "sim/fixed_devices.h"
 
 namespace {
 
@@ -43,9 +43,9 @@ class FrameTest : public ::testing::Test {
   }
   ~FrameTest() override { std::remove(window.logPath.c_str()); }
 
-  FakeBoard& AddBoard(float weight) {
+  FixedBoard& AddBoard(float weight) {
     board.weight = weight;
-    lib->boards.push_back(&board);
+    lib->devices.push_back(&board);
     return board;
   }
 
@@ -87,9 +87,9 @@ class FrameTest : public ::testing::Test {
     return -1;
   }
 
-  FakeBoard board;
+  FixedBoard board;
   RecordingCanvas* canvas = CreateRecordingCanvas();
-  FakeWiiLib* lib = new FakeWiiLib;
+  FixedWiiLib* lib = new FixedWiiLib;
   AppWindow window{nullptr};  // releases canvas and lib
 };
 

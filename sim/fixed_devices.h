@@ -5,15 +5,16 @@
 #include "device/wii_lib_device.h"
 #include "transport/wii_lib.h"
 
-// A device whose readings the test sets directly.
-class FakeBoard : public ktWiiLibDevice {
+// A device whose readings are set directly, for pictures and frame tests
+// that need exact values rather than a simulated exchange.
+class FixedBoard : public ktWiiLibDevice {
  public:
   int open = 1;
   int readState = 0;
   int extension = kExtBalanceBoard;
   int buttons = 0;
-  float weight = 0.0f;
-  float cells[4] = {};
+  float weight = 0.0f;  // kg
+  float cells[4] = {};  // quarter kg
   int zeroAdjust = -1;  // last value given to SetZeroAdjust
 
   int IsOpen() override { return open; }
@@ -32,27 +33,29 @@ class FakeBoard : public ktWiiLibDevice {
   float GetNunchukAccel(unsigned) override { return 0.0f; }
   int GetClassicButtons() override { return 0; }
   float GetClassicAnalog(unsigned) override { return 0.0f; }
-  float GetBoardSensor(int sensor) override { return cells[sensor]; }
+  float GetBoardSensor(int sensor) override {
+    return sensor >= 0 && sensor < 4 ? cells[sensor] : 0.0f;
+  }
   void SetZeroAdjust(int on) override { zeroAdjust = on; }
   float GetBoardWeight() override { return weight; }
   float GetBoardBalance(int) override { return 0.0f; }
 };
 
-// A device manager over boards the test owns; counts how often the frame
-// asked for the list.
-class FakeWiiLib : public ktWiiLib {
+// A device manager over devices its user owns; counts how often the list was
+// asked for. Release deletes it, as the application expects.
+class FixedWiiLib : public ktWiiLib {
  public:
-  std::vector<FakeBoard*> boards;
+  std::vector<ktWiiLibDevice*> devices;
   int countCalls = 0;
 
   void DumpDevices() override {}
   void Release() override { delete this; }
   int GetDeviceCount() override {
     ++countCalls;
-    return static_cast<int>(boards.size());
+    return static_cast<int>(devices.size());
   }
   ktWiiLibDevice* GetDevice(unsigned index) override {
-    return index < boards.size() ? boards[index] : nullptr;
+    return index < devices.size() ? devices[index] : nullptr;
   }
   int Start(int, int) override { return 1; }
   int RequestUpdate() override { return 1; }
