@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "device/output_reports.h"
+#include "device/report_layout.h"
 #include "device/wii_device.h"
 #include "support/trace.h"
 
@@ -19,39 +20,6 @@ constexpr int kExtMemoryEnd = 0x100;
 constexpr int kLastImageChunk = 0xF0;
 constexpr int kBoardExtensionBytes = 8;
 constexpr int kRemoteExtensionBytes = 6;
-
-// Where the fields of a data report lie; 0 means the report has no such field.
-struct CoreLayout {
-  int accel;
-  int ir;
-  int irSize;
-  int ext;
-  int extSize;
-  bool buttons;
-};
-
-constexpr CoreLayout LayoutOf(uint8_t id) {
-  switch (id) {
-    case 0x31:
-      return {3, 0, 0, 0, 0, true};
-    case 0x32:
-      return {0, 0, 0, 3, 8, true};
-    case 0x33:
-      return {3, 6, 12, 0, 0, true};
-    case 0x34:
-      return {0, 0, 0, 3, 19, true};
-    case 0x35:
-      return {3, 0, 0, 6, 16, true};
-    case 0x36:
-      return {0, 3, 10, 13, 9, true};
-    case 0x37:
-      return {3, 6, 10, 16, 6, true};
-    case 0x3D:
-      return {0, 0, 0, 1, 21, false};
-    default:
-      return {0, 0, 0, 0, 0, true};
-  }
-}
 
 constexpr int kMaxExtensionBytes = 21;
 
@@ -92,7 +60,7 @@ void ktWiiDevice::KeepReportingMode(uint8_t reportId) {
 // Data reports: each field is decoded only when all of its bytes arrived.
 void ktWiiDevice::OnCoreReport(ktWiiDevice& device, const uint8_t* report, int count) {
   device.KeepReportingMode(report[0]);
-  const CoreLayout layout = LayoutOf(report[0]);
+  const DataReportLayout layout = DataReportLayoutOf(report[0]);
   if (layout.buttons) {
     device.StoreButtons(report, count);
   }

@@ -2,47 +2,13 @@
 
 #include <algorithm>
 
+#include "device/report_layout.h"
+
 namespace {
 
 constexpr int kReadChunk = 16;
 constexpr uint8_t kReadErrorCode = 0x07;
 constexpr uint32_t kExtensionRegisters = 0xA40000;
-
-// Where the fields of a data report lie; 0 means the report has no such field.
-struct DataLayout {
-  int length;
-  bool buttons;
-  int accel;
-  int ir;
-  int irSize;
-  int ext;
-  int extSize;
-};
-
-DataLayout LayoutOfMode(int mode) {
-  switch (mode) {
-    case 0x30:
-      return {3, true, 0, 0, 0, 0, 0};
-    case 0x31:
-      return {6, true, 3, 0, 0, 0, 0};
-    case 0x32:
-      return {11, true, 0, 0, 0, 3, 8};
-    case 0x33:
-      return {18, true, 3, 6, 12, 0, 0};
-    case 0x34:
-      return {22, true, 0, 0, 0, 3, 19};
-    case 0x35:
-      return {22, true, 3, 0, 0, 6, 16};
-    case 0x36:
-      return {22, true, 0, 3, 10, 13, 9};
-    case 0x37:
-      return {22, true, 3, 6, 10, 16, 6};
-    case 0x3D:
-      return {22, false, 0, 0, 0, 1, 21};
-    default:
-      return {0, false, 0, 0, 0, 0, 0};
-  }
-}
 
 // Extended IR format: x low, y low, then the high bits of y and x over a
 // spot size of 1.
@@ -222,7 +188,7 @@ void SimDevice::WriteMemoryLocked(const uint8_t* request, std::vector<Report>& o
 }
 
 void SimDevice::AppendDataReportLocked(std::vector<Report>& out) const {
-  const DataLayout layout = LayoutOfMode(reportingMode);
+  const DataReportLayout layout = DataReportLayoutOf(static_cast<uint8_t>(reportingMode));
   if (layout.length == 0) {
     return;
   }
