@@ -51,9 +51,7 @@ TEST(BadInputTest, ShortReportsDecodeOnlyTheFieldsTheyCarry) {
   ScriptedDevice scripted;
   ktWiiDevice& device = *scripted.device;
   scripted.Identify(kExtBalanceBoard, BoardImage(100, 200, 300));
-  device.SetZeroAdjust(1);
-  scripted.Feed(BoardReport(100, 100, 100, 100));
-  device.SetZeroAdjust(0);
+  scripted.ZeroAdjustOnce(100);
   scripted.Feed(BoardReport(200, 200, 200, 200));
   scripted.port.Take();
 

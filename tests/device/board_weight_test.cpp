@@ -7,12 +7,6 @@ namespace {
 // A board identified with 100 / 200 / 300 on every cell.
 struct Board : ScriptedDevice {
   Board() { Identify(kExtBalanceBoard, BoardImage(100, 200, 300)); }
-
-  void ZeroAdjustOnce(int raw) {
-    device->SetZeroAdjust(1);
-    Feed(BoardReport(raw, raw, raw, raw));
-    device->SetZeroAdjust(0);
-  }
   void Load(int r0, int r1, int r2, int r3) { Feed(BoardReport(r0, r1, r2, r3)); }
 };
 
@@ -86,9 +80,7 @@ TEST(BoardWeightTest, CellWithCoincidingPointsKeepsItsLoad) {
   image[0x2C] = 0;
   image[0x2D] = 100;  // cell 0: 17 kg point equal to its 0 kg point
   scripted.Identify(kExtBalanceBoard, image);
-  scripted.device->SetZeroAdjust(1);
-  scripted.Feed(BoardReport(100, 100, 100, 100));
-  scripted.device->SetZeroAdjust(0);
+  scripted.ZeroAdjustOnce(100);
   scripted.Feed(BoardReport(200, 200, 200, 200));
   EXPECT_EQ(scripted.device->GetBoardSensor(0), 0.0f);
   EXPECT_FLOAT_EQ(scripted.device->GetBoardSensor(1), 68.0f);
@@ -112,9 +104,7 @@ TEST(BoardWeightTest, BalanceOfExactLoads) {
   // Raw readings that give exactly 10, 20, 30, 40 with points 0 / 68 / 136.
   ScriptedDevice scripted;
   scripted.Identify(kExtBalanceBoard, BoardImage(0, 68, 136));
-  scripted.device->SetZeroAdjust(1);
-  scripted.Feed(BoardReport(0, 0, 0, 0));
-  scripted.device->SetZeroAdjust(0);
+  scripted.ZeroAdjustOnce(0);
   scripted.Feed(BoardReport(10, 20, 30, 40));
   EXPECT_FLOAT_EQ(scripted.device->GetBoardBalance(0), -20.0f);
   EXPECT_FLOAT_EQ(scripted.device->GetBoardBalance(1), 10.0f);

@@ -57,6 +57,16 @@ inline uint8_t Encode(uint8_t plain) {
   return static_cast<uint8_t>(static_cast<uint8_t>(plain - 0x17) ^ 0x17);
 }
 
+inline Bytes BoardReport(int r0, int r1, int r2, int r3, uint16_t buttons = 0) {
+  const int raw[4] = {r0, r1, r2, r3};
+  Bytes report = {0x32, static_cast<uint8_t>(buttons >> 8), static_cast<uint8_t>(buttons)};
+  for (int value : raw) {
+    report.push_back(static_cast<uint8_t>(value >> 8));
+    report.push_back(static_cast<uint8_t>(value));
+  }
+  return report;
+}
+
 // A device on a recording port, fed with scripted input reports. Held on the
 // heap so that a write past the object is caught by the address sanitizer.
 struct ScriptedDevice {
@@ -97,6 +107,13 @@ struct ScriptedDevice {
     }
   }
 
+  // One board report in zero-adjust mode with every cell at raw.
+  void ZeroAdjustOnce(int raw) {
+    device->SetZeroAdjust(1);
+    Feed(BoardReport(raw, raw, raw, raw));
+    device->SetZeroAdjust(0);
+  }
+
   static Bytes EncodeAll(Bytes bytes) {
     for (uint8_t& b : bytes) {
       b = Encode(b);
@@ -123,14 +140,4 @@ inline Bytes BoardImage(uint16_t at0, uint16_t at17, uint16_t at34) {
   image[0xFE] = 0x04;
   image[0xFF] = 0x02;
   return image;
-}
-
-inline Bytes BoardReport(int r0, int r1, int r2, int r3, uint16_t buttons = 0) {
-  const int raw[4] = {r0, r1, r2, r3};
-  Bytes report = {0x32, static_cast<uint8_t>(buttons >> 8), static_cast<uint8_t>(buttons)};
-  for (int value : raw) {
-    report.push_back(static_cast<uint8_t>(value >> 8));
-    report.push_back(static_cast<uint8_t>(value));
-  }
-  return report;
 }

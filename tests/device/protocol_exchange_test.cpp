@@ -255,9 +255,7 @@ TEST(ProtocolExchangeTest, ReportKindsUpdateOnlyTheirFields) {
   ScriptedDevice scripted;
   ktWiiDevice& device = *scripted.device;
   scripted.Identify(kExtBalanceBoard, BoardImage(100, 200, 300));
-  device.SetZeroAdjust(1);
-  scripted.Feed(BoardReport(100, 100, 100, 100));
-  device.SetZeroAdjust(0);
+  scripted.ZeroAdjustOnce(100);
 
   // Report 0x3D carries extension bytes from byte 1 and no buttons.
   Bytes extOnly(22, 0);
