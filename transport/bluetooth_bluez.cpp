@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ constexpr const char* kAgentCapability = "NoInputNoOutput";
 // One unit of the inquiry length, and the longest inquiry Bluetooth allows.
 constexpr int kInquiryUnitMs = 1280;
 constexpr int kMaxInquiryUnits = 48;
+// A Wii device sends no extended inquiry response: the stack learns its name
+// by a remote-name request after the inquiry (BlueZ's own lasts 10.24 s).
+// Discovery goes on until every device it found has a name, up to this long.
+constexpr int kNamedSearchMs = 15000;
 
 constexpr int kBusConnectMs = 2000;
 constexpr int kShortCallMs = 3000;
@@ -81,6 +86,7 @@ struct BluezDevice {
   std::string adapter;
   bool connected = false;
   bool paired = false;
+  bool found = false;  // answered while this run discovered
 };
 
 // Copies the properties present in an a{sv} dictionary; a change signal
@@ -103,6 +109,13 @@ void ReadDeviceProperties(GVariant* properties, BluezDevice& device) {
   if (g_variant_lookup(properties, "Paired", "b", &flag)) {
     device.paired = flag;
   }
+}
+
+// The stack updates the signal strength of every device that answers an
+// inquiry.
+bool HasSignalStrength(GVariant* properties) {
+  gint16 rssi = 0;
+  return g_variant_lookup(properties, "RSSI", "n", &rssi);
 }
 
 // The outcome of one D-Bus method call.
@@ -205,7 +218,10 @@ class BluezSession {
     for (const std::string& adapter : adapters) {
       PowerOn(adapter);
     }
-    RunDiscovery(adapters, inquiryMs, [] { return false; });
+    // At least the inquiry asked for, then until every device that answered
+    // has its name.
+    RunDiscovery(adapters, inquiryMs, std::max(inquiryMs, kNamedSearchMs),
+                 [this] { return EveryFoundDeviceNamed(); });
     int count = 0;
     for (const std::string& path : Candidates()) {
       if (Cancelled()) {
@@ -322,7 +338,7 @@ class BluezSession {
     const gchar* path = nullptr;
     GVariant* interfaces = nullptr;
     g_variant_get(parameters, "(&o@a{sa{sv}})", &path, &interfaces);
-    static_cast<BluezSession*>(self)->AddObject(path, interfaces);
+    static_cast<BluezSession*>(self)->AddObject(path, interfaces, true);
     g_variant_unref(interfaces);
   }
 
@@ -343,16 +359,18 @@ class BluezSession {
   static void OnPropertiesChanged(GDBusConnection*, const gchar*, const gchar* path, const gchar*,
                                   const gchar*, GVariant* parameters, gpointer self) {
     auto& devices = static_cast<BluezSession*>(self)->devices;
-    auto found = devices.find(path);
-    if (found == devices.end() || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) {
+    auto known = devices.find(path);
+    if (known == devices.end() || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) {
       return;
     }
     GVariant* changed = g_variant_get_child_value(parameters, 1);
-    ReadDeviceProperties(changed, found->second);
+    ReadDeviceProperties(changed, known->second);
+    known->second.found = known->second.found || HasSignalStrength(changed);
     g_variant_unref(changed);
   }
 
-  void AddObject(const std::string& path, GVariant* interfaces) {
+  // `appeared` marks a device that became known while this run discovers.
+  void AddObject(const std::string& path, GVariant* interfaces, bool appeared) {
     GVariant* properties = nullptr;
     if (g_variant_lookup(interfaces, kAdapterInterface, "@a{sv}", &properties)) {
       adapters.push_back(path);
@@ -362,6 +380,7 @@ class BluezSession {
     if (g_variant_lookup(interfaces, kDeviceInterface, "@a{sv}", &properties)) {
       BluezDevice& device = devices[path];
       ReadDeviceProperties(properties, device);
+      device.found = device.found || appeared;
       g_variant_unref(properties);
     }
   }
@@ -389,7 +408,7 @@ class BluezSession {
     GVariant* interfaces = nullptr;
     g_variant_get(result.reply, "(a{oa{sa{sv}}})", &objects);
     while (g_variant_iter_next(objects, "{&o@a{sa{sv}}}", &path, &interfaces)) {
-      AddObject(path, interfaces);
+      AddObject(path, interfaces, false);
       g_variant_unref(interfaces);
     }
     g_variant_iter_free(objects);
@@ -403,16 +422,18 @@ class BluezSession {
     }
   }
 
-  // Discovers on the given adapters until `found` holds or the time is up.
-  void RunDiscovery(const std::vector<std::string>& on, int timeoutMs,
-                    const std::function<bool()>& found) {
+  // Discovers on the given adapters for at least leastMs, then until `done`
+  // holds or mostMs have passed in all.
+  void RunDiscovery(const std::vector<std::string>& on, int leastMs, int mostMs,
+                    const std::function<bool()>& done) {
     std::vector<std::string> started;
     for (const std::string& adapter : on) {
       if (StartDiscovery(adapter)) {
         started.push_back(adapter);
       }
     }
-    WaitUntil(found, timeoutMs);
+    WaitUntil([] { return false; }, leastMs);
+    WaitUntil(done, mostMs - leastMs);
     for (const std::string& adapter : started) {
       CallSimple(adapter, kAdapterInterface, "StopDiscovery", nullptr, kShortCallMs);
     }
@@ -428,14 +449,47 @@ class BluezSession {
     return CallSimple(adapter, kAdapterInterface, "StartDiscovery", nullptr, kShortCallMs);
   }
 
+  bool EveryFoundDeviceNamed() const {
+    return std::all_of(devices.begin(), devices.end(), [](const auto& entry) {
+      return !entry.second.found || !entry.second.name.empty();
+    });
+  }
+
+  // The Wii devices to register, one per address: the stack keeps a device
+  // object per adapter that saw it. A device connected through any adapter is
+  // left alone; otherwise the object of an adapter that heard it now is
+  // taken, else the first.
   std::vector<std::string> Candidates() const {
-    std::vector<std::string> paths;
+    std::map<std::string, std::string> chosen;
+    std::set<std::string> connected;
     for (const auto& [path, device] : devices) {
-      if (IsWiiName(device.name) && !device.connected) {
+      if (!IsWiiName(device.name)) {
+        continue;
+      }
+      std::string address = device.address.empty() ? path : AddressKey(device.address);
+      if (device.connected) {
+        connected.insert(address);
+        continue;
+      }
+      auto [entry, added] = chosen.emplace(address, path);
+      if (!added && device.found && !devices.at(entry->second).found) {
+        entry->second = path;
+      }
+    }
+    std::vector<std::string> paths;
+    for (const auto& [address, path] : chosen) {
+      if (connected.count(address) == 0) {
         paths.push_back(path);
       }
     }
+    std::sort(paths.begin(), paths.end());
     return paths;
+  }
+
+  static std::string AddressKey(const std::string& address) {
+    std::string key = address;
+    std::transform(key.begin(), key.end(), key.begin(), [](char c) { return g_ascii_toupper(c); });
+    return key;
   }
 
   // Pairs the device through the no-input agent, trusts it so that it may
@@ -479,7 +533,7 @@ class BluezSession {
     }
     devices.erase(path);
     std::string found;
-    RunDiscovery({adapter}, inquiryMs, [&] { return FindUnpaired(stale.address, found); });
+    RunDiscovery({adapter}, 0, inquiryMs, [&] { return FindUnpaired(stale.address, found); });
     if (found.empty()) {
       Trace("Bluetooth: %s did not reappear", stale.address.c_str());
     }

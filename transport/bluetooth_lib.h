@@ -7,9 +7,11 @@ class ktBluetoothLib {
  public:
   virtual ~ktBluetoothLib() = default;  // slot 0
   virtual void Release() = 0;           // slot 1
-  // Runs one inquiry of about timeoutMultiplier x 1.28 s and registers every
-  // device named "Nintendo RVL-WBC-01" or "Nintendo RVL-CNT-01" that is not
-  // connected, whether it answered or is only remembered by the stack.
+  // Searches for at least timeoutMultiplier x 1.28 s, and on until every
+  // device found has told its name (15 s in all at most), then registers
+  // every device named "Nintendo RVL-WBC-01" or "Nintendo RVL-CNT-01" that is
+  // not connected, once per address, whether it answered or is only
+  // remembered by the stack.
   // Blocks the calling thread; returns the number of such devices, 0 when
   // there is no Bluetooth stack or adapter.
   virtual int AddDevices(int timeoutMultiplier) = 0;  // slot 2

@@ -26,8 +26,12 @@ constexpr const char* kDevice = "org.bluez.Device1";
 constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
 constexpr const char* kAgentManager = "/org/bluez";
 
-// One inquiry unit with a wide margin for slow, sanitised builds.
-constexpr milliseconds kOneInquiryBound{1280 + 3000};
+// One inquiry unit, and the same with a wide margin for slow, sanitised builds.
+constexpr milliseconds kOneInquiry{1280};
+constexpr milliseconds kMargin{3000};
+constexpr milliseconds kOneInquiryBound = kOneInquiry + kMargin;
+// How long discovery waits at most for the names of the devices it found.
+constexpr milliseconds kNamedSearchBound{15000};
 constexpr milliseconds kPromptly{500};
 
 struct LibRelease {
@@ -89,6 +93,7 @@ TEST_F(BluetoothRegistration, RegistersEveryWiiDeviceInRangeAndNothingElse) {
   mock.PutInRange(kAdapter, kPhoneAddress, "Phone");
 
   EXPECT_EQ(AddDevices(), 2);
+  EXPECT_GE(elapsed, kOneInquiry);
   EXPECT_LT(elapsed, kOneInquiryBound);
   ExpectRegistered(Device(kBoardAddress));
   ExpectRegistered(Device(kRemoteAddress));
@@ -112,6 +117,42 @@ TEST_F(BluetoothRegistration, NamesMatchOnlyWholeAndWithTheirCase) {
   ExpectUntouched(Device(kRemoteAddress));
   ExpectUntouched(Device(kPhoneAddress));
   EXPECT_EQ(mock.CallCount(kAgentManager, "RegisterAgent"), 0);
+}
+
+// A board sends no extended inquiry response: the stack learns its name by a
+// remote-name request after the inquiry, so discovery goes on for it.
+TEST_F(BluetoothRegistration, BoardWhoseNameComesAfterTheInquiryCounts) {
+  constexpr milliseconds kNameDelay{2500};
+  mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01", kNameDelay.count());
+
+  EXPECT_EQ(AddDevices(), 1);
+  EXPECT_GE(elapsed, kNameDelay);
+  EXPECT_LT(elapsed, kNameDelay + kMargin);
+  ExpectRegistered(Device(kBoardAddress));
+}
+
+TEST_F(BluetoothRegistration, DeviceThatNeverTellsItsNameEndsTheSearchAtTheBound) {
+  mock.PutInRange(kAdapter, kPhoneAddress, "Phone", -1);
+  mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+
+  EXPECT_EQ(AddDevices(), 1);
+  EXPECT_GE(elapsed, kNamedSearchBound);
+  EXPECT_LT(elapsed, kNamedSearchBound + kMargin);
+  ExpectRegistered(Device(kBoardAddress));
+}
+
+// Each adapter that sees a board has its own object for it; the board is
+// paired once, through the adapter that heard it rather than one that only
+// remembers it.
+TEST_F(BluetoothRegistration, OneAddressOnTwoAdaptersIsOneDevice) {
+  std::string second = mock.AddAdapter("hci1");
+  std::string remembered = mock.AddKnownDevice(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
+  mock.PutInRange("hci1", kBoardAddress, "Nintendo RVL-WBC-01");
+
+  EXPECT_EQ(AddDevices(), 1);
+  EXPECT_EQ(mock.CallCount(second, "StartDiscovery"), 1);
+  ExpectRegistered(MockBluez::DevicePath("hci1", kBoardAddress));
+  ExpectUntouched(remembered);
 }
 
 TEST_F(BluetoothRegistration, ConnectedBoardIsLeftAlone) {

@@ -22,14 +22,24 @@ constexpr const char* kBluezMockInterface = "org.bluez.Mock";
 constexpr int kCallTimeoutMs = 5000;
 
 // While discovering, the adapter makes each device in range known, unless
-// the stack still knows it.
+// the stack still knows it. A device with a name delay appears with an empty
+// name, which it gets that many milliseconds later (never when negative).
 constexpr const char* kStartDiscoveryCode =
+    "from gi.repository import GLib\n"
     "self.props['org.bluez.Adapter1']['Discovering'] = True\n"
-    "for address, name in getattr(self, 'in_range', []):\n"
-    "    if self.path + '/dev_' + address.replace(':', '_') not in objects:\n"
-    "        objects['/'].AddDevice(self.path.rsplit('/', 1)[1], address, name)\n";
+    "def name_later(path, name):\n"
+    "    if path in objects:\n"
+    "        objects[path].UpdateProperties('org.bluez.Device1', {'Name': name})\n"
+    "    return False\n"
+    "for address, name, delay in getattr(self, 'in_range', []):\n"
+    "    path = self.path + '/dev_' + address.replace(':', '_')\n"
+    "    if path in objects:\n"
+    "        continue\n"
+    "    objects['/'].AddDevice(self.path.rsplit('/', 1)[1], address, name if delay == 0 else '')\n"
+    "    if delay > 0:\n"
+    "        GLib.timeout_add(delay, name_later, path, name)\n";
 constexpr const char* kPutInRangeCode =
-    "self.in_range = getattr(self, 'in_range', []) + [(args[0], args[1])]";
+    "self.in_range = getattr(self, 'in_range', []) + [(args[0], args[1], args[2])]";
 
 // Starts `argv` with standard output going to `outputFd` (or nowhere when -1)
 // and standard error nowhere; the child ends when the test process ends.
@@ -182,7 +192,7 @@ std::string MockBluez::AddAdapter(const std::string& name) {
   ReplaceMethod(path, "org.bluez.Adapter1", "StartDiscovery", kStartDiscoveryCode);
   CallAndForget(
       bus, path, kMockInterface, "AddMethod",
-      g_variant_new("(sssss)", kBluezMockInterface, "PutInRange", "ss", "", kPutInRangeCode));
+      g_variant_new("(sssss)", kBluezMockInterface, "PutInRange", "ssi", "", kPutInRangeCode));
   return path;
 }
 
@@ -194,9 +204,9 @@ std::string MockBluez::AddKnownDevice(const std::string& adapter, const std::str
 }
 
 void MockBluez::PutInRange(const std::string& adapter, const std::string& address,
-                           const std::string& name) {
+                           const std::string& name, int nameDelayMs) {
   CallAndForget(bus, AdapterPath(adapter), kBluezMockInterface, "PutInRange",
-                g_variant_new("(ss)", address.c_str(), name.c_str()));
+                g_variant_new("(ssi)", address.c_str(), name.c_str(), nameDelayMs));
 }
 
 void MockBluez::MarkPaired(const std::string& adapter, const std::string& address) {

@@ -28,8 +28,10 @@ class MockBluez {
   // A device the stack already knows (remembered), not paired or connected.
   std::string AddKnownDevice(const std::string& adapter, const std::string& address,
                              const std::string& name);
-  // A device that answers when the adapter discovers.
-  void PutInRange(const std::string& adapter, const std::string& address, const std::string& name);
+  // A device that answers when the adapter discovers. Like a real board it
+  // may tell its name only nameDelayMs later (never when negative).
+  void PutInRange(const std::string& adapter, const std::string& address, const std::string& name,
+                  int nameDelayMs = 0);
   void MarkPaired(const std::string& adapter, const std::string& address);
   void MarkConnected(const std::string& adapter, const std::string& address);
   void SetBoolProperty(const std::string& path, const std::string& interface,
