@@ -96,9 +96,10 @@ struct ScriptedDevice {
     }
   }
 
-  // Opens and identifies a device with an extension and the given image.
-  void Identify(uint16_t id, const Bytes& image, bool encoded = false) {
-    device->OnOpened(0);
+  // Opens a device at the list position index and identifies it with an
+  // extension and the given image.
+  void Identify(uint16_t id, const Bytes& image, bool encoded = false, int index = 0) {
+    device->OnOpened(index);
     Feed(StatusReport(true, 0x80));
     FeedIdentifier(id, encoded);
     FeedImage(image, encoded);

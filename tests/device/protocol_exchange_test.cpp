@@ -60,10 +60,13 @@ ReportLog SimulatedConnection(SimRemoteOptions options, unsigned position) {
 }
 
 TEST(ProtocolExchangeTest, BoardConnectionScripted) {
-  ScriptedDevice scripted;
-  scripted.Identify(kExtBalanceBoard, BoardImage(100, 200, 300));
-  EXPECT_EQ(scripted.port.Take(), kBoardConnection);
-  EXPECT_EQ(scripted.device->GetReadState(), kReadIdle);
+  // At position 5 a remote would light LED 2; the board always lights its one LED.
+  for (int index : {0, 5}) {
+    ScriptedDevice scripted;
+    scripted.Identify(kExtBalanceBoard, BoardImage(100, 200, 300), false, index);
+    EXPECT_EQ(scripted.port.Take(), kBoardConnection) << "index " << index;
+    EXPECT_EQ(scripted.device->GetReadState(), kReadIdle);
+  }
 }
 
 TEST(ProtocolExchangeTest, BoardConnectionAgainstTheSimulator) {
@@ -174,15 +177,22 @@ TEST(ProtocolExchangeTest, ReadStateFollowsTheIdentification) {
   scripted.FeedIdentifier(kExtBalanceBoard, false);
   EXPECT_EQ(device.GetReadState(), kReadExtensionMemory);
   EXPECT_EQ(device.GetExtensionType(), kExtBalanceBoard);
-  const Bytes image = BoardImage(100, 200, 300);
+  Bytes image = BoardImage(100, 200, 300);
+  std::fill(image.begin() + 0x50, image.begin() + 0x60, 0x5A);
+  constexpr int kLostChunk = 5;
   for (int chunk = 0; chunk < 15; ++chunk) {
-    scripted.Feed(ReadReply(static_cast<uint16_t>(16 * chunk),
-                            Bytes(image.begin() + 16 * chunk, image.begin() + 16 * chunk + 16)));
+    if (chunk != kLostChunk) {
+      scripted.Feed(ReadReply(static_cast<uint16_t>(16 * chunk),
+                              Bytes(image.begin() + 16 * chunk, image.begin() + 16 * chunk + 16)));
+    }
     EXPECT_EQ(device.GetReadState(), kReadExtensionMemory);
   }
-  // The last chunk ends the image even though an earlier one may be missing.
+  // The last chunk ends the image although chunk 5 never came; its bytes stay as they were.
+  scripted.port.Take();
   scripted.Feed(ReadReply(0x00F0, Bytes(image.begin() + 0xF0, image.end())));
   EXPECT_EQ(device.GetReadState(), kReadIdle);
+  EXPECT_EQ(scripted.port.Take(), (ReportLog{{0x11, 0x10}, {0x12, 0x00, 0x32}}));
+  std::fill(image.begin() + 0x50, image.begin() + 0x60, 0);
   uint8_t copy[256];
   device.GetExtensionMemory(copy);
   EXPECT_EQ(Bytes(copy, copy + 256), image);
@@ -277,6 +287,35 @@ TEST(ProtocolExchangeTest, ReportKindsUpdateOnlyTheirFields) {
   scripted.Feed({0x40, 0xFF, 0xFF});
   scripted.Feed({0x22, 0xFF, 0xFF, 0x16, 0x00});
   EXPECT_EQ(device.GetButtons(), 0);
+}
+
+// Each data report carries the extension bytes at its own position; the
+// bytes around them are filler that would read as far-off loads.
+TEST(ProtocolExchangeTest, ExtensionBytesComeFromEachReportsOwnPosition) {
+  struct Case {
+    uint8_t id;
+    int position;
+  };
+  const Case cases[] = {{0x32, 3}, {0x34, 3}, {0x35, 6}, {0x36, 13}, {0x3D, 1}};
+  ScriptedDevice scripted;
+  ktWiiDevice& device = *scripted.device;
+  scripted.Identify(kExtBalanceBoard, BoardImage(100, 200, 300));
+  scripted.ZeroAdjustOnce(100);
+  int step = 0;
+  for (const Case& c : cases) {
+    Bytes report(22, 0xEE);
+    report[0] = c.id;
+    for (int cell = 0; cell < 4; ++cell) {
+      report[c.position + 2 * cell] = 0;
+      report[c.position + 2 * cell + 1] = static_cast<uint8_t>(110 + 10 * cell + step);
+    }
+    scripted.Feed(report);
+    for (int cell = 0; cell < 4; ++cell) {
+      EXPECT_NEAR(device.GetBoardSensor(cell), (10 + 10 * cell + step) * 0.68f, 1e-4f)
+          << "report " << std::hex << int{c.id} << " cell " << cell;
+    }
+    ++step;
+  }
 }
 
 TEST(ProtocolExchangeTest, ReadMemoryIsRefusedWhileAnotherReadRuns) {

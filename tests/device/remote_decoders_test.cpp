@@ -62,28 +62,44 @@ TEST(RemoteDecodersTest, StickValueOverItsRange) {
   }
 }
 
+// All four points, each with different high bits, so that a point or a
+// group left undecoded keeps the values of the report before.
 TEST(RemoteDecodersTest, IrPointsInBothFormats) {
   Remote remote;
-  // Extended format in report 0x33: point 0 = (0x123, 0x2BC), point 1 absent.
-  Bytes report = {0x33, 0,    0,    0x80, 0x80, 0x80, 0x23, 0xBC, 0x91,
-                  0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    0,    0};
-  remote.Feed(report);
-  EXPECT_EQ(remote.device->GetIRPoint(0), 0x123);
-  EXPECT_EQ(remote.device->GetIRPoint(1), 0x2BC);
-  EXPECT_EQ(remote.device->GetIRPoint(2), 1023);
-  EXPECT_EQ(remote.device->GetIRPoint(3), 1023);
-  EXPECT_EQ(remote.device->GetIRPoint(8), 0);
+  auto expectPoints = [&](const int(&coordinates)[8], const char* what) {
+    for (unsigned i = 0; i < 8; ++i) {
+      EXPECT_EQ(remote.device->GetIRPoint(i), coordinates[i]) << what << " coordinate " << i;
+    }
+  };
+  // Basic format, groups of five bytes: points (0x301, 0x102) and (0x203,
+  // 0x004), then (0x0AB, 0x3CD) and (0x1EF, 0x210).
+  const uint8_t group0[5] = {0x01, 0x02, (1 << 6) | (3 << 4) | (0 << 2) | 2, 0x03, 0x04};
+  const uint8_t group1[5] = {0xAB, 0xCD, (3 << 6) | (0 << 4) | (2 << 2) | 1, 0xEF, 0x10};
+  const int inOrder[8] = {0x301, 0x102, 0x203, 0x004, 0x0AB, 0x3CD, 0x1EF, 0x210};
+  const int swapped[8] = {0x0AB, 0x3CD, 0x1EF, 0x210, 0x301, 0x102, 0x203, 0x004};
 
-  // Basic format in report 0x36: points (0x301, 0x102) and (0x203, 0x004).
-  Bytes basic(22, 0);
-  basic[0] = 0x36;
-  const uint8_t group[5] = {0x01, 0x02, (1 << 6) | (3 << 4) | (0 << 2) | 2, 0x03, 0x04};
-  std::copy(group, group + 5, basic.begin() + 3);
-  remote.Feed(basic);
-  const int expected[4] = {0x301, 0x102, 0x203, 0x004};
-  for (unsigned i = 0; i < 4; ++i) {
-    EXPECT_EQ(remote.device->GetIRPoint(i), expected[i]) << "coordinate " << i;
-  }
+  Bytes report37(22, 0);
+  report37[0] = 0x37;
+  std::copy(group1, group1 + 5, report37.begin() + 6);
+  std::copy(group0, group0 + 5, report37.begin() + 11);
+  remote.Feed(report37);
+  expectPoints(swapped, "report 0x37");
+
+  Bytes report36(22, 0);
+  report36[0] = 0x36;
+  std::copy(group0, group0 + 5, report36.begin() + 3);
+  std::copy(group1, group1 + 5, report36.begin() + 8);
+  remote.Feed(report36);
+  expectPoints(inOrder, "report 0x36");
+
+  // Extended format in report 0x33, three bytes a point; FF FF FF is an
+  // empty slot and reads (1023, 1023).
+  const Bytes report33 = {0x33, 0,    0,    0x80, 0x80, 0x80, 0x23, 0xBC, 0x91,
+                          0x01, 0xFF, 0xC5, 0xAA, 0x55, 0x63, 0xFF, 0xFF, 0xFF};
+  remote.Feed(report33);
+  const int extended[8] = {0x123, 0x2BC, 0x001, 0x3FF, 0x2AA, 0x155, 1023, 1023};
+  expectPoints(extended, "report 0x33");
+  EXPECT_EQ(remote.device->GetIRPoint(8), 0);
 }
 
 TEST(RemoteDecodersTest, NunchukButtonsStickAndAcceleration) {
