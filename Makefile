@@ -36,7 +36,7 @@ programs: release-configure
 	cmake --build build-release -j $(JOBS) --target gravimo gravimo-demo
 
 demo: programs
-	build-release/app/gravimo-demo
+	build-release/demo/gravimo-demo
 
 run: programs
 	build-release/app/gravimo

@@ -9,41 +9,13 @@
 
 #include "app/registration_gate.h"
 #include "app/window.h"
+#include "screen/screen_data.h"
 #include "support/worker_thread.h"
 
 class ktWiiLib;
 class ktWiiLibDevice;
 class ktBluetoothLib;
 class Canvas;
-
-// Bits of AppWindow::modeFlags. Every change is one atomic read-modify-write,
-// because the registration thread changes the registration bits while the
-// user-interface thread changes ModeMeasuring.
-enum : int32_t {
-  ModeRegistering = 0x04,
-  ModeRegisterWait = 0x08,
-  ModeRegisterUpdate = 0x10,
-  ModeMeasuring = 0x20,
-};
-
-inline constexpr int kDeviceEntries = 32;
-inline constexpr int kUsers = 4;
-inline constexpr int kHistorySlots = 8;
-inline constexpr int kHistoryText = 64;
-inline constexpr int kZeroAdjustFrames = 60;
-inline constexpr int kStartupGraceFrames = 120;
-
-// What the application keeps per position of the device list.
-struct DeviceEntry {
-  float smoothedWeight = 0.0f;    // kg, low-pass filtered; shown and recorded
-  float rawWeight = 0.0f;         // kg, this frame's reading; drives the needle
-  float userWeight[kUsers] = {};  // kg, smoothed weight at each user's previous frame
-  float trend = 0.0f;             // kg, filtered change between measuring frames
-  float cornerWeight[4] = {};     // quarter kg, the four load cells this frame
-  int32_t zeroAdjustFrames = kZeroAdjustFrames;
-  int32_t deviceKind = 0;            // extension type as last read
-  ktWiiLibDevice* device = nullptr;  // not owned; the device at this index this frame
-};
 
 // Fills *out with the current local time.
 using LocalTimeSource = void (*)(struct tm* out);
@@ -63,12 +35,10 @@ class AppWindow : public ktWindow {
   int Setup();
   void Cleanup();
 
-  // One frame: compose the picture into the back buffer and present it.
+  // One frame: the measurement's steps, then the picture of their result
+  // drawn into the back buffer and presented, then the frame's pause.
   void RenderFrame();
-  void DrawTextAt(int x, int y, const char* format, ...) __attribute__((format(printf, 4, 5)));
-  void DrawMessageLines(const char* const* lines);
-  void DrawRegistrationScreen();
-  void ComposeMainScreen();
+  void ComposeMainScreen(ScreenFrame& frame);
 
   // Measurement controller.
   void StartMeasurement(int user);
@@ -110,8 +80,7 @@ class AppWindow : public ktWindow {
   DeviceEntry entries[kDeviceEntries];
   DeviceEntry* activeEntry = nullptr;
 
-  // The last eight records, oldest first; an empty slot has a NUL first byte.
-  char history[kHistorySlots][kHistoryText] = {};
+  HistoryLines history = {};
   std::string logPath;  // full path of the weight log file
   LocalTimeSource localTime = nullptr;
   int32_t logFailureReported = 0;  // a failed log write is reported once per window

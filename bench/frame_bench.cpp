@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "app/app_window.h"
+#include "demo/screen_states.h"
 #include "render/canvas_cairo.h"
-#include "render/screen_states.h"
 
 namespace {
 

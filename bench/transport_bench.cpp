@@ -36,7 +36,7 @@ class BusRig {
     bus.SetOutputHandler(boardIndex, [this](const uint8_t* report, int length) {
       board.HandleOutput(report, length);
     });
-    lib = CreateWiiLibOnBus(bus);
+    lib = CreateWiiLibOn(bus);
     lib->Start(kWiiVendorId, kWiiProductId);
     SpinUntil([&] {
       ktWiiLibDevice* d = lib->GetDevice(0);

@@ -1,17 +1,13 @@
-#include <chrono>
-#include <cstdarg>
-#include <thread>
+#include "render/frame.h"
 
-#include "app/app_window.h"
 #include "device/wii_lib_device.h"
 #include "render/canvas.h"
 #include "render/gauge.h"
 #include "render/text.h"
 #include "resources/web_pages.h"
 
-// The frame of the main window: the title, then either the registration
-// screen or the main screen with the measurement step, into the canvas's
-// back buffer, which is then presented in one block.
+// The picture of one frame, drawn from what the application gathered: the
+// title, then either the registration screen or the main screen.
 
 namespace {
 
@@ -39,103 +35,89 @@ const char* const kNoBoardLines[] = {"バランスWiiボード が見つかり�
                                      "ペアリング＋接続 してください。",
                                      "(詳しくはマニュアルをご参照ください)", nullptr};
 
-}  // namespace
-
-void AppWindow::DrawTextAt(int x, int y, const char* format, ...) {
-  if (!canvas)
-    return;
-  va_list args;
-  va_start(args, format);
-  DrawFormattedTextV(*canvas, x, y, format, args);
-  va_end(args);
-}
-
-void AppWindow::DrawMessageLines(const char* const* lines) {
+void DrawMessageLines(Canvas& canvas, const char* const* lines) {
   int y = kMessageTop;
   for (; *lines; ++lines, y += kMessageSpacing)
-    DrawTextAt(kMessageLeft, y, "%s", *lines);
+    DrawFormattedText(canvas, kMessageLeft, y, "%s", *lines);
 }
 
-void AppWindow::DrawRegistrationScreen() {
-  canvas->SetTextColor(kNoticeColor);
-  canvas->SelectFont(CanvasFont::Medium);
-  const int32_t mode = modeFlags.load();
+void DrawRegistrationScreen(Canvas& canvas, int32_t mode) {
+  canvas.SetTextColor(kNoticeColor);
+  canvas.SelectFont(CanvasFont::Medium);
   if (mode & ModeRegisterUpdate) {
-    DrawMessageLines(kUpdatingLines);
+    DrawMessageLines(canvas, kUpdatingLines);
   } else if (mode & ModeRegisterWait) {
-    DrawMessageLines(kWaitingLines);
+    DrawMessageLines(canvas, kWaitingLines);
   } else {
-    DrawMessageLines(kPairingLines);
+    DrawMessageLines(canvas, kPairingLines);
   }
 }
 
-void AppWindow::ComposeMainScreen() {
-  const int pending = PollDevices();
-  if (!activeEntry) {
+void DrawStatusLines(Canvas& canvas, const ScreenFrame& frame) {
+  canvas.SelectFont(CanvasFont::Medium);
+  if (frame.modeFlags & ModeMeasuring) {
+    canvas.SetTextColor(kBlack);
+    if ((frame.frameCount & kBlinkBit) == 0)
+      DrawFormattedText(canvas, 32, 76, "User%d 測定中", frame.currentUser);
+    DrawFormattedText(canvas, 32, 124, "%s", "台に乗ってください。測定値を記録します。");
+    return;
+  }
+  if (!frame.history)
+    return;
+  canvas.SetTextColor(kHistoryColor);
+  for (int k = 0; k < kHistorySlots; ++k) {
+    const char* line = (*frame.history)[k];
+    if (line[0])
+      DrawFormattedText(canvas, 32, kHistoryTop + kHistorySpacing * k, "User%skg", line);
+  }
+}
+
+void DrawWeightFigure(Canvas& canvas, const DeviceEntry& entry, int width, int height) {
+  canvas.SelectFont(CanvasFont::Large);
+  canvas.SetTextColor(kBlack);
+  if (entry.deviceKind != kExtBalanceBoard)
+    return;
+  if (entry.zeroAdjustFrames != 0) {
+    DrawFormattedText(canvas, (width - 384) / 2, height - 116, "%s", "0kg調整中");
+  } else {
+    // Written so that a NaN weight shows as 0.0 as well.
+    const float shown = entry.smoothedWeight > 0.0f ? entry.smoothedWeight : 0.0f;
+    DrawFormattedText(canvas, (width - 336) / 2, height - 116, "%5.1fkg",
+                      static_cast<double>(shown));
+  }
+}
+
+void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int height) {
+  if (!frame.activeEntry) {
     const DeviceEntry empty{};
-    DrawSensorBars(*canvas, empty, W, H);
-    DrawNeedle(*canvas, empty, W, H);
-    if (pending == 0) {
-      canvas->SetTextColor(kNoticeColor);
-      canvas->SelectFont(CanvasFont::Medium);
-      DrawMessageLines(kNoBoardLines);
+    DrawSensorBars(canvas, empty, width, height);
+    DrawNeedle(canvas, empty, width, height);
+    if (frame.pending == 0) {
+      canvas.SetTextColor(kNoticeColor);
+      canvas.SelectFont(CanvasFont::Medium);
+      DrawMessageLines(canvas, kNoBoardLines);
     }
     return;
   }
-  DeviceEntry& entry = *activeEntry;
-
-  // The status lines show the state before this frame's measurement step.
-  canvas->SelectFont(CanvasFont::Medium);
-  if (modeFlags.load() & ModeMeasuring) {
-    canvas->SetTextColor(kBlack);
-    if ((frameCount & kBlinkBit) == 0)
-      DrawTextAt(32, 76, "User%d 測定中", currentUser);
-    DrawTextAt(32, 124, "%s", "台に乗ってください。測定値を記録します。");
-  } else {
-    canvas->SetTextColor(kHistoryColor);
-    for (int k = 0; k < kHistorySlots; ++k) {
-      if (history[k][0])
-        DrawTextAt(32, kHistoryTop + kHistorySpacing * k, "User%skg", history[k]);
-    }
-  }
-
-  UpdateMeasurement(entry);
-
-  canvas->SelectFont(CanvasFont::Large);
-  canvas->SetTextColor(kBlack);
-  if (entry.deviceKind == kExtBalanceBoard) {
-    if (entry.zeroAdjustFrames != 0) {
-      DrawTextAt((W - 384) / 2, H - 116, "%s", "0kg調整中");
-    } else {
-      // Written so that a NaN weight shows as 0.0 as well.
-      const float shown = entry.smoothedWeight > 0.0f ? entry.smoothedWeight : 0.0f;
-      DrawTextAt((W - 336) / 2, H - 116, "%5.1fkg", static_cast<double>(shown));
-    }
-  }
-  DrawSensorBars(*canvas, entry, W, H);
-  DrawNeedle(*canvas, entry, W, H);
-  DrawBmiRuler(*canvas, entry, W, H);
+  const DeviceEntry& entry = *frame.activeEntry;
+  DrawStatusLines(canvas, frame);
+  DrawWeightFigure(canvas, entry, width, height);
+  DrawSensorBars(canvas, entry, width, height);
+  DrawNeedle(canvas, entry, width, height);
+  DrawBmiRuler(canvas, entry, width, height);
 }
 
-void AppWindow::RenderFrame() {
-  // A zero adjustment asked for by the registration thread runs here, on
-  // the user-interface thread, so it never interleaves with a frame.
-  if (zeroAdjustRequest.exchange(0))
-    ZeroAdjust();
-  if (canvas) {
-    canvas->FillRect(0, 0, W, H, CanvasBrush::Background);
-    canvas->SetTextColor(kTitleColor);
-    canvas->SetBackgroundColor(kBackgroundColor);
-    canvas->SelectFont(CanvasFont::Small);
-    DrawTextAt(10, 10, "バランスWiiボードで 体重計 (%s)", resources::kBlogUrl);
-    if (modeFlags.load() & ModeRegistering) {
-      DrawRegistrationScreen();
-    } else {
-      ComposeMainScreen();
-    }
-    ++frameCount;
-    canvas->Present();
+}  // namespace
+
+void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) {
+  canvas.FillRect(0, 0, width, height, CanvasBrush::Background);
+  canvas.SetTextColor(kTitleColor);
+  canvas.SetBackgroundColor(kBackgroundColor);
+  canvas.SelectFont(CanvasFont::Small);
+  DrawFormattedText(canvas, 10, 10, "バランスWiiボードで 体重計 (%s)", resources::kBlogUrl);
+  if (frame.modeFlags & ModeRegistering) {
+    DrawRegistrationScreen(canvas, frame.modeFlags);
+  } else {
+    ComposeMainScreen(canvas, frame, width, height);
   }
-  if (frameSleepMs > 0)
-    std::this_thread::sleep_for(std::chrono::milliseconds(frameSleepMs));
 }

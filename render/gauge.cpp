@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "app/app_window.h"
 #include "render/canvas.h"
 #include "render/matrix4.h"
 #include "render/text.h"
+#include "screen/screen_data.h"
 
 namespace {
 

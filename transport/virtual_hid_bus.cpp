@@ -6,7 +6,6 @@
 
 #include "transport/hid_provider_common.h"
 #include "transport/io_system.h"
-#include "transport/wii_lib_imp.h"
 
 namespace {
 
@@ -40,10 +39,6 @@ VirtualHidBus::~VirtualHidBus() {
     }
   }
   IoClose(wakeEvent);
-}
-
-ktWiiLib* CreateWiiLibOnBus(VirtualHidBus& bus) {
-  return CreateWiiLibOn(bus);
 }
 
 int VirtualHidBus::AddDevice(const std::string& path, int vendorId, int productId) {

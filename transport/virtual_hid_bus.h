@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "transport/hid_binding.h"
-#include "transport/wii_lib.h"
+#include "transport/wii_lib.h"  // the Wii ids, the default of a new device
 
 struct VirtualHidBusModules;
 
@@ -117,6 +117,3 @@ class VirtualHidBus final : public ktHidProvider {
   std::unique_ptr<VirtualHidBusModules> modules;
   std::thread thread;
 };
-
-// A device manager whose devices are the bus's.
-ktWiiLib* CreateWiiLibOnBus(VirtualHidBus& bus);

@@ -1,5 +1,6 @@
 #pragma once
 
+class ktHidProvider;
 class ktWiiLibDevice;
 
 // The device manager as the application sees it. Operations in slot order.
@@ -22,9 +23,13 @@ class ktWiiLib {
 // the I/O thread, which enumerates at once and again after each
 // RequestUpdate; a board that went away and comes back under another node is
 // re-opened in place, since its interface path is built from its Bluetooth
-// address (see transport/hid_linux.h). Over the in-process virtual HID bus,
-// use CreateWiiLibOnBus (transport/virtual_hid_bus.h).
+// address (see transport/hid_linux.h).
 ktWiiLib* CreateWiiLib();
+
+// The same device manager over any provider of HID devices (the in-process
+// virtual HID bus, a test's). Nothing is started; the provider must outlive
+// the manager.
+ktWiiLib* CreateWiiLibOn(ktHidProvider& provider);
 
 inline constexpr int kWiiVendorId = 0x057E;
 inline constexpr int kWiiProductId = 0x0306;

@@ -67,7 +67,3 @@ class ktWiiLibImp final : public ktWiiLib {
   int exitEvent = -1;
   int updateEvent = -1;
 };
-
-// A device manager over any provider (the virtual HID bus, a test's). Nothing
-// is started.
-ktWiiLib* CreateWiiLibOn(ktHidProvider& provider);

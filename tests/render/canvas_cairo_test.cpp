@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/app_window.h"
-#include "render/screen_states.h"
+#include "demo/screen_states.h"
 #include "resources/web_pages.h"
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "app/app_window.h"
 #include "render/canvas_recording.h"
+#include "render/text.h"
 #include "resources/web_pages.h"
 #include "sim/fixed_devices.h"
 
@@ -288,7 +289,7 @@ TEST_F(FrameTest, LongTextIsCutWithoutSplittingACharacter) {
   for (int i = 0; i < 300; ++i)
     longText += "あ";
   canvas->Clear();
-  window.DrawTextAt(0, 0, "x%s", longText.c_str());
+  DrawFormattedText(*canvas, 0, 0, "x%s", longText.c_str());
   ASSERT_EQ(canvas->Ops().size(), 1u);
   const std::string& drawn = canvas->Ops()[0].text;
   EXPECT_LE(drawn.size(), 511u);
@@ -296,7 +297,7 @@ TEST_F(FrameTest, LongTextIsCutWithoutSplittingACharacter) {
   EXPECT_EQ(drawn.substr(0, 4), "xあ");
   // Text given as an argument is drawn as it is, percent signs included.
   canvas->Clear();
-  window.DrawTextAt(0, 0, "%s", "100%d");
+  DrawFormattedText(*canvas, 0, 0, "%s", "100%d");
   EXPECT_EQ(canvas->Ops()[0].text, "100%d");
 }
 

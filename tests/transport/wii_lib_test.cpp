@@ -59,7 +59,7 @@ TEST_F(WiiLibTest, FindsIdentifiesAndWeighsABoard) {
   AttachSimulator(bus, boardIndex, board);
   const int drift[4] = {24, -16, 40, 8};  // about 0.9 kg off before the zero adjustment
   board.SetZeroDrift(drift);
-  lib = CreateWiiLibOnBus(bus);
+  lib = CreateWiiLibOn(bus);
   EXPECT_EQ(lib->GetDeviceCount(), 0);
   EXPECT_EQ(lib->GetDevice(0), nullptr);
   lib->Start(kWiiVendorId, kWiiProductId);

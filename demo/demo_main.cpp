@@ -20,6 +20,7 @@
 #include "sim/scenario.h"
 #include "sim/sim_board.h"
 #include "transport/virtual_hid_bus.h"
+#include "transport/wii_lib.h"
 
 namespace {
 
@@ -169,7 +170,7 @@ int main(int argc, char** argv) {
     board.Play(TwoUserScript(), 0.0f);
   }
   ProgramSetup setup;
-  setup.createWiiLib = [&board] { return CreateWiiLibOnBus(board.Bus()); };
+  setup.createWiiLib = [&board] { return CreateWiiLibOn(board.Bus()); };
   setup.logPath = folder + "/Gravimo_log.txt";
   setup.firstPresent = [started] {
     const auto ms =

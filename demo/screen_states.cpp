@@ -1,4 +1,4 @@
-#include "render/screen_states.h"
+#include "demo/screen_states.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "app/app_window.h"
+#include "demo/screen_states.h"
 #include "render/canvas_cairo.h"
-#include "render/screen_states.h"
 
 namespace {
 

@@ -1,0 +1,40 @@
+#include <chrono>
+#include <thread>
+
+#include "app/app_window.h"
+#include "render/canvas.h"
+#include "render/frame.h"
+
+// One frame of the main window. The steps of the scale run in every frame,
+// with or without a picture; the picture is then drawn from what they left
+// and presented in one block.
+
+void AppWindow::RenderFrame() {
+  // A zero adjustment asked for by the registration thread runs here, on
+  // the user-interface thread, so it never interleaves with a frame.
+  if (zeroAdjustRequest.exchange(0))
+    ZeroAdjust();
+  if (canvas) {
+    ScreenFrame frame;
+    frame.modeFlags = modeFlags.load();
+    if ((frame.modeFlags & ModeRegistering) == 0)
+      ComposeMainScreen(frame);
+    ++frameCount;
+    DrawFrame(*canvas, frame, W, H);
+    canvas->Present();
+  }
+  if (frameSleepMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(frameSleepMs));
+}
+
+// The device walk, then the measurement step of the active board. The status
+// lines show the state before that step, the figures the state after it.
+void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
+  frame.pending = PollDevices();
+  frame.activeEntry = activeEntry;
+  frame.currentUser = currentUser;
+  frame.frameCount = frameCount;
+  frame.history = &history;
+  if (activeEntry)
+    UpdateMeasurement(*activeEntry);
+}

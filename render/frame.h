@@ -1,0 +1,10 @@
+#pragma once
+
+#include "screen/screen_data.h"
+
+class Canvas;
+
+// One frame of the main window into the canvas's back buffer (width x
+// height): the cleared background and the title, then the registration
+// screen or the main screen of frame. The caller presents the picture.
+void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height);

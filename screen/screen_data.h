@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+
+// What the application keeps and the screen shows: the mode bits, the
+// per-board entries and the history. Portable, so every platform's
+// application and renderer share it.
+
+class ktWiiLibDevice;
+
+// Bits of the application's mode word. Every change is one atomic
+// read-modify-write, because the registration thread changes the
+// registration bits while the user-interface thread changes ModeMeasuring.
+enum : int32_t {
+  ModeRegistering = 0x04,
+  ModeRegisterWait = 0x08,
+  ModeRegisterUpdate = 0x10,
+  ModeMeasuring = 0x20,
+};
+
+inline constexpr int kDeviceEntries = 32;
+inline constexpr int kUsers = 4;
+inline constexpr int kHistorySlots = 8;
+inline constexpr int kHistoryText = 64;
+inline constexpr int kZeroAdjustFrames = 60;
+inline constexpr int kStartupGraceFrames = 120;
+
+// What the application keeps per position of the device list.
+struct DeviceEntry {
+  float smoothedWeight = 0.0f;    // kg, low-pass filtered; shown and recorded
+  float rawWeight = 0.0f;         // kg, this frame's reading; drives the needle
+  float userWeight[kUsers] = {};  // kg, smoothed weight at each user's previous frame
+  float trend = 0.0f;             // kg, filtered change between measuring frames
+  float cornerWeight[4] = {};     // quarter kg, the four load cells this frame
+  int32_t zeroAdjustFrames = kZeroAdjustFrames;
+  int32_t deviceKind = 0;            // extension type as last read
+  ktWiiLibDevice* device = nullptr;  // not owned; the device at this index this frame
+};
+
+// The last records, oldest first; an empty slot has a NUL first byte.
+using HistoryLines = char[kHistorySlots][kHistoryText];
+
+// Everything one frame of the main window shows. The status lines show the
+// state before the frame's measurement step, the figures the state after it.
+struct ScreenFrame {
+  int32_t modeFlags = 0;    // as read when the frame began
+  int32_t currentUser = 0;  // before the measurement step
+  int32_t frameCount = 0;   // before the measurement step; its bit 4 blinks the caption
+  int32_t pending = 0;      // devices still initialising plus the start-up grace
+  const DeviceEntry* activeEntry = nullptr;  // null: no board to show
+  const HistoryLines* history = nullptr;
+};
