@@ -161,6 +161,9 @@ int RegionHeap::Free(void* block) {
 }
 
 void RegionHeap::Destroy() {
+  // A destroyed heap never grows again, so a stray Alloc cannot take a
+  // region that nothing would give back.
+  growSize = 0;
   if (!initialised) {
     return;
   }

@@ -63,7 +63,8 @@ class RegionHeap {
   // Gives back a block from Alloc. Returns 0, changing nothing, when block is
   // not the start of a chunk in use.
   int Free(void* block);
-  // Gives every region back to the system.
+  // Gives every region back to the system. Until the next Init, Alloc
+  // returns null and takes no region.
   void Destroy();
 
   // 1 when [address, address + bytes) lies inside the chunks of one region.

@@ -2,7 +2,6 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
 
 struct WorkerThread::Completion {
   std::mutex mutex;
@@ -44,16 +43,18 @@ int WorkerThread::Start(Function newFunction, void* newUser) {
   function = newFunction;
   user = newUser;
   LetGo();
-  auto state = std::make_shared<Completion>();
+  completion.reset();
   try {
+    auto state = std::make_shared<Completion>();
     // The thread reads only its own copies of the function and user pointer.
     thread = std::thread([state, run = function, argument = user] {
       run(argument);
       state->MarkDone();
     });
     completion = std::move(state);
-  } catch (const std::system_error&) {
-    completion.reset();
+  } catch (...) {
+    // Without memory or a new thread nothing runs; the caller goes on as if
+    // the thread had ended at once.
   }
   return 1;
 }

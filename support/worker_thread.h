@@ -21,7 +21,7 @@ class WorkerThread {
   WorkerThread& operator=(const WorkerThread&) = delete;
 
   void Open();
-  // Always returns 1; when no thread can be created, none runs.
+  // Always returns 1 and never throws; when no thread can be created, none runs.
   int Start(Function function, void* user);
   // Lets the thread go: neither waits for it nor stops it.
   void Close();

@@ -247,4 +247,15 @@ TEST(Memory, FreeOfNullAndShutdownAreHarmless) {
   EXPECT_TRUE(capture.Lines().empty());
 }
 
+TEST(Memory, AllocateAfterShutdownTakesNoRegion) {
+  ktMemory memory;
+  ASSERT_EQ(memory.Init(0, kGrowSize), 1);
+  memory.Shutdown();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(memory.Allocate(64, 16, "late.cpp", 5, "late"), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "ktMemory::not enough memory late.cpp 5 late\r\n");
+  EXPECT_EQ(memory.RegionCount(), 0);
+}
+
 }  // namespace

@@ -4,8 +4,64 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <new>
+
+namespace {
+
+// Lets a test make the calling thread's next allocations fail: after
+// allocationsBeforeFailure more allocations the one after throws bad_alloc.
+thread_local int allocationsBeforeFailure = -1;
+thread_local bool allocationFailed = false;
+
+void* AllocateOrFail(std::size_t size) {
+  if (allocationsBeforeFailure == 0) {
+    allocationsBeforeFailure = -1;
+    allocationFailed = true;
+    throw std::bad_alloc();
+  }
+  if (allocationsBeforeFailure > 0) {
+    --allocationsBeforeFailure;
+  }
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block == nullptr) {
+    throw std::bad_alloc();
+  }
+  return block;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  return AllocateOrFail(size);
+}
+void* operator new[](std::size_t size) {
+  return AllocateOrFail(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return AllocateOrFail(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
 
 namespace {
 
@@ -84,6 +140,29 @@ TEST(WorkerThread, RestartWhileAnEarlierThreadRuns) {
     std::this_thread::yield();
   }
   worker.Close();
+}
+
+// Every allocation that Start makes is made to fail once in turn: Start
+// still returns 1 without throwing, and no thread runs the function.
+TEST(WorkerThread, StartWithoutMemoryThrowsNothingAndRunsNothing) {
+  bool failed = true;
+  for (int allocations = 0; failed && allocations < 8; ++allocations) {
+    GatedJob job;
+    job.Release();
+    WorkerThread worker;
+    worker.Open();
+    allocationFailed = false;
+    allocationsBeforeFailure = allocations;
+    int result = 0;
+    EXPECT_NO_THROW(result = worker.Start(GatedJob::Run, &job));
+    failed = allocationFailed;
+    allocationsBeforeFailure = -1;
+    EXPECT_EQ(result, 1);
+    worker.Join();
+    EXPECT_EQ(job.finished.load(), failed ? 0 : 1) << "allocation " << allocations;
+    EXPECT_EQ(worker.IsRunning(), 0);
+  }
+  EXPECT_FALSE(failed);  // the loop reached a Start that needed no more memory
 }
 
 TEST(WorkerThread, DestroyedWrapperLeavesTheThreadRunning) {
