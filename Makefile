@@ -3,6 +3,7 @@
 #   make check   install what is missing, build, run every test
 #   make run     build and start Gravimo with real boards
 #   make install install binaries, desktop entry, udev rule and manual
+#   make deb     build the Debian package build-release/gravimo_<version>_<arch>.deb
 #   make bench   build and run the benchmarks
 #   make fuzz    run every fuzzer for FUZZ_SECONDS each
 
@@ -12,7 +13,7 @@ CHECK_FUZZ_SECONDS ?= 20
 PREFIX ?= /usr/local
 CMAKE := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps build release release-configure programs demo run check check-unit check-tsan check-m32 check-fuzz bench fuzz install clean
+.PHONY: all deps build release release-configure programs demo run deb check check-unit check-tsan check-m32 check-fuzz bench fuzz install clean
 
 all: build
 
@@ -48,6 +49,12 @@ install: release
 	@if [ -z "$(DESTDIR)" ] && [ "$$(id -u)" = 0 ] && command -v udevadm >/dev/null; then \
 	  udevadm control --reload-rules && udevadm trigger --subsystem-match=hidraw || true; \
 	fi
+
+# A package installs to /usr, whatever PREFIX says; the paths compiled into
+# the programs must match it.
+deb: override PREFIX = /usr
+deb: programs
+	cd build-release && cpack -G DEB
 
 # Every test, through CTest, in each build flavour. Any failure fails the run.
 check: deps
