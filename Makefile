@@ -46,9 +46,7 @@ run: programs
 # rule at once, so a board that is already connected gets its access rights.
 install: release
 	cmake --install build-release
-	@if [ -z "$(DESTDIR)" ] && [ "$$(id -u)" = 0 ] && command -v udevadm >/dev/null; then \
-	  udevadm control --reload-rules && udevadm trigger --subsystem-match=hidraw || true; \
-	fi
+	@if [ -z "$(DESTDIR)" ] && [ "$$(id -u)" = 0 ]; then packaging/reload-udev; fi
 
 # A package installs to /usr, whatever PREFIX says; the paths compiled into
 # the programs must match it.
