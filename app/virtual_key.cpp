@@ -40,3 +40,8 @@ uint32_t VirtualKeyFromKeysym(uint32_t keysym) {
   }
   return 0;
 }
+
+uint32_t VirtualKeyOfPress(uint32_t keysym, uint32_t groupZeroKeysym) {
+  const uint32_t virtualKey = VirtualKeyFromKeysym(keysym);
+  return virtualKey != 0 ? virtualKey : VirtualKeyFromKeysym(groupZeroKeysym);
+}

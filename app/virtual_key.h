@@ -27,3 +27,9 @@ inline constexpr uint32_t kVkF1 = 0x70;
 // The virtual-key code of an X keysym (the key value GTK reports), or 0 for
 // a key that has none.
 uint32_t VirtualKeyFromKeysym(uint32_t keysym);
+
+// The virtual-key code of a key press: that of the keysym typed, else that
+// of the keysym the same key gives in the first layout group. Key codes do
+// not depend on the layout, so A stays A under a Cyrillic layout or with
+// kana input, as GTK matches accelerators.
+uint32_t VirtualKeyOfPress(uint32_t keysym, uint32_t groupZeroKeysym);

@@ -89,10 +89,22 @@ gboolean OnClientDraw(GtkWidget*, cairo_t* cr, gpointer window) {
   return TRUE;
 }
 
+// The keysym of the pressed key in the first layout group, without
+// modifiers; 0 when the keymap has none.
+uint32_t GroupZeroKeysym(GtkWidget* window, const GdkEventKey* event) {
+  GdkKeymap* keymap = gdk_keymap_get_for_display(gtk_widget_get_display(window));
+  guint keyval = 0;
+  if (!gdk_keymap_translate_keyboard_state(keymap, event->hardware_keycode, GdkModifierType(0), 0,
+                                           &keyval, nullptr, nullptr, nullptr)) {
+    return 0;
+  }
+  return keyval;
+}
+
 // Key presses become key-down messages; GTK's own key handling (F10 opens
 // the menu) still follows, as the default handling of key-down does nothing.
 gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer) {
-  const uint32_t virtualKey = VirtualKeyFromKeysym(event->keyval);
+  const uint32_t virtualKey = VirtualKeyOfPress(event->keyval, GroupZeroKeysym(window, event));
   if (virtualKey) {
     ktWindow::WindowProc(window, kWmKeyDown, virtualKey, 1);
   }
