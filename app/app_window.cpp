@@ -1,6 +1,5 @@
 #include "app/app_window.h"
 
-#include "app/documents.h"
 #include "app/web_pages.h"
 #include "app/window_canvas.h"
 #include "render/canvas.h"
@@ -28,7 +27,7 @@ int RunRegistration(void* window) {
 // Every field starts at its declared value: all entries zero-adjust for their
 // first frames, the start-up grace runs, the history is empty. Nothing here
 // needs a window system, so the object can be built headless.
-AppWindow::AppWindow(void* instance) : ktWindow(instance), logPath(LogFilePath()) {}
+AppWindow::AppWindow(void* instance) : ktWindow(instance) {}
 
 AppWindow::~AppWindow() {
   Cleanup();
@@ -41,6 +40,7 @@ int AppWindow::Setup() {
     canvas = CreateWindowCanvas(*this);
   }
   registerThread.Open();
+  ChooseLogFile();
   LoadHistory();
   if (wiiLib == nullptr) {
     wiiLib = createWiiLib ? createWiiLib() : CreateWiiLib();
@@ -66,6 +66,7 @@ void AppWindow::Cleanup() {
     wiiLib->Release();
     wiiLib = nullptr;
   }
+  CloseLog();
 }
 
 int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t) {

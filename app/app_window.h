@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -48,9 +49,12 @@ class AppWindow : public ktWindow {
   void UpdateMeasurement(DeviceEntry& entry);
 
   // Weight log.
+  void ChooseLogFile();
   FILE* OpenLogFile(const char* mode);
   void LoadHistory();
   void AppendLog(DeviceEntry& entry);
+  int WriteUnwrittenLog();  // 1 when no record is left unwritten
+  void CloseLog();
 
   // Commands.
   int OnCommand(uint16_t command);
@@ -81,9 +85,10 @@ class AppWindow : public ktWindow {
   DeviceEntry* activeEntry = nullptr;
 
   HistoryLines history = {};
-  std::string logPath;  // full path of the weight log file
+  std::string logPath;  // full path of the weight log file; chosen by Setup when empty
   LocalTimeSource localTime = nullptr;
-  int32_t logFailureReported = 0;  // a failed log write is reported once per window
+  std::deque<std::string> unwrittenLog;  // records the file has not taken yet, oldest first
+  int32_t logFailureReported = 0;        // the current failure to write was reported
 
   WorkerThread registerThread;
   // Set by the registration thread; the next frame runs ZeroAdjust on the

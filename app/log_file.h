@@ -6,15 +6,20 @@
 
 // File and clock services of the weight log.
 
-// Opens the log file as a stream: "rb" reads it, "a" appends to it (created
-// with mode 0644 when missing). Any other mode, or a file that cannot be
-// opened, gives null.
+// Opens the log file as a stream: "rb" reads it, "a" appends to it. A missing
+// file is created readable and writable by its owner only, since weights are
+// personal; an existing file keeps its mode. Any other mode, or a file that
+// cannot be opened, gives null.
 FILE* OpenLogStream(const char* path, const char* mode);
 
-// Appends one whole line to a stream from OpenLogStream(path, "a") with a
-// single write, so that concurrent writers never interleave parts of lines,
-// and flushes it to the disk before returning. 1 on success, 0 on failure.
-int AppendLineDurably(FILE* stream, const char* line, size_t length);
+// Appends lines, each ending in a line feed, to a stream from
+// OpenLogStream(path, "a") with a single write, so that other writers never
+// split them, and flushes them to the disk. When not all of them get there
+// (a full file system), the whole lines written stay and a cut line after
+// them is taken out again, so the file only ever holds whole lines. Gives
+// the number of bytes kept, always whole lines; errno then says why the rest
+// was not (0 when the system did not say).
+size_t AppendLines(FILE* stream, const char* text, size_t length);
 
 // The current local time.
 void ReadLocalTime(struct tm* out);

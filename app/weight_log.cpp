@@ -2,8 +2,11 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <string>
 
 #include "app/app_window.h"
+#include "app/documents.h"
 #include "app/log_file.h"
 #include "support/trace.h"
 
@@ -12,7 +15,9 @@ namespace {
 constexpr char kRecordPrefix[] = "log ";
 constexpr size_t kPrefixLength = sizeof(kRecordPrefix) - 1;
 constexpr int kRecordBuffer = 256;
-constexpr int kLineBuffer = kRecordBuffer + 8;
+// Records kept for the file while it cannot be written: most of a year of
+// daily weighing for four users, and still less than a hundred kilobytes.
+constexpr size_t kMaxUnwrittenRecords = 1000;
 
 using HistoryText = char[kHistoryText];
 
@@ -73,24 +78,18 @@ void AddToHistory(HistoryText (&history)[kHistorySlots], const char* record) {
   CopyText(history[slot], record);
 }
 
-// Appends "log " + record + CR LF to a stream opened for appending (or null)
-// and closes it. The line end is CR LF on every system, so the file reads
-// the same wherever it is moved. Gives 1 when the line is on disk, else 0
-// with the cause in *error (0 when unknown).
-int WriteLogLine(FILE* file, const char* record, int* error) {
-  *error = errno;
-  if (file == nullptr) {
-    return 0;
+// The unwritten records as lines of the file, oldest first. The line end
+// is CR LF on every system, so the file reads the same wherever it is moved.
+std::string LogLines(const std::deque<std::string>& records) {
+  std::string lines;
+  for (const std::string& record : records) {
+    lines.append(kRecordPrefix).append(record).append("\r\n");
   }
-  char line[kLineBuffer];
-  int length = snprintf(line, sizeof line, "%s%s\r\n", kRecordPrefix, record);
-  int written = AppendLineDurably(file, line, static_cast<size_t>(length));
-  *error = errno;
-  if (fclose(file) != 0 && written) {
-    written = 0;
-    *error = errno;
-  }
-  return written;
+  return lines;
+}
+
+size_t LogLineLength(const std::string& record) {
+  return kPrefixLength + record.size() + 2;
 }
 
 }  // namespace
@@ -122,20 +121,79 @@ void AppWindow::LoadHistory() {
   }
 }
 
+// The desktop's choice unless the program entry chose a file already; said
+// once, so that a user who looks for the file finds it.
+void AppWindow::ChooseLogFile() {
+  std::string why;
+  if (logPath.empty()) {
+    LogLocation location = ChooseLogLocation();
+    logPath = location.path;
+    if (!location.note.empty()) {
+      why = " (" + location.note + ")";
+    }
+  }
+  DebugPrint("Weight log: %s%s", logPath.c_str(), why.c_str());
+}
+
+// The record enters the history at once and waits in unwrittenLog until the
+// file has taken it, behind any records that could not be written before.
 void AppWindow::AppendLog(DeviceEntry& entry) {
   struct tm now = {};
   (localTime != nullptr ? localTime : ReadLocalTime)(&now);
   char record[kRecordBuffer];
   FormatRecord(record, currentUser, now, entry.userWeight[currentUser]);
   AddToHistory(history, record);
+  if (unwrittenLog.size() == kMaxUnwrittenRecords) {
+    DebugPrint("Weight log: too many records unwritten, dropped: %s%s", kRecordPrefix,
+               unwrittenLog.front().c_str());
+    unwrittenLog.pop_front();
+  }
+  unwrittenLog.emplace_back(record);
+  WriteUnwrittenLog();
+}
+
+// All waiting records go in one write, so they stay in order and together;
+// those that fit stay in the file even when the rest does not. The first
+// failure after the file was last fully written is reported, once.
+int AppWindow::WriteUnwrittenLog() {
+  if (unwrittenLog.empty()) {
+    return 1;
+  }
   errno = 0;
   FILE* file = OpenLogFile("a");
-  int error = 0;
-  // The record stays in the history even if the file cannot be written; the
-  // first failure is reported so that a lost log does not go unnoticed.
-  if (!WriteLogLine(file, record, &error) && !logFailureReported) {
+  int error = errno;
+  size_t kept = 0;
+  if (file != nullptr) {
+    std::string lines = LogLines(unwrittenLog);
+    kept = AppendLines(file, lines.data(), lines.size());
+    error = errno;
+    // The lines kept are on the disk already; closing cannot lose them.
+    fclose(file);
+  }
+  while (!unwrittenLog.empty() && kept >= LogLineLength(unwrittenLog.front())) {
+    kept -= LogLineLength(unwrittenLog.front());
+    unwrittenLog.pop_front();
+  }
+  if (unwrittenLog.empty()) {
+    logFailureReported = 0;
+    return 1;
+  }
+  if (!logFailureReported) {
     logFailureReported = 1;
     DebugPrint("Weight log not written: %s (%s)", logPath.c_str(),
                error != 0 ? strerror(error) : "short write");
   }
+  return 0;
+}
+
+// The last try at exit. What still cannot be written goes whole to the
+// debug output, from where it can be copied into the file by hand.
+void AppWindow::CloseLog() {
+  if (WriteUnwrittenLog()) {
+    return;
+  }
+  for (const std::string& record : unwrittenLog) {
+    DebugPrint("Weight log: not written at exit: %s%s", kRecordPrefix, record.c_str());
+  }
+  unwrittenLog.clear();
 }

@@ -28,6 +28,15 @@ void WriteWholeFile(const std::string& path, const std::string& contents) {
   out << contents;
 }
 
+int CountLines(const std::string& output) {
+  int lines = 0;
+  for (size_t end = 0; (end = output.find("\r\n", end)) != std::string::npos; end += 2) {
+    ++lines;
+  }
+  EXPECT_TRUE(output.empty() || output.substr(output.size() - 2) == "\r\n") << output;
+  return lines;
+}
+
 void ReadPinnedTime(struct tm* out) {
   *out = pinnedTime;
 }
@@ -46,4 +55,11 @@ AppWindowTest::AppWindowTest() {
   PinTime(2024, 5, 6, 7, 8, 9);
   window.logPath = folder.File("Gravimo_log.txt");
   window.localTime = ReadPinnedTime;
+}
+
+void AppWindowTest::Append(int user, float weight) {
+  DeviceEntry entry;
+  entry.userWeight[user] = weight;
+  window.currentUser = user;
+  window.AppendLog(entry);
 }

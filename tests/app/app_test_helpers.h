@@ -26,6 +26,9 @@ class TempFolder {
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& contents);
 
+// The number of lines in captured debug output, each checked to end in CR LF.
+int CountLines(const std::string& output);
+
 // The clock every test window reads: 2024-05-06 07:08:09 unless a test sets
 // another time.
 extern struct tm pinnedTime;
@@ -37,6 +40,9 @@ void PinTime(int year, int month, int day, int hour, int minute, int second);
 class AppWindowTest : public ::testing::Test {
  protected:
   AppWindowTest();
+
+  // Records `weight` for `user` as a finished measurement does.
+  void Append(int user, float weight);
 
   TempFolder folder;
   AppWindow window{nullptr};

@@ -12,8 +12,9 @@
 namespace {
 
 // The desktop's folder settings are read once per process, so each case
-// looks them up in a child process of its own.
-std::string LogPathInChild(const TempFolder& home) {
+// looks them up in a child process of its own. Gives the path and the note
+// on two lines.
+std::string LogLocationInChild(const TempFolder& home) {
   int pipeEnds[2];
   EXPECT_EQ(pipe(pipeEnds), 0);
   pid_t child = fork();
@@ -21,7 +22,8 @@ std::string LogPathInChild(const TempFolder& home) {
     close(pipeEnds[0]);
     setenv("HOME", home.Path().c_str(), 1);
     setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
-    std::string path = LogFilePath();
+    LogLocation location = ChooseLogLocation();
+    std::string path = location.path + "\n" + location.note;
     ssize_t written = write(pipeEnds[1], path.data(), path.size());
     _exit(written == static_cast<ssize_t>(path.size()) ? 0 : 1);
   }
@@ -38,17 +40,40 @@ std::string LogPathInChild(const TempFolder& home) {
   return path;
 }
 
-TEST(DocumentsTest, LogLivesInTheConfiguredDocumentsFolder) {
-  TempFolder home;
+void SetDocumentsFolder(const TempFolder& home, const char* folder) {
   std::filesystem::create_directories(home.File("config"));
-  std::filesystem::create_directories(home.File("Dokumente"));
-  WriteWholeFile(home.File("config/user-dirs.dirs"), "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-  EXPECT_EQ(LogPathInChild(home), home.File("Dokumente/Gravimo_log.txt"));
+  WriteWholeFile(home.File("config/user-dirs.dirs"),
+                 std::string("XDG_DOCUMENTS_DIR=\"$HOME/") + folder + "\"\n");
 }
 
-TEST(DocumentsTest, LogFallsBackToTheHomeFolder) {
+TEST(DocumentsTest, LogLivesInTheConfiguredDocumentsFolder) {
   TempFolder home;
-  EXPECT_EQ(LogPathInChild(home), home.File("Gravimo_log.txt"));
+  SetDocumentsFolder(home, "Dokumente");
+  std::filesystem::create_directories(home.File("Dokumente"));
+  EXPECT_EQ(LogLocationInChild(home), home.File("Dokumente/Gravimo_log.txt") + "\n");
+}
+
+TEST(DocumentsTest, MissingDocumentsFolderIsMadeForItsOwnerOnly) {
+  TempFolder home;
+  SetDocumentsFolder(home, "Dokumente");
+  std::string location = LogLocationInChild(home);
+  EXPECT_EQ(location.substr(0, location.find('\n')), home.File("Dokumente/Gravimo_log.txt"));
+  EXPECT_NE(location.find("made"), std::string::npos) << location;
+  EXPECT_EQ(std::filesystem::status(home.File("Dokumente")).permissions(),
+            std::filesystem::perms::owner_all);
+}
+
+TEST(DocumentsTest, LogFallsBackToTheHomeFolderAndSaysWhy) {
+  TempFolder home;
+  std::string location = LogLocationInChild(home);
+  EXPECT_EQ(location.substr(0, location.find('\n')), home.File("Gravimo_log.txt"));
+  EXPECT_NE(location.find("home folder"), std::string::npos) << location;
+
+  SetDocumentsFolder(home, "gone/Dokumente");
+  location = LogLocationInChild(home);
+  EXPECT_EQ(location.substr(0, location.find('\n')), home.File("Gravimo_log.txt"));
+  EXPECT_NE(location.find(home.File("gone/Dokumente")), std::string::npos) << location;
+  EXPECT_FALSE(std::filesystem::exists(home.File("gone")));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -11,13 +13,6 @@ namespace {
 
 class WeightLogTest : public AppWindowTest {
  protected:
-  void Append(int user, float weight) {
-    DeviceEntry entry;
-    entry.userWeight[user] = weight;
-    window.currentUser = user;
-    window.AppendLog(entry);
-  }
-
   void LoadFrom(const std::string& contents) {
     WriteWholeFile(window.logPath, contents);
     window.LoadHistory();
@@ -55,13 +50,22 @@ TEST_F(WeightLogTest, RecordLineIsExactBytesWithCrLf) {
   EXPECT_STREQ(window.history[1], "3 2025-12-31 23:59:58 123.5");
 }
 
-TEST_F(WeightLogTest, NewFileIsCreatedReadableByAll) {
-  mode_t previous = umask(022);
+TEST_F(WeightLogTest, NewFileIsPrivateAndAnExistingOneKeepsItsMode) {
+  mode_t previous = umask(0);
   Append(0, 70.0f);
+  std::string other = folder.File("other_log.txt");
+  WriteWholeFile(other, "");
+  chmod(other.c_str(), 0644);
+  window.logPath = other;
+  Append(0, 71.0f);
   umask(previous);
+
   struct stat info = {};
-  ASSERT_EQ(stat(window.logPath.c_str(), &info), 0);
+  ASSERT_EQ(stat(folder.File("Gravimo_log.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  ASSERT_EQ(stat(other.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0644u);
+  EXPECT_EQ(ReadWholeFile(other), "log 0 2024-05-06 07:08:09  71.0\r\n");
 }
 
 TEST_F(WeightLogTest, AppendingNeverRewritesWhatIsThere) {
@@ -163,18 +167,69 @@ TEST_F(WeightLogTest, RecordsWrittenByOneRunAreLoadedByTheNext) {
   }
 }
 
-TEST_F(WeightLogTest, UnwritableLogKeepsRecordAndReportsOnce) {
-  window.logPath = folder.File("missing-folder/Gravimo_log.txt");
+TEST_F(WeightLogTest, UnwrittenRecordsWaitInOrderUntilTheFolderAppears) {
+  window.logPath = folder.File("later/Gravimo_log.txt");
   testing::internal::CaptureStderr();
   Append(0, 61.0f);
   Append(1, 62.0f);
   Append(2, 63.0f);
   std::string output = testing::internal::GetCapturedStderr();
-
   EXPECT_EQ(History(), (Slots{"0 2024-05-06 07:08:09  61.0", "1 2024-05-06 07:08:09  62.0",
                               "2 2024-05-06 07:08:09  63.0", "", "", "", "", ""}));
-  ASSERT_EQ(output.find("\r\n"), output.size() - 2) << output;
-  EXPECT_NE(output.find("missing-folder"), std::string::npos) << output;
+  EXPECT_EQ(CountLines(output), 1) << output;
+  EXPECT_NE(output.find(window.logPath), std::string::npos) << output;
+
+  std::filesystem::create_directory(folder.File("later"));
+  Append(3, 64.0f);
+  EXPECT_EQ(ReadWholeFile(window.logPath),
+            "log 0 2024-05-06 07:08:09  61.0\r\n"
+            "log 1 2024-05-06 07:08:09  62.0\r\n"
+            "log 2 2024-05-06 07:08:09  63.0\r\n"
+            "log 3 2024-05-06 07:08:09  64.0\r\n");
+  EXPECT_TRUE(window.unwrittenLog.empty());
+
+  // A new failure after the file was written again is worth a new line.
+  window.logPath = folder.File("gone/Gravimo_log.txt");
+  testing::internal::CaptureStderr();
+  Append(0, 65.0f);
+  EXPECT_EQ(CountLines(testing::internal::GetCapturedStderr()), 1);
+}
+
+TEST_F(WeightLogTest, RecordsStillUnwrittenAtExitGoWholeToTheDebugOutput) {
+  window.logPath = folder.File("missing/Gravimo_log.txt");
+  testing::internal::CaptureStderr();
+  Append(0, 61.0f);
+  Append(1, 62.0f);
+  window.CloseLog();
+  window.CloseLog();
+  std::string output = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(CountLines(output), 3) << output;
+  size_t first = output.find("log 0 2024-05-06 07:08:09  61.0\r\n");
+  size_t second = output.find("log 1 2024-05-06 07:08:09  62.0\r\n");
+  EXPECT_NE(first, std::string::npos) << output;
+  EXPECT_NE(second, std::string::npos) << output;
+  EXPECT_LT(first, second);
+}
+
+// A log that stays unwritable for months must not take ever more memory: the
+// oldest waiting record gives way, and says so.
+TEST_F(WeightLogTest, WaitingRecordsAreBoundedByDroppingTheOldest) {
+  constexpr int kKept = 1000;
+  window.logPath = folder.File("later/Gravimo_log.txt");
+  testing::internal::CaptureStderr();
+  for (int i = 1; i <= kKept + 1; ++i) {
+    Append(0, static_cast<float>(i));
+  }
+  std::string output = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(CountLines(output), 2) << output;
+  EXPECT_NE(output.find("log 0 2024-05-06 07:08:09   1.0\r\n"), std::string::npos) << output;
+
+  std::filesystem::create_directory(folder.File("later"));
+  EXPECT_EQ(window.WriteUnwrittenLog(), 1);
+  std::string contents = ReadWholeFile(window.logPath);
+  EXPECT_EQ(contents.find("log 0 2024-05-06 07:08:09   2.0\r\n"), 0u);
+  EXPECT_EQ(std::count(contents.begin(), contents.end(), '\n'), kKept);
+  EXPECT_EQ(contents.substr(contents.size() - 8), "1001.0\r\n");
 }
 
 TEST_F(WeightLogTest, EachWindowReportsItsOwnFirstFailure) {
