@@ -14,12 +14,12 @@ void AppWindow::RenderFrame() {
   // the user-interface thread, so it never interleaves with a frame.
   if (zeroAdjustRequest.exchange(0))
     ZeroAdjust();
+  ScreenFrame frame;
+  frame.modeFlags = modeFlags.load();
+  if ((frame.modeFlags & ModeRegistering) == 0)
+    ComposeMainScreen(frame);
+  ++frameCount;
   if (canvas) {
-    ScreenFrame frame;
-    frame.modeFlags = modeFlags.load();
-    if ((frame.modeFlags & ModeRegistering) == 0)
-      ComposeMainScreen(frame);
-    ++frameCount;
     DrawFrame(*canvas, frame, W, H);
     canvas->Present();
   }

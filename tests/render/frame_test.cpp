@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_window.h"
+#include "device/wii_lib_device.h"
 #include "render/canvas_recording.h"
 #include "render/text.h"
 #include "resources/web_pages.h"
@@ -282,6 +283,19 @@ TEST_F(FrameTest, ZeroAdjustRequestedByAnotherThreadRunsAtTheFrameStart) {
   EXPECT_EQ(window.zeroAdjustRequest.load(), 0);
   EXPECT_EQ(window.entries[7].smoothedWeight, 0.0f);
   EXPECT_EQ(window.entries[7].zeroAdjustFrames, kZeroAdjustFrames);
+}
+
+TEST_F(FrameTest, WithoutPictureTheScaleStillMeasuresAndRecords) {
+  window.canvas = nullptr;
+  canvas->Release();
+  canvas = nullptr;
+  SettledBoard(60.0f);
+  board.buttons = kBoardButton;  // pressed in the first frame, then held
+  for (int frame = 0; frame < 60; ++frame)
+    window.RenderFrame();
+  EXPECT_EQ(window.frameCount, 60);
+  EXPECT_EQ(window.modeFlags.load() & ModeMeasuring, 0);
+  EXPECT_STREQ(window.history[0], "0 2024-03-04 07:00:00  60.0");
 }
 
 TEST_F(FrameTest, LongTextIsCutWithoutSplittingACharacter) {
