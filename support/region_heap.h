@@ -78,6 +78,9 @@ class RegionHeap {
   // fault returns 0 and points reason at a description.
   int Validate(const char** reason) const;
   const RegionHeader* FirstRegion() const { return regions; }
+  const ChunkHeader* FirstFree() const {
+    return reinterpret_cast<const ChunkHeader*>(freeHead.nextFree);
+  }
   int RegionCount() const;
 
  private:

@@ -52,18 +52,31 @@ TEST_F(RegionHeapTest, NewRegionIsOneFreeChunkBetweenHeaderAndEndMarker) {
   EXPECT_EQ(heap.RegionCount(), 0);
 }
 
-TEST_F(RegionHeapTest, AlignedBlocksAreFilledInFrontAndFreedThroughTheFill) {
+// Small blocks of rising alignment, each in the chunk right after the one
+// before, so every offset shows the size of the chunks in front of it.
+// Alignments above one word round the chunk to (need + 2 * (alignment - 1))
+// rounded down to the alignment and fill the gap in front of the block.
+TEST_F(RegionHeapTest, AlignedBlocksSitWhereTheirChunkSizesPutThem) {
+  struct Case {
+    std::size_t size;
+    std::size_t alignment;
+    std::uintptr_t offset32;  // from the region's start, 32-bit build
+    std::uintptr_t offset64;  // 64-bit build
+  };
+  const Case cases[] = {
+      {24, 4, 24, 48}, {24, 8, 56, 88}, {26, 16, 96, 128}, {24, 128, 256, 256}, {24, 4, 416, 448}};
   std::vector<void*> blocks;
-  for (std::size_t alignment = 4; alignment <= 512; alignment *= 2) {
-    void* block = heap.Alloc(24, alignment);
+  for (const Case& c : cases) {
+    void* block = heap.Alloc(c.size, c.alignment);
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(AddressOf(block) % alignment, 0u);
-    EXPECT_EQ(heap.BlockBytes(AddressOf(block)) >= 24, true);
+    EXPECT_EQ(AddressOf(block) - AddressOf(heap.FirstRegion()),
+              kWord == 4 ? c.offset32 : c.offset64)
+        << "alignment " << c.alignment;
     blocks.push_back(block);
   }
   ExpectValid(heap);
   for (void* block : blocks) {
-    EXPECT_EQ(heap.Free(block), 1);
+    EXPECT_EQ(heap.Free(block), 1);  // steps back over the fill to its chunk
     ExpectValid(heap);
   }
   EXPECT_EQ(heap.RegionCount(), 0);
