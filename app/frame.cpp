@@ -10,10 +10,6 @@
 // and presented in one block.
 
 void AppWindow::RenderFrame() {
-  // A zero adjustment asked for by the registration thread runs here, on
-  // the user-interface thread, so it never interleaves with a frame.
-  if (zeroAdjustRequest.exchange(0))
-    ZeroAdjust();
   ScreenFrame frame;
   frame.modeFlags = modeFlags.load();
   if ((frame.modeFlags & ModeRegistering) == 0)
@@ -30,6 +26,12 @@ void AppWindow::RenderFrame() {
 // The device walk, then the measurement step of the active board. The status
 // lines show the state before that step, the figures the state after it.
 void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
+  // A zero adjustment asked for by the registration thread runs here, on the
+  // user-interface thread, so it never interleaves with a frame. That thread
+  // asks before it clears its bits, and this frame has read them cleared, so
+  // the request is always seen before the boards are read again.
+  if (zeroAdjustRequest.exchange(0))
+    ZeroAdjust();
   frame.pending = PollDevices();
   frame.activeEntry = activeEntry;
   frame.currentUser = currentUser;

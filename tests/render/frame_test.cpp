@@ -274,15 +274,27 @@ TEST_F(FrameTest, RegistrationPhasesShowOnlyTheTitleAndThreeLines) {
   EXPECT_EQ(window.entries[0].zeroAdjustFrames, kZeroAdjustFrames);
 }
 
-TEST_F(FrameTest, ZeroAdjustRequestedByAnotherThreadRunsAtTheFrameStart) {
-  window.modeFlags.store(ModeRegistering);
+// The registration thread asks for the adjustment, then clears its bits. Only
+// a frame that has read the bits cleared may take the request: one taken
+// before that read could be made just after it, and the frame would weigh
+// with the old zero point.
+TEST_F(FrameTest, ZeroAdjustRequestWaitsForTheFirstFrameThatReadsTheBoards) {
+  SettledBoard(60.0f);
   window.entries[7].smoothedWeight = 12.0f;
   window.entries[7].zeroAdjustFrames = 0;
   window.zeroAdjustRequest.store(1);
+  window.modeFlags.store(ModeRegistering);
+  Frame();
+  EXPECT_EQ(window.zeroAdjustRequest.load(), 1);
+  EXPECT_EQ(window.entries[7].zeroAdjustFrames, 0);
+
+  window.modeFlags.store(0);
   Frame();
   EXPECT_EQ(window.zeroAdjustRequest.load(), 0);
   EXPECT_EQ(window.entries[7].smoothedWeight, 0.0f);
   EXPECT_EQ(window.entries[7].zeroAdjustFrames, kZeroAdjustFrames);
+  EXPECT_EQ(window.entries[0].zeroAdjustFrames, kZeroAdjustFrames - 1);
+  EXPECT_EQ(board.zeroAdjust, 1);
 }
 
 TEST_F(FrameTest, WithoutPictureTheScaleStillMeasuresAndRecords) {
