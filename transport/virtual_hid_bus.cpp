@@ -1,6 +1,7 @@
 #include "transport/virtual_hid_bus.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <future>
 
@@ -298,6 +299,12 @@ void VirtualHidBus::ServeDeviceEnd(const Watched& watched, bool readable, bool h
     if (handler) {
       handler(report, count);
     }
+    return;
+  }
+  // A host that closes its end with input reports still unread there leaves
+  // a one-time ECONNRESET here, ahead of the reports it wrote last: read on.
+  // The connection ends at end of file, once those reports are handed on.
+  if (result == IoResult::kFailed && IoLastError() == ECONNRESET) {
     return;
   }
   if (result != IoResult::kWouldBlock || hungUp) {

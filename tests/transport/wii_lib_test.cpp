@@ -6,6 +6,7 @@
 #include "device/wii_lib_device.h"
 #include "sim/sim_board.h"
 #include "sim/sim_remote.h"
+#include "transport/io_system.h"
 #include "transport/virtual_hid_bus.h"
 #include "transport/wii_lib.h"
 #include "transport/wii_lib_imp.h"
@@ -154,27 +155,54 @@ TEST_F(WiiLibTest, ShutdownSendsClosingReportsAndReleasesTheModules) {
   AttachSimulator(bus, boardIndex, board);
   AttachSimulator(bus, remoteIndex, remote);
   StartOn(loader);
-  ASSERT_NE(WaitForBoard(), nullptr);
+  // Each exchange ends with the reporting mode: once both simulators have
+  // theirs, no report of the exchanges is on its way to them. A button press
+  // that the host has seen then shows that it has read every report before
+  // it, so no late data report makes it ask for its mode once more. The
+  // press is made on the bus thread, behind the simulators' answers to the
+  // mode, which they send from there.
+  ASSERT_TRUE(
+      WaitUntil([&] { return board.ReportingMode() == 0x32 && remote.ReportingMode() == 0x33; }));
+  bus.Run([&] {
+    board.SetButton(true);
+    remote.SetButtons(0x0400);
+  });
   ASSERT_TRUE(WaitUntil([&] {
-    ktWiiLibDevice* device = lib->GetDevice(1);
-    return device != nullptr && device->GetReadState() == 0 &&
-           device->GetExtensionType() == kExtNone && remote.ReportingMode() != 0;
+    return lib->GetDevice(0)->GetButtons() == kBoardButton &&
+           lib->GetDevice(1)->GetButtons() == 0x0400;
   }));
   board.ClearOutputLog();
   remote.ClearOutputLog();
   lib->Release();
   lib = nullptr;
   EXPECT_EQ(loader.releases, 2);
+  // The bus may still be handing the closing reports on.
   using Reports = std::vector<SimDevice::Report>;
-  EXPECT_TRUE(WaitUntil([&] { return board.OutputLog().size() == 1; }));
+  EXPECT_TRUE(
+      WaitUntil([&] { return board.OutputLog().size() >= 1 && remote.OutputLog().size() >= 3; }));
   EXPECT_EQ(board.OutputLog(), (Reports{{0x12, 0x00, 0x30}}));
-  // The remote's own exchange may still be finishing: its log ends with them.
-  Reports closing = {{0x13, 0x00}, {0x1A, 0x00}, {0x12, 0x00, 0x30}};
-  EXPECT_TRUE(WaitUntil([&] {
-    Reports log = remote.OutputLog();
-    return log.size() >= 3 && Reports(log.end() - 3, log.end()) == closing;
-  }));
+  EXPECT_EQ(remote.OutputLog(), (Reports{{0x13, 0x00}, {0x1A, 0x00}, {0x12, 0x00, 0x30}}));
   DetachSimulator(bus, remoteIndex);
+}
+
+// A host that closes its end while input reports wait there unread (a
+// manager whose I/O thread has ended) must not lose the reports it wrote
+// just before.
+TEST_F(WiiLibTest, ReportsWrittenBeforeTheHostClosesStillArrive) {
+  AttachSimulator(bus, boardIndex, board);
+  HidHandle host = bus.OpenDevice("virtual:board0", 1);
+  ASSERT_NE(host, kHidInvalidHandle);
+  bus.SetReading(boardIndex, false);
+  bus.Run([] {});  // the bus now leaves the device end alone
+  const uint8_t leds[2] = {0x11, 0x10};
+  const uint8_t mode[3] = {0x12, 0x00, 0x30};
+  ASSERT_EQ(IoWrite(host, leds, 2), IoResult::kDone);
+  ASSERT_EQ(IoWrite(host, mode, 3), IoResult::kDone);
+  board.SendStatus();  // never read by the host
+  IoClose(host);
+  bus.SetReading(boardIndex, true);
+  EXPECT_TRUE(WaitUntil([&] { return bus.ConnectionCount(boardIndex) == 0; }));
+  EXPECT_EQ(board.OutputLog(), (std::vector<SimDevice::Report>{{0x11, 0x10}, {0x12, 0x00, 0x30}}));
 }
 
 TEST_F(WiiLibTest, UpdateDuringAnEnumerationLeadsToOneMore) {
