@@ -1,4 +1,6 @@
 #include <chrono>
+#include <cstdint>
+#include <limits>
 #include <thread>
 
 #include "app/app_window.h"
@@ -14,7 +16,8 @@ void AppWindow::RenderFrame() {
   frame.modeFlags = modeFlags.load();
   if ((frame.modeFlags & ModeRegistering) == 0)
     ComposeMainScreen(frame);
-  ++frameCount;
+  // Wraps to 0 instead of overflowing; 2^31 frames are whole blink periods.
+  frameCount = frameCount < std::numeric_limits<int32_t>::max() ? frameCount + 1 : 0;
   if (canvas) {
     DrawFrame(*canvas, frame, W, H);
     canvas->Present();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -183,6 +184,18 @@ TEST_F(FrameTest, MeasuringCaptionBlinksWithBitFourOfTheFrameCount) {
     EXPECT_EQ(prompt->x, 32);
     EXPECT_EQ(prompt->y, 124);
   }
+}
+
+// After years without a measurement the count wraps to 0 instead of
+// overflowing; 2^31 frames are whole blink periods, so the blink runs on.
+TEST_F(FrameTest, FrameCountWrapsWithoutBreakingTheBlink) {
+  SettledBoard(0.0f);
+  window.StartMeasurement(1);
+  window.frameCount = std::numeric_limits<int32_t>::max();
+  EXPECT_FALSE(FindText(FrameTexts(), "User1 測定中"));
+  EXPECT_EQ(window.frameCount, 0);
+  EXPECT_TRUE(FindText(FrameTexts(), "User1 測定中"));
+  EXPECT_EQ(window.frameCount, 1);
 }
 
 TEST_F(FrameTest, NeedleIsDrawnOverTheStatusLinesAndTheScaleLast) {
