@@ -16,7 +16,8 @@ int main() {
   if (scenario.Check(device != nullptr, "board at %s not identified", board.Node().c_str())) {
     scenario.Check(lib->GetDeviceCount() == 1, "%d devices listed", lib->GetDeviceCount());
     scenario.Check(device->GetIndex() == 0, "index %d", device->GetIndex());
-    ZeroAdjustAndWeigh(scenario, *device, board, 72.5f) && Weighs(scenario, *device, board, 18.3f);
+    ZeroAdjustAndWeigh(scenario, *device, board.sim, 72.5f) &&
+        Weighs(scenario, *device, board.sim, 18.3f);
   }
   lib->Release();
   return scenario.Finish();

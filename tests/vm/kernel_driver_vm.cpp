@@ -76,8 +76,8 @@ bool AttachAndWeigh(VmScenario& scenario, ktWiiLib& lib, VirtualBoard& board, in
   scenario.Note("attach %d as %s: %d reads by the kernel's driver", cycle, board.Node().c_str(),
                 ForeignReads(seen));
   const float kg = 50.0f + static_cast<float>(cycle);
-  const bool weighed = cycle == 0 ? ZeroAdjustAndWeigh(scenario, *device, board, kg)
-                                  : Weighs(scenario, *device, board, kg);
+  const bool weighed = cycle == 0 ? ZeroAdjustAndWeigh(scenario, *device, board.sim, kg)
+                                  : Weighs(scenario, *device, board.sim, kg);
   if (!weighed)
     return false;
 
@@ -88,7 +88,7 @@ bool AttachAndWeigh(VmScenario& scenario, ktWiiLib& lib, VirtualBoard& board, in
   seen = board.WaitDriverQuiet();
   return scenario.Check(WaitIdentified(lib, 0, 5000) == device,
                         "attach %d: not identified after a status report", cycle) &&
-         Weighs(scenario, *device, board, kg + 0.5f);
+         Weighs(scenario, *device, board.sim, kg + 0.5f);
 }
 
 }  // namespace

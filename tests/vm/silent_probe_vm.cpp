@@ -38,7 +38,7 @@ int main() {
     scenario.Check(IsOpeningPair(outputs, 0) && IsOpeningPair(outputs, 2),
                    "the opening reports were not sent twice in a row (%zu reports)",
                    outputs.size());
-    ZeroAdjustAndWeigh(scenario, *device, board, 64.0f);
+    ZeroAdjustAndWeigh(scenario, *device, board.sim, 64.0f);
   }
   lib->Release();
   return scenario.Finish();

@@ -20,7 +20,7 @@ int main() {
   ktWiiLib* lib = StartManager();
   ktWiiLibDevice* device = WaitIdentified(*lib, 0, 5000);
   if (scenario.Check(device != nullptr, "board not identified") &&
-      ZeroAdjustAndWeigh(scenario, *device, board, 58.0f)) {
+      ZeroAdjustAndWeigh(scenario, *device, board.sim, 58.0f)) {
     // Holding the old node open keeps its number taken, so the board
     // returns under a different one.
     const std::string oldNode = board.Node();
@@ -44,7 +44,7 @@ int main() {
       scenario.Check(again == device, "not the same object open again at index 0");
       scenario.Check(lib->GetDeviceCount() == 1, "%d devices listed", lib->GetDeviceCount());
       if (again)
-        Weighs(scenario, *device, board, 61.5f);
+        Weighs(scenario, *device, board.sim, 61.5f);
     }
     if (holder >= 0)
       close(holder);

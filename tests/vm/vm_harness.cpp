@@ -103,7 +103,7 @@ constexpr int kZeroAdjustReports = 16;
 
 VirtualBoard::VirtualBoard(const char* uniq) : uniq(uniq), uhid({.uniq = uniq}) {
   uhid.Attach(sim);
-  sim.SetZeroDrift(kZeroDrift);
+  DriftZeroPoints(sim);
 }
 
 bool VirtualBoard::Appear(VmScenario& scenario) {
@@ -145,13 +145,16 @@ ktWiiLibDevice* WaitIdentified(ktWiiLib& lib, unsigned index, int timeoutMs) {
   return identified ? device : nullptr;
 }
 
-bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board,
-                        float kg) {
-  board.sim.SetTotalLoad(0.0f);
+void DriftZeroPoints(SimBoard& board) {
+  board.SetZeroDrift(kZeroDrift);
+}
+
+bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
+  board.SetTotalLoad(0.0f);
   device.SetZeroAdjust(1);
   // Each report halves the distance to the drifted zero point.
   for (int i = 0; i < kZeroAdjustReports; ++i) {
-    board.sim.ResendData();
+    board.ResendData();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -159,8 +162,8 @@ bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoa
   return Weighs(scenario, device, board, kg);
 }
 
-bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board, float kg) {
-  board.sim.SetTotalLoad(kg);
+bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
+  board.SetTotalLoad(kg);
   const bool close = WaitFor(
       [&] { return std::fabs(device.GetBoardWeight() - kg) < kWeighTolerance; }, kWeighTimeoutMs);
   return scenario.Check(
@@ -169,5 +172,5 @@ bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board, f
       "board's reporting mode %02x)",
       device.GetBoardWeight(), kg, device.GetBoardSensor(0), device.GetBoardSensor(1),
       device.GetBoardSensor(2), device.GetBoardSensor(3), device.GetExtensionType(),
-      board.sim.ReportingMode());
+      board.ReportingMode());
 }

@@ -26,6 +26,7 @@ class VmScenario {
   bool Check(bool ok, const char* format, ...) __attribute__((format(printf, 3, 4)));
   // Prints a progress line that the host shows when the scenario fails.
   void Note(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  bool Passed() const { return failure.empty(); }
   // Prints the result line; the program's exit code.
   int Finish();
 
@@ -51,8 +52,8 @@ class BoardPump {
   std::thread thread;
 };
 
-// A simulated board on uhid, served on its own thread, with a slight drift of
-// its zero points so that weighing needs the host's zero adjustment.
+// A simulated board on uhid, served on its own thread, with drifted zero
+// points.
 class VirtualBoard {
  public:
   explicit VirtualBoard(const char* uniq);
@@ -81,10 +82,13 @@ ktWiiLib* StartManager();
 // its memory reads finished.
 ktWiiLibDevice* WaitIdentified(ktWiiLib& lib, unsigned index, int timeoutMs);
 
+// Moves the board's zero points slightly, so that weighing needs the host's
+// zero adjustment.
+void DriftZeroPoints(SimBoard& board);
+
 // Zero-adjusts device over the board's current (empty) readings, then puts kg
 // on the board and checks that the device weighs it within 0.1 kg.
-bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board,
-                        float kg);
+bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg);
 
 // Puts kg on the board and checks that the device weighs it within 0.1 kg.
-bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, VirtualBoard& board, float kg);
+bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg);

@@ -1,0 +1,624 @@
+#include "sim/radio_board_linux.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+
+#include "sim/sim_device.h"
+#include "sim/virtual_board_uhid.h"
+
+namespace {
+
+// The kernel's HCI socket interface (include/net/bluetooth/hci_sock.h).
+constexpr int kBtProtoHci = 1;
+constexpr unsigned short kHciChannelUser = 1;
+struct SockaddrHci {
+  sa_family_t family;
+  unsigned short device;
+  unsigned short channel;
+};
+
+enum : uint8_t { kCommandPacket = 0x01, kAclPacket = 0x02, kEventPacket = 0x04 };
+
+enum : uint16_t {
+  kCreateConnection = 0x0405,
+  kDisconnect = 0x0406,
+  kAcceptConnection = 0x0409,
+  kRejectConnection = 0x040A,
+  kLinkKeyReply = 0x040B,
+  kLinkKeyNegativeReply = 0x040C,
+  kPinCodeReply = 0x040D,
+  kReset = 0x0C03,
+  kWriteLocalName = 0x0C13,
+  kWriteScanEnable = 0x0C1A,
+  kWriteClassOfDevice = 0x0C24,
+  kReadBufferSize = 0x1005,
+  kReadAddress = 0x1009,
+};
+
+enum : uint8_t {
+  kEventConnectionComplete = 0x03,
+  kEventConnectionRequest = 0x04,
+  kEventDisconnectionComplete = 0x05,
+  kEventAuthenticationComplete = 0x06,
+  kEventCommandComplete = 0x0E,
+  kEventPinCodeRequest = 0x16,
+  kEventLinkKeyRequest = 0x17,
+  kEventLinkKeyNotification = 0x18,
+};
+
+// Disconnection reasons.
+constexpr uint8_t kAuthenticationFailure = 0x05;
+constexpr uint8_t kConnectionTimeout = 0x08;
+constexpr uint8_t kLimitedResources = 0x0D;
+constexpr uint8_t kPowerOff = 0x15;
+
+constexpr uint8_t kScanInquiryAndPage = 0x03;
+// Peripheral, joystick: what the Wii family reports.
+constexpr uint8_t kClassOfDevice[3] = {0x04, 0x25, 0x00};
+
+// L2CAP.
+constexpr uint16_t kSignalCid = 0x0001;
+enum : uint8_t {
+  kCommandReject = 0x01,
+  kConnectionRequest = 0x02,
+  kConnectionResponse = 0x03,
+  kConfigureRequest = 0x04,
+  kConfigureResponse = 0x05,
+  kDisconnectionRequest = 0x06,
+  kDisconnectionResponse = 0x07,
+  kEchoRequest = 0x08,
+  kEchoResponse = 0x09,
+  kInformationRequest = 0x0A,
+  kInformationResponse = 0x0B,
+};
+constexpr uint16_t kPsmSdp = 0x0001;
+constexpr uint16_t kPsmHidControl = 0x0011;
+constexpr uint16_t kPsmHidInterrupt = 0x0013;
+constexpr uint16_t kResultRefusedPsm = 0x0002;
+constexpr int kDefaultMtu = 672;
+
+// HID transaction headers.
+constexpr uint8_t kHidHandshakeOk = 0x00;
+constexpr uint8_t kHidHandshakeUnsupported = 0x03;
+constexpr uint8_t kHidVirtualCableUnplug = 0x15;
+constexpr uint8_t kHidSetReportOutput = 0x52;
+constexpr uint8_t kHidDataInput = 0xA1;
+constexpr uint8_t kHidDataOutput = 0xA2;
+
+constexpr int kCommandTimeoutMs = 2000;
+constexpr int kPollMs = 50;
+
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+void PutLe16(std::vector<uint8_t>& out, uint16_t value) {
+  out.push_back(value & 0xFF);
+  out.push_back(value >> 8);
+}
+
+void Put(std::vector<uint8_t>& out, const uint8_t* data, int length) {
+  out.insert(out.end(), data, data + length);
+}
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+RadioBoard::Address ReadAddress(const uint8_t* p) {
+  RadioBoard::Address a;
+  std::copy(p, p + 6, a.begin());
+  return a;
+}
+
+bool ParseAddress(const std::string& text, RadioBoard::Address& address) {
+  unsigned b[6];
+  if (std::sscanf(text.c_str(), "%x:%x:%x:%x:%x:%x", &b[5], &b[4], &b[3], &b[2], &b[1], &b[0]) != 6)
+    return false;
+  for (int i = 0; i < 6; ++i)
+    address[i] = static_cast<uint8_t>(b[i]);
+  return true;
+}
+
+}  // namespace
+
+RadioBoard::RadioBoard(SimDevice& device, std::string name)
+    : device(device),
+      name(std::move(name)),
+      sdp(this->name.c_str(), UhidBoard::ReportDescriptor()) {
+  device.SetReportSink([this](const uint8_t* report, int length) { SendInput(report, length); });
+}
+
+RadioBoard::~RadioBoard() {
+  Detach();
+  device.SetReportSink(nullptr);
+}
+
+int RadioBoard::Attach(int hciIndex) {
+  fd = socket(AF_BLUETOOTH, SOCK_RAW | SOCK_CLOEXEC, kBtProtoHci);
+  if (fd < 0)
+    return 0;
+  const SockaddrHci where{AF_BLUETOOTH, static_cast<unsigned short>(hciIndex), kHciChannelUser};
+  // The kernel refuses while it still sets the controller up after it appeared.
+  const int64_t end = NowMs() + kCommandTimeoutMs;
+  int bound = -1;
+  while ((bound = bind(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where)) != 0 &&
+         errno == EBUSY && NowMs() < end)
+    usleep(50 * 1000);
+  if (bound != 0 || !Setup()) {
+    close(fd);
+    fd = -1;
+    return 0;
+  }
+  stop.store(false);
+  thread = std::thread([this] { Serve(); });
+  return 1;
+}
+
+void RadioBoard::Detach() {
+  if (fd < 0)
+    return;
+  stop.store(true);
+  thread.join();
+  close(fd);
+  fd = -1;
+  ResetLink();
+}
+
+bool RadioBoard::Setup() {
+  std::vector<uint8_t> reply;
+  if (!Command(kReset, {}) || !WaitComplete(kReset, reply))
+    return false;
+  if (!Command(kReadAddress, {}) || !WaitComplete(kReadAddress, reply) || reply.size() < 7)
+    return false;
+  address = ReadAddress(&reply[1]);
+  if (!Command(kReadBufferSize, {}) || !WaitComplete(kReadBufferSize, reply) || reply.size() < 3)
+    return false;
+  aclMtu = Le16(&reply[1]);
+  std::vector<uint8_t> localName(name.begin(), name.end());
+  localName.resize(248, 0);
+  std::vector<uint8_t> reply2;
+  return Command(kWriteLocalName, localName) && WaitComplete(kWriteLocalName, reply2) &&
+         Command(kWriteClassOfDevice, {kClassOfDevice, kClassOfDevice + 3}) &&
+         WaitComplete(kWriteClassOfDevice, reply2) && Command(kWriteScanEnable, {0}) &&
+         WaitComplete(kWriteScanEnable, reply2);
+}
+
+bool RadioBoard::Command(uint16_t opcode, const std::vector<uint8_t>& parameters) {
+  std::vector<uint8_t> packet{kCommandPacket};
+  PutLe16(packet, opcode);
+  packet.push_back(static_cast<uint8_t>(parameters.size()));
+  packet.insert(packet.end(), parameters.begin(), parameters.end());
+  return write(fd, packet.data(), packet.size()) == static_cast<ssize_t>(packet.size());
+}
+
+// Used before the serving thread runs: waits for the command's completion,
+// dropping anything else. reply holds its return parameters.
+bool RadioBoard::WaitComplete(uint16_t opcode, std::vector<uint8_t>& reply) {
+  const int64_t end = NowMs() + kCommandTimeoutMs;
+  uint8_t packet[1024];
+  for (int64_t now = NowMs(); now < end; now = NowMs()) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(end - now)) <= 0)
+      return false;
+    const ssize_t n = read(fd, packet, sizeof packet);
+    if (n >= 6 && packet[0] == kEventPacket && packet[1] == kEventCommandComplete &&
+        Le16(packet + 4) == opcode) {
+      reply.assign(packet + 6, packet + n);
+      return !reply.empty() && reply[0] == 0;
+    }
+  }
+  return false;
+}
+
+void RadioBoard::Serve() {
+  uint8_t packet[2048];
+  while (!stop.load()) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, kPollMs) > 0) {
+      const ssize_t n = read(fd, packet, sizeof packet);
+      if (n > 0)
+        OnPacket(packet, static_cast<int>(n));
+    }
+    std::lock_guard<std::recursive_mutex> hold(lock);
+    if (syncUntilMs != 0 && NowMs() >= syncUntilMs) {
+      syncUntilMs = 0;
+      SetScan(0);
+    }
+    if (wakeUntilMs != 0 && (handle >= 0 || NowMs() >= wakeUntilMs))
+      wakeUntilMs = 0;
+    if (wakeUntilMs != 0 && !paging)
+      PageHost();
+  }
+}
+
+void RadioBoard::OnPacket(const uint8_t* packet, int length) {
+  if (packet[0] == kEventPacket && length >= 3 && packet[2] == length - 3)
+    OnEvent(packet[1], packet + 3, length - 3);
+  else if (packet[0] == kAclPacket && length >= 5 && Le16(packet + 3) == length - 5)
+    OnAcl(packet + 1, length - 1);
+}
+
+void RadioBoard::OnEvent(uint8_t code, const uint8_t* data, int length) {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  if (code == kEventConnectionComplete && length >= 11) {
+    OnConnectionComplete(data);
+  } else if (code == kEventConnectionRequest && length >= 10) {
+    OnConnectionRequest(data);
+  } else if (code == kEventDisconnectionComplete && length >= 4 &&
+             (Le16(data + 1) & 0x0FFF) == handle) {
+    ResetLink();
+  } else if (code == kEventAuthenticationComplete && length >= 3) {
+    OnAuthenticationComplete(data);
+  } else if (code == kEventPinCodeRequest && length >= 6) {
+    // The board's PIN is the address of the host that pairs with it.
+    std::vector<uint8_t> reply(data, data + 6);
+    reply.push_back(6);
+    Put(reply, data, 6);
+    reply.resize(6 + 1 + 16, 0);
+    Command(kPinCodeReply, reply);
+  } else if (code == kEventLinkKeyRequest && length >= 6) {
+    const auto key = keys.find(ReadAddress(data));
+    std::vector<uint8_t> reply(data, data + 6);
+    if (key != keys.end())
+      Put(reply, key->second.data(), 16);
+    Command(key != keys.end() ? kLinkKeyReply : kLinkKeyNegativeReply, reply);
+  } else if (code == kEventLinkKeyNotification && length >= 22) {
+    const Address host = ReadAddress(data);
+    std::copy(data + 6, data + 22, keys[host].begin());
+    lastHost = host;
+    hasLastHost = true;
+  }
+}
+
+void RadioBoard::OnConnectionComplete(const uint8_t* data) {
+  const bool ours = paging;
+  paging = false;
+  if (data[0] != 0 || data[9] != 0x01 || handle >= 0)
+    return;
+  handle = Le16(data + 1) & 0x0FFF;
+  peer = ReadAddress(data + 3);
+  woke = ours;
+  if (woke)
+    OpenChannel(kPsmHidControl);
+}
+
+void RadioBoard::OnConnectionRequest(const uint8_t* data) {
+  std::vector<uint8_t> reply(data, data + 6);
+  if (handle < 0 && data[9] == 0x01) {
+    reply.push_back(0x01);  // stays peripheral
+    Command(kAcceptConnection, reply);
+  } else {
+    reply.push_back(kLimitedResources);
+    Command(kRejectConnection, reply);
+  }
+}
+
+// A host that proved a key the board no longer has, or failed to prove one,
+// gets no further.
+void RadioBoard::OnAuthenticationComplete(const uint8_t* data) {
+  if ((Le16(data + 1) & 0x0FFF) == handle && (data[0] != 0 || !KnowsHost(peer)))
+    Disconnect(kAuthenticationFailure);
+}
+
+void RadioBoard::OnAcl(const uint8_t* data, int length) {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  const bool continuation = ((Le16(data) >> 12) & 0x3) == 0x1;
+  if (!continuation)
+    pending.clear();
+  Put(pending, data + 4, length - 4);
+  if (pending.size() < 4 || pending.size() < 4u + Le16(pending.data()))
+    return;
+  const std::vector<uint8_t> frame(pending.begin(), pending.begin() + 4 + Le16(pending.data()));
+  pending.clear();
+  OnFrame(Le16(&frame[2]), frame.data() + 4, static_cast<int>(frame.size()) - 4);
+}
+
+void RadioBoard::OnFrame(uint16_t cid, const uint8_t* data, int length) {
+  if (cid == kSignalCid) {
+    OnSignal(data, length);
+  } else if (Channel* channel = FindChannel(cid)) {
+    OnChannelData(*channel, data, length);
+  }
+}
+
+void RadioBoard::OnSignal(const uint8_t* data, int length) {
+  while (length >= 4) {
+    const int size = Le16(data + 2);
+    if (size > length - 4)
+      return;
+    OnSignalCommand(data[0], data[1], data + 4, size);
+    data += 4 + size;
+    length -= 4 + size;
+  }
+}
+
+void RadioBoard::OnSignalCommand(uint8_t code, uint8_t ident, const uint8_t* data, int length) {
+  std::vector<uint8_t> reply;
+  if (code == kConnectionRequest && length >= 4) {
+    const uint16_t psm = Le16(data);
+    const bool served = psm == kPsmSdp || psm == kPsmHidControl || psm == kPsmHidInterrupt;
+    Channel channel{psm, served ? nextCid++ : uint16_t{0}, Le16(data + 2)};
+    PutLe16(reply, channel.local);
+    PutLe16(reply, channel.remote);
+    PutLe16(reply, served ? 0 : kResultRefusedPsm);
+    PutLe16(reply, 0);
+    SendSignal(kConnectionResponse, ident, reply);
+    if (served) {
+      channels.push_back(channel);
+      Configure(channels.back());
+    }
+  } else if (code == kConnectionResponse && length >= 8) {
+    OnConnectionResponse(data);
+  } else if (code == kConfigureRequest && length >= 4) {
+    Channel* channel = FindChannel(Le16(data));
+    if (!channel)
+      return;
+    PutLe16(reply, channel->remote);
+    PutLe16(reply, 0);  // flags
+    PutLe16(reply, 0);  // success
+    SendSignal(kConfigureResponse, ident, reply);
+    channel->configuredIn = true;
+    if (channel->Open())
+      ChannelOpened(*channel);
+  } else if (code == kConfigureResponse && length >= 6) {
+    Channel* channel = FindChannel(Le16(data));
+    if (!channel || Le16(data + 4) != 0)
+      return;
+    channel->configuredOut = true;
+    if (channel->Open())
+      ChannelOpened(*channel);
+  } else if (code == kDisconnectionRequest && length >= 4) {
+    Put(reply, data, 4);
+    SendSignal(kDisconnectionResponse, ident, reply);
+    std::erase_if(channels, [local = Le16(data)](const Channel& c) { return c.local == local; });
+  } else if (code == kDisconnectionResponse && length >= 4) {
+    std::erase_if(channels,
+                  [local = Le16(data + 2)](const Channel& c) { return c.local == local; });
+  } else if (code == kEchoRequest) {
+    SendSignal(kEchoResponse, ident, {data, data + length});
+  } else if (code == kInformationRequest && length >= 2) {
+    Put(reply, data, 2);
+    PutLe16(reply, 0x0001);  // not supported
+    SendSignal(kInformationResponse, ident, reply);
+  } else if (code != kCommandReject && code != kInformationResponse &&
+             code != kDisconnectionResponse) {
+    SendSignal(kCommandReject, ident, {0, 0});
+  }
+}
+
+// The host's answer to a channel the board opened: success (0), pending (1)
+// or a refusal.
+void RadioBoard::OnConnectionResponse(const uint8_t* data) {
+  Channel* channel = FindChannel(Le16(data + 2));
+  if (!channel)
+    return;
+  const uint16_t result = Le16(data + 4);
+  if (result == 0) {
+    channel->remote = Le16(data);
+    Configure(*channel);
+  } else if (result != 1) {
+    std::erase_if(channels,
+                  [local = channel->local](const Channel& c) { return c.local == local; });
+  }
+}
+
+void RadioBoard::OpenChannel(uint16_t psm) {
+  channels.push_back({psm, nextCid++, 0});
+  std::vector<uint8_t> request;
+  PutLe16(request, psm);
+  PutLe16(request, channels.back().local);
+  SendSignal(kConnectionRequest, nextIdent++, request);
+}
+
+void RadioBoard::Configure(Channel& channel) {
+  std::vector<uint8_t> request;
+  PutLe16(request, channel.remote);
+  PutLe16(request, 0);  // flags; no options: the default MTU
+  SendSignal(kConfigureRequest, nextIdent++, request);
+}
+
+// A board that woke opens the interrupt channel once the control one is up.
+void RadioBoard::ChannelOpened(const Channel& channel) {
+  if (woke && channel.psm == kPsmHidControl && !FindPsm(kPsmHidInterrupt))
+    OpenChannel(kPsmHidInterrupt);
+}
+
+void RadioBoard::OnChannelData(Channel& channel, const uint8_t* data, int length) {
+  if (channel.psm == kPsmSdp) {
+    SendFrame(channel.remote, sdp.Answer(data, length, kDefaultMtu));
+  } else if (channel.psm == kPsmHidControl) {
+    OnHidControl(data, length);
+  } else if (length >= 2 && data[0] == kHidDataOutput) {
+    device.HandleOutput(data + 1, length - 1);
+  }
+}
+
+void RadioBoard::OnHidControl(const uint8_t* data, int length) {
+  if (length < 1)
+    return;
+  Channel* control = FindPsm(kPsmHidControl);
+  if (data[0] == kHidVirtualCableUnplug) {
+    Disconnect(0x13);  // remote user terminated the connection
+  } else if ((data[0] == kHidSetReportOutput || data[0] == kHidDataOutput) && length >= 2) {
+    SendFrame(control->remote, {kHidHandshakeOk});
+    device.HandleOutput(data + 1, length - 1);
+  } else if ((data[0] >> 4) != 0x1) {  // other HID_CONTROL operations need no answer
+    SendFrame(control->remote, {kHidHandshakeUnsupported});
+  }
+}
+
+void RadioBoard::SendInput(const uint8_t* report, int length) {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  Channel* interrupt = FindPsm(kPsmHidInterrupt);
+  if (!interrupt || !interrupt->Open())
+    return;
+  std::vector<uint8_t> payload{kHidDataInput};
+  Put(payload, report, length);
+  SendFrame(interrupt->remote, payload);
+}
+
+void RadioBoard::SendSignal(uint8_t code, uint8_t ident, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> command{code, ident};
+  PutLe16(command, static_cast<uint16_t>(data.size()));
+  command.insert(command.end(), data.begin(), data.end());
+  SendFrame(kSignalCid, command);
+}
+
+// One L2CAP frame, cut into ACL packets that fit the controller.
+void RadioBoard::SendFrame(uint16_t cid, const std::vector<uint8_t>& payload) {
+  if (handle < 0 || fd < 0)
+    return;
+  std::vector<uint8_t> frame;
+  PutLe16(frame, static_cast<uint16_t>(payload.size()));
+  PutLe16(frame, cid);
+  frame.insert(frame.end(), payload.begin(), payload.end());
+  const size_t piece = aclMtu > 0 ? aclMtu : frame.size();
+  for (size_t offset = 0; offset < frame.size(); offset += piece) {
+    const size_t size = std::min(piece, frame.size() - offset);
+    std::vector<uint8_t> packet{kAclPacket};
+    PutLe16(packet, static_cast<uint16_t>(handle | ((offset == 0 ? 0x2 : 0x1) << 12)));
+    PutLe16(packet, static_cast<uint16_t>(size));
+    packet.insert(packet.end(), frame.begin() + offset, frame.begin() + offset + size);
+    if (write(fd, packet.data(), packet.size()) != static_cast<ssize_t>(packet.size()))
+      return;
+  }
+}
+
+RadioBoard::Channel* RadioBoard::FindChannel(uint16_t local) {
+  for (Channel& channel : channels) {
+    if (channel.local == local)
+      return &channel;
+  }
+  return nullptr;
+}
+
+RadioBoard::Channel* RadioBoard::FindPsm(uint16_t psm) {
+  for (Channel& channel : channels) {
+    if (channel.psm == psm)
+      return &channel;
+  }
+  return nullptr;
+}
+
+bool RadioBoard::KnowsHost(const Address& host) const {
+  return keys.count(host) > 0;
+}
+
+void RadioBoard::ResetLink() {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  handle = -1;
+  paging = false;
+  woke = false;
+  pending.clear();
+  channels.clear();
+}
+
+void RadioBoard::SetScan(uint8_t mode) {
+  scan = mode;
+  Command(kWriteScanEnable, {mode});
+}
+
+void RadioBoard::Disconnect(uint8_t reason) {
+  if (handle < 0)
+    return;
+  std::vector<uint8_t> parameters;
+  PutLe16(parameters, static_cast<uint16_t>(handle));
+  parameters.push_back(reason);
+  Command(kDisconnect, parameters);
+}
+
+std::string RadioBoard::AddressText() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  char text[18];
+  std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", address[5], address[4],
+                address[3], address[2], address[1], address[0]);
+  return text;
+}
+
+void RadioBoard::PressSync() {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  syncUntilMs = NowMs() + kSyncSeconds * 1000;
+  SetScan(kScanInquiryAndPage);
+}
+
+void RadioBoard::PressButton() {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  if (handle < 0 && hasLastHost)
+    wakeUntilMs = NowMs() + kWakeSeconds * 1000;
+}
+
+void RadioBoard::PageHost() {
+  std::vector<uint8_t> parameters(lastHost.begin(), lastHost.end());
+  PutLe16(parameters, 0xCC18);  // packet types DM1..DH5
+  parameters.push_back(0x01);   // page scan repetition R1
+  parameters.push_back(0x00);
+  PutLe16(parameters, 0x0000);  // no clock offset known
+  parameters.push_back(0x00);   // no role switch
+  paging = Command(kCreateConnection, parameters);
+}
+
+void RadioBoard::PowerOff() {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  syncUntilMs = 0;
+  SetScan(0);
+  Disconnect(kPowerOff);
+}
+
+void RadioBoard::GoOutOfRange() {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  syncUntilMs = 0;
+  SetScan(0);
+  Disconnect(kConnectionTimeout);
+}
+
+void RadioBoard::ForgetPairings() {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  keys.clear();
+  hasLastHost = false;
+}
+
+void RadioBoard::RememberHost(const std::string& hostAddress, const LinkKey& key) {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  Address host{};
+  if (!ParseAddress(hostAddress, host))
+    return;
+  keys[host] = key;
+  lastHost = host;
+  hasLastHost = true;
+}
+
+bool RadioBoard::Connected() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return handle >= 0;
+}
+
+int RadioBoard::LinkHandle() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return handle;
+}
+
+bool RadioBoard::HidOpen() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  const auto open = [this](uint16_t psm) {
+    for (const Channel& channel : channels) {
+      if (channel.psm == psm && channel.Open())
+        return true;
+    }
+    return false;
+  };
+  return open(kPsmHidControl) && open(kPsmHidInterrupt);
+}
+
+int RadioBoard::PairedHostCount() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return static_cast<int>(keys.size());
+}

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/sdp_board.h"
+
+class SimDevice;
+
+// A simulated board in the air: it owns one Bluetooth controller (of BlueZ's
+// emulator btvirt, whose controllers reach each other over a shared virtual
+// radio) through an HCI user channel, and plays the board's side of every
+// protocol above the controller, as a real board does where a host can tell:
+//
+// - No extended inquiry response and no Secure Simple Pairing: a host learns
+//   the name ("Nintendo RVL-WBC-01") only by a remote-name request, and
+//   pairs by legacy PIN. The PIN the board expects is the host adapter's
+//   address as the controller carries it (its text form's bytes reversed);
+//   any other PIN fails the pairing.
+// - Discoverable and connectable only for a while after its SYNC button.
+// - SDP with a HID and a Device ID record (see SdpBoard); HID over L2CAP
+//   PSM 0x11 (control) and 0x13 (interrupt), with a SimDevice behind it.
+// - A host that authenticates with a link key the board has forgotten fails
+//   (the board drops the link).
+// - Its front button wakes it: it pages the last host it paired with and
+//   opens both HID channels.
+//
+// A thread of its own serves the controller; the user actions may be called
+// from any thread.
+class RadioBoard {
+ public:
+  using Address = std::array<uint8_t, 6>;  // as on the wire: last text byte first
+  using LinkKey = std::array<uint8_t, 16>;
+
+  RadioBoard(SimDevice& device, std::string name);
+  ~RadioBoard();
+  RadioBoard(const RadioBoard&) = delete;
+  RadioBoard& operator=(const RadioBoard&) = delete;
+
+  // Takes controller hciIndex (it must not be in use by the host's stack) and
+  // starts serving it. 1 on success.
+  int Attach(int hciIndex);
+  void Detach();
+
+  // The board's address in text form ("00:AA:01:02:00:00").
+  std::string AddressText() const;
+
+  // What a user does with the board.
+  void PressSync();       // discoverable and connectable for kSyncSeconds
+  void PressButton();     // wakes it: pages the last paired host
+  void PowerOff();        // the link drops; no longer reachable
+  void GoOutOfRange();    // the link is lost; no longer reachable
+  void ForgetPairings();  // as after its batteries were out
+  // Pairs it beforehand with a host, as an earlier pairing would have.
+  void RememberHost(const std::string& hostAddress, const LinkKey& key);
+
+  // What a test can observe.
+  bool Connected() const;
+  int LinkHandle() const;  // -1 when there is no link
+  bool HidOpen() const;    // both HID channels open
+  int PairedHostCount() const;
+
+  static constexpr int kSyncSeconds = 20;
+  // How long a woken board keeps paging its host.
+  static constexpr int kWakeSeconds = 5;
+
+ private:
+  struct Channel {
+    uint16_t psm = 0;
+    uint16_t local = 0;
+    uint16_t remote = 0;
+    bool configuredIn = false;   // the host's configuration accepted
+    bool configuredOut = false;  // ours accepted by the host
+    bool Open() const { return configuredIn && configuredOut; }
+  };
+
+  void Serve();
+  bool Command(uint16_t opcode, const std::vector<uint8_t>& parameters);
+  bool WaitComplete(uint16_t opcode, std::vector<uint8_t>& reply);
+  bool Setup();
+  void SetScan(uint8_t mode);
+  void Disconnect(uint8_t reason);
+  void PageHost();
+  void OnPacket(const uint8_t* packet, int length);
+  void OnEvent(uint8_t code, const uint8_t* data, int length);
+  void OnConnectionComplete(const uint8_t* data);
+  void OnConnectionRequest(const uint8_t* data);
+  void OnAuthenticationComplete(const uint8_t* data);
+  void OnAcl(const uint8_t* data, int length);
+  void OnFrame(uint16_t cid, const uint8_t* data, int length);
+  void OnSignal(const uint8_t* data, int length);
+  void OnSignalCommand(uint8_t code, uint8_t ident, const uint8_t* data, int length);
+  void OnConnectionResponse(const uint8_t* data);
+  void OnChannelData(Channel& channel, const uint8_t* data, int length);
+  void OnHidControl(const uint8_t* data, int length);
+  void OpenChannel(uint16_t psm);
+  void Configure(Channel& channel);
+  void ChannelOpened(const Channel& channel);
+  void SendSignal(uint8_t code, uint8_t ident, const std::vector<uint8_t>& data);
+  void SendFrame(uint16_t cid, const std::vector<uint8_t>& payload);
+  void SendInput(const uint8_t* report, int length);
+  Channel* FindChannel(uint16_t local);
+  Channel* FindPsm(uint16_t psm);
+  bool KnowsHost(const Address& host) const;
+  void ResetLink();
+
+  SimDevice& device;
+  const std::string name;
+  const SdpBoard sdp;
+  int fd = -1;
+  std::atomic<bool> stop{false};
+  std::thread thread;
+
+  mutable std::recursive_mutex lock;
+  Address address{};
+  uint16_t aclMtu = 0;
+  std::map<Address, LinkKey> keys;
+  Address lastHost{};
+  bool hasLastHost = false;
+  int64_t syncUntilMs = 0;
+  int64_t wakeUntilMs = 0;
+  uint8_t scan = 0;
+  int handle = -1;
+  Address peer{};
+  bool paging = false;           // a page of the host is under way
+  bool woke = false;             // the board paged the host and opens the channels
+  std::vector<uint8_t> pending;  // an L2CAP frame still arriving
+  std::vector<Channel> channels;
+  uint8_t nextIdent = 1;
+  uint16_t nextCid = 0x0040;
+};

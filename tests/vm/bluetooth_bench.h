@@ -1,0 +1,101 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/radio_board_linux.h"
+#include "sim/sim_board.h"
+#include "vm_harness.h"
+
+class ktWiiLib;
+class ktWiiLibDevice;
+
+// The test machine's Bluetooth stack for one scenario: BlueZ's emulator
+// btvirt with a controller per host adapter and one per board, the boards
+// in the air on theirs, and bluetoothd on the system bus over the host
+// adapters. Everything stops, and BlueZ's storage is wiped, when it goes;
+// after a failure it shows the end of bluetoothd's log first.
+class BluetoothBench {
+ public:
+  struct Board {
+    explicit Board(const char* name) : radio(sim, name) {}
+    SimBoard sim;
+    RadioBoard radio;
+  };
+
+  BluetoothBench(VmScenario& scenario, int adapters, int boards);
+  ~BluetoothBench();
+
+  // Starts the emulator and puts the boards in the air; then bluetoothd,
+  // which must show every adapter on the bus, powered. Records a failure in
+  // the scenario when something does not come up.
+  bool StartRadio();
+  bool StartDaemon();
+
+  // Before StartDaemon: BlueZ remembers board as paired with adapter, with
+  // its name and services, as after an earlier pairing. When the board
+  // remembers it as well, both hold the same link key.
+  void RememberPairing(int adapter, int board, bool boardRemembers);
+
+  Board& board(int index) { return *boards[index]; }
+  const std::string& AdapterAddress(int index) const { return adapterAddresses[index]; }
+
+  // What BlueZ knows of one device address, on each adapter that lists it.
+  struct DeviceState {
+    std::string adapter;
+    bool paired = false;
+    bool trusted = false;
+    bool connected = false;
+  };
+  std::vector<DeviceState> Devices(const std::string& address) const;
+  // Waits until the board is paired and connected on some adapter, as BlueZ
+  // sees it, and both its HID channels are open.
+  bool WaitConnected(int board, int timeoutMs) const;
+
+ private:
+  // Prints the end of bluetoothd's log, for a failed scenario.
+  void ShowDaemonLog() const;
+  bool WaitAdaptersPowered();
+
+  VmScenario& scenario;
+  const int adapters;
+  std::vector<std::unique_ptr<Board>> boards;
+  std::vector<std::string> adapterAddresses;
+  pid_t emulator = -1;
+  pid_t daemon = -1;
+};
+
+// A registration as the program's registration thread runs it: one
+// AddDevices with 5 on a thread of its own, so the scenario can act
+// meanwhile. Result gives AddDevices' result and how long it took.
+class Registration {
+ public:
+  Registration();
+  ~Registration();
+  int Result();
+  double Seconds() const { return seconds; }
+
+  // The pause that follows a registration that found something.
+  static constexpr int kWaitMs = 10000;
+
+ private:
+  std::thread thread;
+  int result = -1;
+  double seconds = 0.0;
+};
+
+// hid-wiimote is bound to the board's HID device behind node.
+bool WiimoteBound(const std::string& node);
+
+// After a registration that registered something the program waits
+// Registration::kWaitMs and then asks the manager to look again. Gives the
+// board at index once it is identified, and whether that happened within
+// the wait, before any request.
+ktWiiLibDevice* IdentifiedAfterRegistration(ktWiiLib& lib, unsigned index, bool& withinWait);
+
+// The hidraw node of the board with this Bluetooth address, waiting for it.
+std::string WaitHidraw(const std::string& address, int timeoutMs);

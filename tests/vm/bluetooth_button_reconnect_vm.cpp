@@ -1,0 +1,37 @@
+// A paired board that powers off and comes back by its front button is
+// opened again by the running device manager on its own, at the same list
+// index, without a registration, and weighed.
+
+#include "bluetooth_bench.h"
+#include "device/wii_lib_device.h"
+
+int main() {
+  VmScenario scenario("bluetooth_button_reconnect");
+  BluetoothBench bench(scenario, 1, 1);
+  if (!bench.StartRadio())
+    return scenario.Finish();
+  bench.RememberPairing(0, 0, true);
+  if (!bench.StartDaemon())
+    return scenario.Finish();
+  BluetoothBench::Board& board = bench.board(0);
+  board.radio.PressButton();
+  if (!scenario.Check(bench.WaitConnected(0, 10000), "the board did not connect by its button"))
+    return scenario.Finish();
+  WaitHidraw(board.radio.AddressText(), 3000);
+  ktWiiLib* lib = StartManager();
+  ktWiiLibDevice* device = WaitIdentified(*lib, 0, 5000);
+  if (scenario.Check(device != nullptr, "board not identified") &&
+      ZeroAdjustAndWeigh(scenario, *device, board.sim, 55.0f)) {
+    board.radio.PowerOff();
+    scenario.Check(WaitFor([&] { return !device->IsOpen(); }, 5000), "still open after power-off");
+    board.radio.PressButton();
+    scenario.Check(bench.WaitConnected(0, 10000), "the board did not come back by its button");
+    ktWiiLibDevice* again = WaitIdentified(*lib, 0, 8000);
+    scenario.Check(again == device && lib->GetDeviceCount() == 1,
+                   "not open again at index 0 (%d devices listed)", lib->GetDeviceCount());
+    if (again)
+      Weighs(scenario, *device, board.sim, 62.0f);
+  }
+  lib->Release();
+  return scenario.Finish();
+}

@@ -1,0 +1,37 @@
+// Two boards in pairing mode: a registration registers both, result 2, and
+// the device manager weighs each.
+
+#include <cmath>
+
+#include "bluetooth_bench.h"
+#include "device/wii_lib_device.h"
+
+int main() {
+  VmScenario scenario("bluetooth_two_boards");
+  BluetoothBench bench(scenario, 1, 2);
+  if (!bench.StartRadio() || !bench.StartDaemon())
+    return scenario.Finish();
+  ktWiiLib* lib = StartManager();
+
+  Registration registration;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  bench.board(0).radio.PressSync();
+  bench.board(1).radio.PressSync();
+  const int result = registration.Result();
+  scenario.Check(result == 2, "result %d", result);
+  bool withinWait = false;
+  ktWiiLibDevice* first = IdentifiedAfterRegistration(*lib, 0, withinWait);
+  ktWiiLibDevice* second = WaitIdentified(*lib, 1, 5000);
+  if (scenario.Check(first && second, "both boards not identified")) {
+    // Which device is which board: load only the first board.
+    bench.board(0).sim.SetTotalLoad(30.0f);
+    WaitFor([&] { return first->GetBoardWeight() > 15.0f || second->GetBoardWeight() > 15.0f; },
+            3000);
+    if (second->GetBoardWeight() > 15.0f)
+      std::swap(first, second);
+    ZeroAdjustAndWeigh(scenario, *first, bench.board(0).sim, 48.0f) &&
+        ZeroAdjustAndWeigh(scenario, *second, bench.board(1).sim, 83.5f);
+  }
+  lib->Release();
+  return scenario.Finish();
+}
