@@ -178,9 +178,9 @@ void AppWindow::OpenManualPage() {
 }
 
 void AppWindow::OpenProgramPage() {
-  OpenUri(resources::kProgramUrl);
+  OpenUri(HelpPageUri(resources::kProgramUrl).c_str());
 }
 
 void AppWindow::OpenBlogPage() {
-  OpenUri(resources::kBlogUrl);
+  OpenUri(HelpPageUri(resources::kBlogUrl).c_str());
 }

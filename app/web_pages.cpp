@@ -27,3 +27,7 @@ std::string ManualPageUri() {
   }
   return LocalManualUri();
 }
+
+std::string HelpPageUri(const char* configured) {
+  return configured[0] != '\0' ? configured : ManualPageUri();
+}

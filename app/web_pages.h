@@ -15,6 +15,9 @@ int OpenUri(const char* uri);
 // The address of the user manual: the configured web address, or the
 // installed manual file when none is configured.
 std::string ManualPageUri();
+// The address of a Help page: the configured one, or the manual's when none
+// is configured.
+std::string HelpPageUri(const char* configured);
 
 // The desktop's opener: the default application for the address.
 int OpenUriWithDesktop(const char* uri);

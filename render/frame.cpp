@@ -24,6 +24,8 @@ constexpr int kHistoryTop = 32;
 constexpr int kHistorySpacing = 24;
 constexpr int32_t kBlinkBit = 0x10;
 
+const char* const kTitle = "バランスWiiボードで 体重計";
+
 const char* const kUpdatingLines[] = {"デバイス情報取得中です。", "",
                                       "(登録したら最初は 0kg 調整してください)", nullptr};
 const char* const kWaitingLines[] = {"デバイス情報の更新待ちをしています。",
@@ -109,12 +111,20 @@ void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int 
 
 }  // namespace
 
-void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) {
-  canvas.FillRect(0, 0, width, height, CanvasBrush::Background);
+void DrawTitle(Canvas& canvas, const char* blogAddress) {
   canvas.SetTextColor(kTitleColor);
   canvas.SetBackgroundColor(kBackgroundColor);
   canvas.SelectFont(CanvasFont::Small);
-  DrawFormattedText(canvas, 10, 10, "バランスWiiボードで 体重計 (%s)", resources::kBlogUrl);
+  if (blogAddress[0] != '\0') {
+    DrawFormattedText(canvas, 10, 10, "%s (%s)", kTitle, blogAddress);
+  } else {
+    DrawFormattedText(canvas, 10, 10, "%s", kTitle);
+  }
+}
+
+void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) {
+  canvas.FillRect(0, 0, width, height, CanvasBrush::Background);
+  DrawTitle(canvas, resources::kBlogUrl);
   if (frame.modeFlags & ModeRegistering) {
     DrawRegistrationScreen(canvas, frame.modeFlags);
   } else {

@@ -8,3 +8,7 @@ class Canvas;
 // height): the cleared background and the title, then the registration
 // screen or the main screen of frame. The caller presents the picture.
 void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height);
+
+// The title line, naming the author's blog when an address is given (not
+// empty).
+void DrawTitle(Canvas& canvas, const char* blogAddress);

@@ -95,8 +95,9 @@ TEST_F(CommandsTest, HelpCommandsOpenTheirPages) {
   EXPECT_EQ(Command(window, resources::kCommandBlogPage), 0);
   ASSERT_EQ(openedUris.size(), 3u);
   EXPECT_EQ(openedUris[0], ManualPageUri());
-  EXPECT_EQ(openedUris[1], resources::kProgramUrl);
-  EXPECT_EQ(openedUris[2], resources::kBlogUrl);
+  // Pages without a configured address open the manual.
+  EXPECT_EQ(openedUris[1], resources::kProgramUrl[0] ? resources::kProgramUrl : ManualPageUri());
+  EXPECT_EQ(openedUris[2], resources::kBlogUrl[0] ? resources::kBlogUrl : ManualPageUri());
 }
 
 TEST_F(CommandsTest, UnknownCommandsAndMessagesArePassedOn) {
@@ -121,6 +122,11 @@ TEST(WebPagesTest, ManualIsTheConfiguredAddressOrALocalFile) {
     EXPECT_EQ(uri.rfind("file:///", 0), 0u) << uri;
     EXPECT_NE(uri.find("manual.md"), std::string::npos) << uri;
   }
+}
+
+TEST(WebPagesTest, HelpPageIsTheConfiguredAddressOrTheManual) {
+  EXPECT_EQ(HelpPageUri(""), ManualPageUri());
+  EXPECT_EQ(HelpPageUri("https://pages.example/gravimo"), "https://pages.example/gravimo");
 }
 
 TEST(WebPagesTest, EmptyAddressIsNotHandedOver) {
