@@ -117,6 +117,15 @@ class ktHidProvider {
   // channel's reads and writes, blocking for a short probe. kHidInvalidHandle
   // on failure.
   virtual HidHandle OpenDevice(const char* path, int nonBlocking) = 0;
+  // Vendor and product of a device path, where the provider knows them
+  // without opening the device: 1 when attributes were filled in, else 0
+  // (the caller then opens the device to ask it).
+  virtual int PeekAttributes(const char* /*path*/, HidAttributes* /*attributes*/) { return 0; }
+  // A new descriptor, owned by the caller, that turns readable when devices
+  // may have come or changed their access; -1 when the provider cannot tell.
+  virtual int OpenChangeWatch() { return -1; }
+  // Reads what made the watch readable: 1 when it concerns devices.
+  virtual int TakeChanges(int /*watch*/) { return 0; }
 
  protected:
   ~ktHidProvider() = default;

@@ -3,10 +3,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/hidraw.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -19,20 +21,39 @@
 namespace {
 
 constexpr const char* kSysClass = "/sys/class/hidraw";
+constexpr const char* kDevFolder = "/dev";
 constexpr const char* kNodePrefix = "hidraw";
 constexpr int kMaxOutputReport = 4096;
 
 struct HidrawNode {
   int number;
   std::string path;
+  bool idsKnown;
+  uint16_t vendor;
+  uint16_t product;
 };
 
 std::string NodeFile(int number) {
   return "/dev/hidraw" + std::to_string(number);
 }
 
-// The stable identity of a node from its HID device's uevent.
-std::string StablePath(const std::string& sysClass, int number) {
+// HID_ID is "bus:vendor:product" in hexadecimal, e.g. "0005:0000057E:00000306".
+bool ParseHidId(const std::string& value, HidrawNode& node) {
+  unsigned bus = 0, vendor = 0, product = 0;
+  char end = 0;
+  if (std::sscanf(value.c_str(), "%x:%x:%x%c", &bus, &vendor, &product, &end) != 3 ||
+      vendor > 0xFFFF || product > 0xFFFF) {
+    return false;
+  }
+  node.vendor = static_cast<uint16_t>(vendor);
+  node.product = static_cast<uint16_t>(product);
+  return true;
+}
+
+// The node's stable identity and its ids, from its HID device's uevent, so
+// nothing has to be opened to learn them.
+HidrawNode ReadNode(const std::string& sysClass, int number) {
+  HidrawNode node{number, NodeFile(number), false, 0, 0};
   std::ifstream uevent(sysClass + "/hidraw" + std::to_string(number) + "/device/uevent");
   std::string line, uniq, phys;
   while (std::getline(uevent, line)) {
@@ -40,15 +61,16 @@ std::string StablePath(const std::string& sysClass, int number) {
       uniq = line.substr(9);
     } else if (line.rfind("HID_PHYS=", 0) == 0) {
       phys = line.substr(9);
+    } else if (line.rfind("HID_ID=", 0) == 0) {
+      node.idsKnown = ParseHidId(line.substr(7), node);
     }
   }
   if (!uniq.empty()) {
-    return "hid-uniq:" + uniq;
+    node.path = "hid-uniq:" + uniq;
+  } else if (!phys.empty()) {
+    node.path = "hid-phys:" + phys;
   }
-  if (!phys.empty()) {
-    return "hid-phys:" + phys;
-  }
-  return NodeFile(number);
+  return node;
 }
 
 bool NodeNumber(const char* name, int* number) {
@@ -87,25 +109,32 @@ std::vector<HidrawNode> ScanNodes(const std::string& sysClass = kSysClass) {
   std::sort(numbers.begin(), numbers.end());
   std::vector<HidrawNode> nodes;
   for (int number : numbers) {
-    std::string path = StablePath(sysClass, number);
-    if (PathTaken(nodes, path)) {
-      path = NodeFile(number);
+    HidrawNode node = ReadNode(sysClass, number);
+    if (PathTaken(nodes, node.path)) {
+      node.path = NodeFile(number);
     }
-    nodes.push_back(HidrawNode{number, path});
+    nodes.push_back(node);
   }
   return nodes;
+}
+
+// The node that carries a path now, if any.
+bool FindNode(const std::string& sysClass, const char* path, HidrawNode* found) {
+  for (const HidrawNode& node : ScanNodes(sysClass)) {
+    if (SamePathIgnoringCase(node.path.c_str(), path)) {
+      *found = node;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string NodeForPath(const char* path) {
   if (std::strncmp(path, "/dev/", 5) == 0) {
     return path;
   }
-  for (const HidrawNode& node : ScanNodes()) {
-    if (SamePathIgnoringCase(node.path.c_str(), path)) {
-      return NodeFile(node.number);
-    }
-  }
-  return std::string();
+  HidrawNode node{};
+  return FindNode(kSysClass, path, &node) ? NodeFile(node.number) : std::string();
 }
 
 int GetAttributes(void*, HidHandle device, HidAttributes* attributes) {
@@ -176,6 +205,13 @@ class HidrawProviderImp final : public ktHidProvider {
     return fd >= 0 ? fd : kHidInvalidHandle;
   }
 
+  int PeekAttributes(const char* path, HidAttributes* attributes) override {
+    return HidrawPathAttributes(kSysClass, path, attributes);
+  }
+
+  int OpenChangeWatch() override { return WatchHidrawNodes(kDevFolder); }
+  int TakeChanges(int watch) override { return TakeHidrawChanges(watch); }
+
  private:
   ktHidClassModule hid{&GetAttributes, &GetPreparsedData, &SetOutputReport, nullptr};
   ktHidSetupModule setup{&GetClassDevs, nullptr};
@@ -189,6 +225,51 @@ std::vector<std::string> HidrawInterfacePaths(const std::string& sysClass) {
     paths.push_back(node.path);
   }
   return paths;
+}
+
+int HidrawPathAttributes(const std::string& sysClass, const char* path, HidAttributes* attributes) {
+  HidrawNode node{};
+  if (!FindNode(sysClass, path, &node) || !node.idsKnown) {
+    return 0;
+  }
+  attributes->vendorId = node.vendor;
+  attributes->productId = node.product;
+  attributes->versionNumber = 0;
+  return 1;
+}
+
+// Nodes are made by the kernel (devtmpfs) and given to the user by udev
+// afterwards: a new node and a change of its owner, mode or access list are
+// both worth a new look, and so is a node that goes (what was refused may
+// have gone with it).
+int WatchHidrawNodes(const std::string& devFolder) {
+  int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch < 0) {
+    return -1;
+  }
+  if (inotify_add_watch(watch, devFolder.c_str(), IN_CREATE | IN_ATTRIB | IN_MOVED_TO | IN_DELETE) <
+      0) {
+    close(watch);
+    return -1;
+  }
+  return watch;
+}
+
+int TakeHidrawChanges(int watch) {
+  alignas(inotify_event) char buffer[4096];
+  int relevant = 0;
+  ssize_t got;
+  while ((got = read(watch, buffer, sizeof buffer)) > 0) {
+    for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+      bool lost = (event->mask & IN_Q_OVERFLOW) != 0;
+      bool node =
+          event->len > 0 && std::strncmp(event->name, kNodePrefix, std::strlen(kNodePrefix)) == 0;
+      relevant |= lost || node ? 1 : 0;
+      offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+  return relevant;
 }
 
 ktHidProvider& HidrawProvider() {

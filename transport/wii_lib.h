@@ -20,16 +20,22 @@ class ktWiiLib {
 // The device manager over the system's HID devices: every /dev/hidraw* node
 // whose vendor and product match, opened read-write and non-blocking (the
 // user needs access to the nodes). Start binds the HID functions and starts
-// the I/O thread, which enumerates at once and again after each
-// RequestUpdate; a board that went away and comes back under another node is
-// re-opened in place, since its interface path is built from its Bluetooth
-// address (see transport/hid_linux.h).
+// the I/O thread, which enumerates at once, again after each RequestUpdate,
+// and whenever a hidraw node appears or its access changes; a board that
+// went away and comes back under another node is re-opened in place, since
+// its interface path is built from its Bluetooth address (see
+// transport/hid_linux.h).
 ktWiiLib* CreateWiiLib();
 
 // The same device manager over any provider of HID devices (the in-process
 // virtual HID bus, a test's). Nothing is started; the provider must outlive
 // the manager.
 ktWiiLib* CreateWiiLibOn(ktHidProvider& provider);
+
+// How many devices of the wanted ids a device manager from CreateWiiLib (or
+// CreateWiiLibOn) found at its last look but could not open for lack of
+// permission; 0 for any other ktWiiLib. Any thread.
+int CountRefusedDevices(ktWiiLib* lib);
 
 inline constexpr int kWiiVendorId = 0x057E;
 inline constexpr int kWiiProductId = 0x0306;

@@ -1,5 +1,8 @@
 #include "transport/wii_lib_imp.h"
 
+#include <errno.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -22,6 +25,10 @@ void SendReport(ktWiiDevice& device, const OutputReport<N>& report) {
   device.Send(report.data(), static_cast<int>(N));
 }
 
+bool Contains(const std::vector<std::string>& paths, const std::string& path) {
+  return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
+
 }  // namespace
 
 struct ktWiiLibImp::Entry {
@@ -42,6 +49,11 @@ ktWiiLib* CreateWiiLibOn(ktHidProvider& provider) {
 
 ktWiiLib* CreateWiiLib() {
   return CreateWiiLibOn(HidrawProvider());
+}
+
+int CountRefusedDevices(ktWiiLib* lib) {
+  auto* imp = dynamic_cast<ktWiiLibImp*>(lib);
+  return imp != nullptr ? imp->RefusedDeviceCount() : 0;
 }
 
 void ktWiiLibImp::Release() {
@@ -81,6 +93,9 @@ int ktWiiLibImp::Start(int vendor, int product) {
   if (exitEvent < 0 || updateEvent < 0) {
     return 0;
   }
+  if (modulesBound) {
+    changeWatch = provider.OpenChangeWatch();
+  }
   thread = std::thread([this] { ThreadMain(); });
   return 1;
 }
@@ -101,45 +116,64 @@ void ktWiiLibImp::ThreadMain() {
 
 // One wait of the I/O loop and whatever it brings. 0 when the thread is to
 // end. The probe time-out only counts a full wait in which nothing completed.
-int ktWiiLibImp::WaitAndDeliver(int timeoutMs) {
-  static thread_local IoWaitItem items[kMaxDevices + 2];
+int ktWiiLibImp::WaitAndDeliver(int probeTimeoutMs) {
+  constexpr int kFixedItems = 3;  // exit, update, change watch
+  static thread_local IoWaitItem items[kMaxDevices + kFixedItems];
   static thread_local ktDeviceChannel* reading[kMaxDevices];
   items[0] = IoWaitItem{exitEvent, false, false};
   items[1] = IoWaitItem{updateEvent, false, false};
+  items[2] = IoWaitItem{changeWatch, false, false};  // poll skips -1
   int waiting = 0;
   int count = Count();
   for (int i = 0; i < count; ++i) {
     int fd = devices[i]->channel.ReadDescriptor();
     if (fd >= 0) {
-      items[2 + waiting] = IoWaitItem{fd, false, false};
+      items[kFixedItems + waiting] = IoWaitItem{fd, false, false};
       reading[waiting++] = &devices[i]->channel;
     }
   }
   auto started = std::chrono::steady_clock::now();
-  int ready = IoWait(items, 2 + waiting, AnyWriteCompletion() ? 0 : timeoutMs);
+  int ready =
+      IoWait(items, kFixedItems + waiting, AnyWriteCompletion() ? 0 : WaitTimeout(probeTimeoutMs));
   if (items[0].readable) {
     Trace("Req Exit!!");
     return 0;
   }
-  if (items[1].readable) {
-    IoConsumeEvent(updateEvent);
+  bool requested = items[1].readable && IoConsumeEvent(updateEvent);
+  bool changed = items[2].readable && provider.TakeChanges(changeWatch);
+  if (requested || changed || RetryDue()) {
     Enumerate(vendorId, productId);
     return 1;
   }
   int completed = DeliverWriteCompletions();
   for (int i = 0; i < waiting; ++i) {
-    const IoWaitItem& item = items[2 + i];
+    const IoWaitItem& item = items[kFixedItems + i];
     if (item.readable || item.hungUp) {
       completed += reading[i]->OnReadReady(item.hungUp);
     }
   }
   auto waited = std::chrono::steady_clock::now() - started;
-  if (ready == 0 && completed == 0 && timeoutMs >= 0 &&
-      waited >= std::chrono::milliseconds(timeoutMs)) {
+  if (ready == 0 && completed == 0 && probeTimeoutMs >= 0 &&
+      waited >= std::chrono::milliseconds(probeTimeoutMs)) {
     Trace("Timeout");
     OnTimeout();
   }
   return 1;
+}
+
+// The probe time-out, or less when a refused device is to be looked at again.
+int ktWiiLibImp::WaitTimeout(int probeTimeoutMs) const {
+  if (!retryPending) {
+    return probeTimeoutMs;
+  }
+  auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(retryAt - std::chrono::steady_clock::now());
+  int retryMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+  return probeTimeoutMs < 0 ? retryMs : std::min(probeTimeoutMs, retryMs);
+}
+
+bool ktWiiLibImp::RetryDue() const {
+  return retryPending && std::chrono::steady_clock::now() >= retryAt;
 }
 
 int ktWiiLibImp::DeliverWriteCompletions() {
@@ -190,6 +224,7 @@ int ktWiiLibImp::Enumerate(int vendor, int product) {
   if (!modulesBound) {
     return 0;  // nothing to enumerate with
   }
+  refusedNow.clear();
   HidGuid guid{};
   HidD_GetHidGuid(&guid);
   HidDeviceInfoSet* set = SetupDiGetClassDevsA(&guid, nullptr, nullptr, kEnumerateFlags);
@@ -211,6 +246,7 @@ int ktWiiLibImp::Enumerate(int vendor, int product) {
     }
   }
   SetupDiDestroyDeviceInfoList(set);
+  SettleRefusals();
   return result;
 }
 
@@ -240,9 +276,20 @@ int ktWiiLibImp::LookAtInterface(HidDeviceInfoSet* set, HidInterfaceData* data, 
   return 1;
 }
 
+// Devices whose ids the provider knows without opening them are opened only
+// when they match.
 bool ktWiiLibImp::ProbeDevice(const char* path, int vendor, int product) {
+  HidAttributes known{};
+  bool idsKnown = provider.PeekAttributes(path, &known) != 0;
+  if (idsKnown && (known.vendorId != vendor || known.productId != product)) {
+    return false;
+  }
   HidHandle probe = provider.OpenDevice(path, 0);
   if (probe == kHidInvalidHandle) {
+    int error = IoLastError();
+    if (idsKnown && (error == EACCES || error == EPERM)) {
+      refusedNow.push_back(path);
+    }
     return false;
   }
   bool matched = false;
@@ -257,6 +304,39 @@ bool ktWiiLibImp::ProbeDevice(const char* path, int vendor, int product) {
   }
   IoClose(probe);
   return matched;
+}
+
+// A refusal counts once it has lasted kAccessRetry: a node refused for the
+// first time is looked at again then, unless a change brought a look sooner.
+void ktWiiLibImp::SettleRefusals() {
+  auto now = std::chrono::steady_clock::now();
+  std::erase_if(refusals,
+                [&](const Refusal& refusal) { return !Contains(refusedNow, refusal.path); });
+  for (const std::string& path : refusedNow) {
+    if (std::none_of(refusals.begin(), refusals.end(),
+                     [&](const Refusal& refusal) { return refusal.path == path; })) {
+      refusals.push_back(Refusal{path, now, false});
+    }
+  }
+  int lasting = 0;
+  retryPending = false;
+  for (Refusal& refusal : refusals) {
+    if (now - refusal.since < kAccessRetry) {
+      retryAt = retryPending ? std::min(retryAt, refusal.since + kAccessRetry)
+                             : refusal.since + kAccessRetry;
+      retryPending = true;
+      continue;
+    }
+    ++lasting;
+    if (!refusal.reported) {
+      DebugPrint(
+          "No permission to open the board %s: \"make install\" installs the udev rule "
+          "that allows it; if it is installed, log out and in again.",
+          refusal.path.c_str());
+      refusal.reported = true;
+    }
+  }
+  refusedCount.store(lasting, std::memory_order_relaxed);
 }
 
 void ktWiiLibImp::ReOpen(const char* path) {
@@ -315,6 +395,8 @@ void ktWiiLibImp::Shutdown() {
   exitEvent = -1;
   IoClose(updateEvent);
   updateEvent = -1;
+  IoClose(changeWatch);
+  changeWatch = -1;
   int count = Count();
   deviceCount.store(0, std::memory_order_release);
   for (int i = 0; i < count; ++i) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "transport/hid_binding.h"
 #include "transport/wii_lib.h"
@@ -13,8 +16,14 @@ class ktDeviceChannel;
 // among the provider's HID devices, opens each through its channel and keeps
 // them in a list that only grows. Its I/O thread enumerates, opens, and runs
 // every read and write completion (and so every report handler) in one poll
-// loop over an exit event, an update event and the descriptor of every open
-// device.
+// loop over an exit event, an update event, the provider's change watch and
+// the descriptor of every open device. A change the watch reports (a device
+// node that appeared or changed its access) counts as an update request.
+//
+// A device of the wanted ids that the user may not open is retried shortly
+// after it was first refused (udev grants access a moment after a node
+// appears); one still refused then is counted in RefusedDeviceCount and
+// reported once with DebugPrint.
 //
 // The list is fixed storage of kMaxDevices entries: an entry is written
 // before the count that covers it is published (release), and readers load
@@ -25,6 +34,7 @@ class ktWiiLibImp final : public ktWiiLib {
   static constexpr int kMaxDevices = 256;
   static constexpr int kProbeTimeoutMs = 2000;
   static constexpr unsigned kMaxInterfaces = 32;
+  static constexpr std::chrono::milliseconds kAccessRetry{1000};
 
   // The provider must outlive the manager.
   explicit ktWiiLibImp(ktHidProvider& provider);
@@ -37,11 +47,22 @@ class ktWiiLibImp final : public ktWiiLib {
   int Start(int vendorId, int productId) override;
   int RequestUpdate() override;
 
+  // Devices of the wanted ids found at the last look that could not be opened
+  // for lack of permission. Any thread.
+  int RefusedDeviceCount() const { return refusedCount.load(std::memory_order_relaxed); }
+
  private:
   struct Entry;
+  struct Refusal {
+    std::string path;
+    std::chrono::steady_clock::time_point since;
+    bool reported;
+  };
 
   void ThreadMain();
-  int WaitAndDeliver(int timeoutMs);
+  int WaitAndDeliver(int probeTimeoutMs);
+  int WaitTimeout(int probeTimeoutMs) const;
+  bool RetryDue() const;
   int DeliverWriteCompletions();
   bool AnyProbing();
   bool AnyWriteCompletion();
@@ -51,6 +72,7 @@ class ktWiiLibImp final : public ktWiiLib {
   int LookAtInterface(HidDeviceInfoSet* set, HidInterfaceData* data, unsigned index, int vendor,
                       int product);
   bool ProbeDevice(const char* path, int vendor, int product);
+  void SettleRefusals();
   void ReOpen(const char* path);
   int AddOpen(const char* path);
   void Shutdown();
@@ -66,4 +88,12 @@ class ktWiiLibImp final : public ktWiiLib {
   std::thread thread;
   int exitEvent = -1;
   int updateEvent = -1;
+  int changeWatch = -1;
+  // I/O thread only: paths refused in the enumeration under way, and every
+  // path refused since an earlier one.
+  std::vector<std::string> refusedNow;
+  std::vector<Refusal> refusals;
+  bool retryPending = false;
+  std::chrono::steady_clock::time_point retryAt;
+  std::atomic<int> refusedCount{0};
 };

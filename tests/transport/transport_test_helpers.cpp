@@ -1,7 +1,12 @@
 #include "transport_test_helpers.h"
 
+#include <errno.h>
+#include <fcntl.h>
+
 #include <cstring>
 #include <thread>
+
+#include "transport/io_system.h"
 
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
   auto deadline = std::chrono::steady_clock::now() + limit;
@@ -24,6 +29,61 @@ void AttachSimulator(VirtualHidBus& bus, int device, SimDevice& sim) {
 void DetachSimulator(VirtualHidBus& bus, int device) {
   bus.SetOutputHandler(device, nullptr);
   bus.Run([] {});
+}
+
+FakeLoader::FakeLoader(ktHidProvider& inner) : inner(inner), changeEvent(IoCreateEvent()) {}
+
+FakeLoader::~FakeLoader() {
+  IoClose(changeEvent);
+}
+
+void FakeLoader::SetRefused(const std::string& path, bool refuse) {
+  std::lock_guard<std::mutex> lock(mutex);
+  if (refuse) {
+    refused.insert(path);
+  } else {
+    refused.erase(path);
+  }
+}
+
+int FakeLoader::Opens(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex);
+  return opens[path];
+}
+
+void FakeLoader::SignalChange() {
+  IoSignalEvent(changeEvent);
+}
+
+HidHandle FakeLoader::OpenDevice(const char* path, int nonBlocking) {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    opens[path]++;
+    if (refused.count(path) != 0) {
+      errno = EACCES;
+      return kHidInvalidHandle;
+    }
+  }
+  return inner.OpenDevice(path, nonBlocking);
+}
+
+int FakeLoader::PeekAttributes(const char* path, HidAttributes* attributes) {
+  auto known = knownIds.find(path);
+  if (known == knownIds.end()) {
+    return 0;
+  }
+  attributes->vendorId = static_cast<uint16_t>(known->second.first);
+  attributes->productId = static_cast<uint16_t>(known->second.second);
+  return 1;
+}
+
+// A second descriptor of the one event: the manager closes its own.
+int FakeLoader::OpenChangeWatch() {
+  return fcntl(changeEvent, F_DUPFD_CLOEXEC, 0);
+}
+
+int FakeLoader::TakeChanges(int watch) {
+  return IoConsumeEvent(watch);
 }
 
 ktHidModule* FakeLoader::LoadModule(const char* name) {

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -23,20 +25,31 @@ void DetachSimulator(VirtualHidBus& bus, int device);
 
 // A provider over another one that can leave out modules or exports, counts
 // module loads and releases, and can run a hook inside every enumeration.
+// Like the hidraw provider it can know ids without opening, refuse to open a
+// path for lack of permission, and tell of changes through a watch.
 class FakeLoader final : public ktHidProvider {
  public:
-  explicit FakeLoader(ktHidProvider& inner) : inner(inner) {}
+  explicit FakeLoader(ktHidProvider& inner);
+  ~FakeLoader();
 
   std::set<std::string> missingModules;
   std::set<std::string> missingExports;
   std::atomic<int> releases{0};
   std::atomic<int> enumerations{0};
   std::function<void()> onEnumerate;
+  // Vendor and product of paths, told without opening; set before Start.
+  std::map<std::string, std::pair<int, int>> knownIds;
+
+  void SetRefused(const std::string& path, bool refused);
+  int Opens(const std::string& path);
+  // Makes every change watch handed out readable.
+  void SignalChange();
 
   ktHidModule* LoadModule(const char* name) override;
-  HidHandle OpenDevice(const char* path, int nonBlocking) override {
-    return inner.OpenDevice(path, nonBlocking);
-  }
+  HidHandle OpenDevice(const char* path, int nonBlocking) override;
+  int PeekAttributes(const char* path, HidAttributes* attributes) override;
+  int OpenChangeWatch() override;
+  int TakeChanges(int watch) override;
 
  private:
   class Module final : public ktHidModule {
@@ -52,4 +65,8 @@ class FakeLoader final : public ktHidProvider {
   ktHidProvider& inner;
   Module hid;
   Module setup;
+  std::mutex mutex;
+  std::set<std::string> refused;
+  std::map<std::string, int> opens;
+  int changeEvent;
 };

@@ -247,6 +247,38 @@ TEST_F(WiiLibTest, FailedBindingLeavesTheListEmptyAndStillShutsDown) {
   EXPECT_EQ(loader.releases, 1);  // only the module that had loaded, released at once
 }
 
+// A board node the user may not open yet (udev grants access a moment after
+// a node appears) is looked at again shortly after; one that stays refused
+// is counted and reported once, and opened as soon as its access changes,
+// without an update request. Nodes of other ids are never opened.
+TEST_F(WiiLibTest, RefusedBoardIsReportedOnceAndOpenedWhenItsAccessChanges) {
+  AttachSimulator(bus, boardIndex, board);
+  bus.AddDevice("virtual:other", 0x1234, 0x5678);
+  loader.knownIds = {{"virtual:board0", {kWiiVendorId, kWiiProductId}},
+                     {"virtual:other", {0x1234, 0x5678}}};
+  loader.SetRefused("virtual:board0", true);
+  testing::internal::CaptureStderr();
+  StartOn(loader);
+  ASSERT_TRUE(WaitUntil([&] { return loader.enumerations == 1; }));
+  EXPECT_EQ(CountRefusedDevices(lib), 0);
+  ASSERT_TRUE(WaitUntil([&] { return CountRefusedDevices(lib) == 1; }));
+  EXPECT_EQ(loader.enumerations, 2);
+  loader.SignalChange();  // a change elsewhere: still refused, not reported again
+  ASSERT_TRUE(WaitUntil([&] { return loader.enumerations == 3; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::string printed = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(printed.find("virtual:board0"), printed.rfind("virtual:board0")) << printed;
+  EXPECT_NE(printed.find("\"make install\""), std::string::npos) << printed;
+  EXPECT_EQ(CountRefusedDevices(lib), 1);
+
+  loader.SetRefused("virtual:board0", false);
+  loader.SignalChange();
+  ASSERT_NE(WaitForBoard(), nullptr);
+  EXPECT_EQ(CountRefusedDevices(lib), 0);
+  EXPECT_EQ(loader.Opens("virtual:other"), 0);
+  EXPECT_EQ(CountRefusedDevices(nullptr), 0);
+}
+
 // A board that never answers: after 2000 ms without any completion the
 // manager switches it to writes and sends the opening reports again, once.
 TEST_F(WiiLibTest, SilentBoardIsSwitchedToWritesAfterTheProbeTimeOut) {
