@@ -95,7 +95,7 @@ void* ktMemory::Allocate(std::size_t size, std::size_t alignment, const char* fi
     if (header != 0) {
       block = header + sizeof(BlockHeader);
       if (alignment > kSmallAlignment) {
-        block = (block + alignment - 1) / alignment * alignment;
+        block = (block + alignment - 1) & ~(alignment - 1);
       }
       BlockHeader fields{static_cast<std::int32_t>(size),
                          kLiveTag,

@@ -42,11 +42,12 @@ ChunkHeader* EndMarkerOf(const RegionHeader* region) {
   return ChunkAt(AddressOf(region) + region->size - sizeof(ChunkHeader));
 }
 
+// Every multiple here is a power of two: a mask instead of a division.
 std::size_t RoundUp(std::size_t value, std::size_t multiple) {
-  return (value + multiple - 1) / multiple * multiple;
+  return (value + multiple - 1) & ~(multiple - 1);
 }
 std::size_t RoundDown(std::size_t value, std::size_t multiple) {
-  return value / multiple * multiple;
+  return value & ~(multiple - 1);
 }
 bool IsPowerOfTwo(std::size_t value) {
   return value != 0 && (value & (value - 1)) == 0;
@@ -84,6 +85,7 @@ int RegionHeap::Init(std::size_t initialSize, std::size_t newGrowSize) {
   Destroy();  // a second Init must not strand the regions of the first
   ResetLists();
   regions = nullptr;
+  indexes = nullptr;
   growSize = RoundDown(std::min(newGrowSize, kLargestRequest), kWord);
   initialised = 1;
   if (initialSize == 0) {
@@ -119,7 +121,8 @@ void* RegionHeap::Alloc(std::size_t size, std::size_t alignment) {
 
 int RegionHeap::Free(void* block) {
   Word blockAddress = AddressOf(block);
-  if (BlockBytes(blockAddress) == 0) {
+  RegionIndex* index = RegionOf(blockAddress);
+  if (index == nullptr || BlockBytesIn(index, blockAddress) == 0) {
     return 0;
   }
   while (LoadWord(blockAddress - kWord) == kFillWord) {
@@ -134,28 +137,27 @@ int RegionHeap::Free(void* block) {
     merged->size += chunk->size;
     if (IsFree(next)) {
       Unlink(next);
+      index->Erase(AddressOf(next));
       merged->size += next->size;
     }
   } else {
     chunk->mark = kFreeMark;
     merged = chunk;
+    index->Insert(AddressOf(chunk));
     if (IsFree(next)) {
       chunk->size += next->size;
       Replace(next, chunk);
+      index->Erase(AddressOf(next));
     } else {
       // Keep the region's part of the list in address order: go before the
       // next free chunk of the region, or to the tail when there is none.
-      ChunkHeader* later = next;
-      while (!IsEndMarker(later) && !IsFree(later)) {
-        later = Following(later);
-      }
-      InsertBefore(IsEndMarker(later) ? nullptr : later, chunk);
+      InsertBefore(ChunkAt(index->NextAfter(AddressOf(chunk))), chunk);
     }
   }
   ChunkHeader* after = Following(merged);
   after->mark = AddressOf(merged);
   if (IsEndMarker(after) && merged->size == after->nextFree) {
-    ReleaseRegion(after, merged);
+    ReleaseRegion(index, merged);
   }
   return 1;
 }
@@ -174,21 +176,34 @@ void RegionHeap::Destroy() {
     region = next;
   }
   regions = nullptr;
+  RegionIndex* index = indexes;
+  while (index != nullptr) {
+    RegionIndex* next = index->next;
+    RegionIndex::Release(index);
+    index = next;
+  }
+  indexes = nullptr;
+  RegionIndex::Release(spareIndex);
+  spareIndex = nullptr;
   ResetLists();
   initialised = 0;
 }
 
 int RegionHeap::Contains(std::uintptr_t address, std::size_t bytes) const {
-  const RegionHeader* region = RegionOf(address);
-  return region != nullptr && bytes <= AddressOf(EndMarkerOf(region)) - address ? 1 : 0;
+  const RegionIndex* index = RegionOf(address);
+  return index != nullptr && bytes <= index->EndMarker() - address ? 1 : 0;
 }
 
 std::size_t RegionHeap::BlockBytes(std::uintptr_t block) const {
-  const RegionHeader* region = RegionOf(block);
-  if (region == nullptr || block % kWord != 0) {
+  const RegionIndex* index = RegionOf(block);
+  return index != nullptr ? BlockBytesIn(index, block) : 0;
+}
+
+std::size_t RegionHeap::BlockBytesIn(const RegionIndex* index, std::uintptr_t block) const {
+  if (block % kWord != 0) {
     return 0;
   }
-  Word firstChunk = FirstChunkAddress(region);
+  Word firstChunk = index->FirstChunk();
   Word address = block;
   while (address >= firstChunk + kUsedHeader + kWord && LoadWord(address - kWord) == kFillWord) {
     address -= kWord;
@@ -199,7 +214,7 @@ std::size_t RegionHeap::BlockBytes(std::uintptr_t block) const {
   const ChunkHeader* chunk = ChunkAt(address - kUsedHeader);
   Word chunkEnd = AddressOf(chunk) + chunk->size;
   bool inUse = !IsFree(chunk) && chunk->size >= kSmallestChunk && chunk->size % kWord == 0 &&
-               chunk->size <= AddressOf(EndMarkerOf(region)) - AddressOf(chunk) && block < chunkEnd;
+               chunk->size <= index->EndMarker() - AddressOf(chunk) && block < chunkEnd;
   return inUse ? chunkEnd - block : 0;
 }
 
@@ -236,9 +251,16 @@ int RegionHeap::AddRegion(std::size_t bytes) {
   if (region == nullptr) {
     return 0;
   }
+  region->size = bytes;
+  RegionIndex* index = IndexFor(region);
+  if (index == nullptr) {
+    GiveRegion(region, bytes);
+    return 0;
+  }
+  index->next = indexes;
+  indexes = index;
   region->next = regions;
   region->previous = nullptr;
-  region->size = bytes;
   region->reserved = 0;
   if (regions != nullptr) {
     regions->previous = region;
@@ -249,6 +271,7 @@ int RegionHeap::AddRegion(std::size_t bytes) {
   chunk->size = bytes - kRegionOverhead;
   chunk->mark = kFreeMark;
   PushFront(chunk);
+  index->Insert(AddressOf(chunk));
 
   ChunkHeader* endMarker = EndMarkerOf(region);
   endMarker->size = 0;
@@ -258,9 +281,26 @@ int RegionHeap::AddRegion(std::size_t bytes) {
   return 1;
 }
 
-void RegionHeap::ReleaseRegion(ChunkHeader* endMarker, ChunkHeader* chunk) {
-  auto* region = reinterpret_cast<RegionHeader*>(endMarker->previousFree);
+RegionIndex* RegionHeap::IndexFor(RegionHeader* region) {
+  if (spareIndex != nullptr && spareIndex->MoveTo(region)) {
+    RegionIndex* index = spareIndex;
+    spareIndex = nullptr;
+    return index;
+  }
+  return RegionIndex::Create(region);
+}
+
+void RegionHeap::ReleaseRegion(RegionIndex* index, ChunkHeader* chunk) {
+  RegionHeader* region = index->Region();
   Unlink(chunk);
+  RegionIndex** link = &indexes;
+  while (*link != index) {
+    link = &(*link)->next;
+  }
+  *link = index->next;
+  index->Erase(AddressOf(chunk));
+  RegionIndex::Release(spareIndex);
+  spareIndex = index;
   if (region->previous != nullptr) {
     region->previous->next = region->next;
   } else {
@@ -275,11 +315,14 @@ void RegionHeap::ReleaseRegion(ChunkHeader* endMarker, ChunkHeader* chunk) {
 // Takes need bytes from the front of a free chunk; a remainder of at least
 // smallest bytes stays free in the chunk's place in the list.
 void RegionHeap::Take(ChunkHeader* chunk, std::size_t need, std::size_t smallest) {
+  RegionIndex* index = RegionOf(AddressOf(chunk));
+  index->Erase(AddressOf(chunk));
   if (chunk->size - need >= smallest) {
     ChunkHeader* rest = ChunkAt(AddressOf(chunk) + need);
     rest->size = chunk->size - need;
     rest->mark = kFreeMark;
     Replace(chunk, rest);
+    index->Insert(AddressOf(rest));
     chunk->size = need;
     Following(rest)->mark = AddressOf(rest);
   } else {
@@ -289,10 +332,10 @@ void RegionHeap::Take(ChunkHeader* chunk, std::size_t need, std::size_t smallest
   chunk->mark = 0;
 }
 
-const RegionHeader* RegionHeap::RegionOf(std::uintptr_t address) const {
-  for (const RegionHeader* region = regions; region != nullptr; region = region->next) {
-    if (address >= FirstChunkAddress(region) && address < AddressOf(EndMarkerOf(region))) {
-      return region;
+RegionIndex* RegionHeap::RegionOf(std::uintptr_t address) const {
+  for (RegionIndex* index = indexes; index != nullptr; index = index->next) {
+    if (index->Covers(address)) {
+      return index;
     }
   }
   return nullptr;
@@ -350,21 +393,29 @@ int RegionHeap::Validate(const char** reason) const {
   *out = "";
   std::size_t freeChunks = 0;
   const RegionHeader* previous = nullptr;
+  const RegionIndex* index = indexes;
   for (const RegionHeader* region = regions; region != nullptr; region = region->next) {
-    if (region->previous != previous) {
+    if (region->previous != previous || index == nullptr || index->Region() != region) {
       *out = "region list links do not match";
       return 0;
     }
-    if (!ValidateRegion(region, &freeChunks, out)) {
+    if (!ValidateRegion(index, &freeChunks, out)) {
       return 0;
     }
     previous = region;
+    index = index->next;
+  }
+  if (index != nullptr) {
+    *out = "an index outlives its region";
+    return 0;
   }
   return ValidateFreeList(freeChunks, out);
 }
 
-int RegionHeap::ValidateRegion(const RegionHeader* region, std::size_t* freeChunks,
+int RegionHeap::ValidateRegion(const RegionIndex* index, std::size_t* freeChunks,
                                const char** reason) const {
+  const RegionHeader* region = index->Region();
+  std::size_t regionFreeChunks = 0;
   if (region->reserved != 0 || region->size < kSmallestRegion || region->size % kWord != 0) {
     *reason = "region header damaged";
     return 0;
@@ -384,7 +435,11 @@ int RegionHeap::ValidateRegion(const RegionHeader* region, std::size_t* freeChun
         *reason = "two adjacent free chunks";
         return 0;
       }
-      ++*freeChunks;
+      if (!index->Holds(address)) {
+        *reason = "free chunk missing from the region's index";
+        return 0;
+      }
+      ++regionFreeChunks;
       expectedMark = address;
     } else {
       if (chunk->mark != expectedMark) {
@@ -402,6 +457,11 @@ int RegionHeap::ValidateRegion(const RegionHeader* region, std::size_t* freeChun
     *reason = "end marker damaged";
     return 0;
   }
+  if (index->Count() != regionFreeChunks) {
+    *reason = "the region's index holds chunks that are not free";
+    return 0;
+  }
+  *freeChunks += regionFreeChunks;
   return 1;
 }
 
@@ -423,11 +483,11 @@ int RegionHeap::ValidateFreeList(std::size_t freeChunks, const char** reason) co
     *reason = "free list misses free chunks or its tail";
     return 0;
   }
-  for (const RegionHeader* region = regions; region != nullptr; region = region->next) {
+  for (const RegionIndex* index = indexes; index != nullptr; index = index->next) {
     Word last = 0;
     for (const ChunkHeader* chunk = NextFree(&freeHead); chunk != nullptr;
          chunk = NextFree(chunk)) {
-      if (RegionOf(AddressOf(chunk)) != region) {
+      if (!index->Covers(AddressOf(chunk))) {
         continue;
       }
       if (AddressOf(chunk) <= last) {

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "support/region_index.h"
+
 // All header words are pointer-sized, so the layout is the same on 32-bit and
 // 64-bit builds, only scaled by the word size.
 
@@ -34,6 +36,10 @@ struct ChunkHeader {
 // memory from the system in regions of the grow size (a larger request gets a
 // region of its own) and gives a region back as soon as it is entirely free.
 // It has no lock of its own.
+//
+// Beside each region it keeps a RegionIndex of the region's free chunks, so
+// a chunk freed between two chunks in use finds its place in the free list
+// without walking the chunks that follow it.
 class RegionHeap {
  public:
   static constexpr std::size_t kWord = sizeof(std::uintptr_t);
@@ -87,11 +93,12 @@ class RegionHeap {
   ChunkHeader* FirstFit(std::size_t need) const;
   int Grow(std::size_t need);
   int AddRegion(std::size_t bytes);
-  void ReleaseRegion(ChunkHeader* endMarker, ChunkHeader* chunk);
+  void ReleaseRegion(RegionIndex* index, ChunkHeader* chunk);
+  RegionIndex* IndexFor(RegionHeader* region);
   void Take(ChunkHeader* chunk, std::size_t need, std::size_t smallest);
-  const RegionHeader* RegionOf(std::uintptr_t address) const;
-  int ValidateRegion(const RegionHeader* region, std::size_t* freeChunks,
-                     const char** reason) const;
+  RegionIndex* RegionOf(std::uintptr_t address) const;
+  std::size_t BlockBytesIn(const RegionIndex* index, std::uintptr_t block) const;
+  int ValidateRegion(const RegionIndex* index, std::size_t* freeChunks, const char** reason) const;
   int ValidateFreeList(std::size_t freeChunks, const char** reason) const;
 
   void PushFront(ChunkHeader* chunk);
@@ -105,5 +112,9 @@ class RegionHeap {
   ChunkHeader freeHead{};
   ChunkHeader* freeTail = &freeHead;
   RegionHeader* regions = nullptr;  // most recently added first
+  RegionIndex* indexes = nullptr;   // one per region, most recently added first
+  // The empty index of the region given back last, kept for the next region
+  // of its size: a heap whose only region comes and goes maps no index anew.
+  RegionIndex* spareIndex = nullptr;
   std::size_t growSize = 0;
 };
