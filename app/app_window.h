@@ -53,7 +53,8 @@ class AppWindow : public ktWindow {
   FILE* OpenLogFile(const char* mode);
   void LoadHistory();
   void AppendLog(DeviceEntry& entry);
-  int WriteUnwrittenLog();  // 1 when no record is left unwritten
+  int WriteUnwrittenLog();   // 1 when no record is left unwritten
+  void RetryUnwrittenLog();  // once per frame
   void CloseLog();
 
   // Commands.
@@ -89,6 +90,7 @@ class AppWindow : public ktWindow {
   LocalTimeSource localTime = nullptr;
   std::deque<std::string> unwrittenLog;  // records the file has not taken yet, oldest first
   int32_t logFailureReported = 0;        // the current failure to write was reported
+  int32_t logRetryFrames = 0;            // frames since the unwritten records were tried
 
   WorkerThread registerThread;
   // Set by the registration thread; the next frame runs ZeroAdjust on the

@@ -12,6 +12,7 @@
 // and presented in one block.
 
 void AppWindow::RenderFrame() {
+  RetryUnwrittenLog();
   ScreenFrame frame;
   frame.modeFlags = modeFlags.load();
   if ((frame.modeFlags & ModeRegistering) == 0)
@@ -42,4 +43,5 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
   frame.history = &history;
   if (activeEntry)
     UpdateMeasurement(*activeEntry);
+  frame.unwrittenLogPath = unwrittenLog.empty() ? nullptr : logPath.c_str();
 }

@@ -18,6 +18,8 @@ constexpr int kRecordBuffer = 256;
 // Records kept for the file while it cannot be written: most of a year of
 // daily weighing for four users, and still less than a hundred kilobytes.
 constexpr size_t kMaxUnwrittenRecords = 1000;
+// Frames between two tries while records wait: about three seconds.
+constexpr int32_t kLogRetryFrames = 90;
 
 using HistoryText = char[kHistoryText];
 
@@ -184,6 +186,17 @@ int AppWindow::WriteUnwrittenLog() {
                error != 0 ? strerror(error) : "short write");
   }
   return 0;
+}
+
+// Room that comes back is used without waiting for the next measurement;
+// a try costs one failed open or write, so every few seconds is cheap even
+// when the log stays unwritable for weeks.
+void AppWindow::RetryUnwrittenLog() {
+  if (unwrittenLog.empty() || ++logRetryFrames < kLogRetryFrames) {
+    return;
+  }
+  logRetryFrames = 0;
+  WriteUnwrittenLog();
 }
 
 // The last try at exit. What still cannot be written goes whole to the

@@ -60,6 +60,13 @@ void ShowMeasuring(AppWindow& window, int frame) {
   window.frameCount = frame;
 }
 
+// The newest record waits for a log file whose folder is gone.
+void ShowUnwrittenLog(AppWindow& window) {
+  ShowSettledBoard(window, 0);
+  window.logPath = "/home/ユーザー/ドキュメント/Gravimo_log.txt";
+  window.unwrittenLog.emplace_back(kHistory[std::size(kHistory) - 1]);
+}
+
 }  // namespace
 
 int PrepareScreenState(AppWindow& window, const char* name) {
@@ -81,6 +88,8 @@ int PrepareScreenState(AppWindow& window, const char* name) {
     window.modeFlags.fetch_or(ModeRegistering | ModeRegisterWait);
   } else if (std::strcmp(name, "register-updating") == 0) {
     window.modeFlags.fetch_or(ModeRegistering | ModeRegisterWait | ModeRegisterUpdate);
+  } else if (std::strcmp(name, "log-unwritten") == 0) {
+    ShowUnwrittenLog(window);
   } else {
     return 0;
   }

@@ -1,5 +1,8 @@
 #include "render/frame.h"
 
+#include <string>
+#include <vector>
+
 #include "device/wii_lib_device.h"
 #include "render/canvas.h"
 #include "render/gauge.h"
@@ -25,6 +28,16 @@ constexpr int kHistorySpacing = 24;
 constexpr int32_t kBlinkBit = 0x10;
 
 const char* const kTitle = "バランスWiiボードで 体重計";
+
+// The notice of an unwritable log: one small line below the weight figure,
+// centred between the lower load bars, which a load of up to 34 kg per cell
+// keeps within 100 pixels of the edges.
+constexpr char kUnwrittenLogText[] = "記録を書き込めません: ";
+constexpr int kUnwrittenLogColumns = 60;
+constexpr int kSmallColumnWidth = 6;
+constexpr int kUnwrittenLogAboveBottom = 16;
+constexpr char kEllipsis[] = "…";
+constexpr int kEllipsisColumns = 2;
 
 const char* const kUpdatingLines[] = {"デバイス情報取得中です。", "",
                                       "(登録したら最初は 0kg 調整してください)", nullptr};
@@ -89,6 +102,68 @@ void DrawWeightFigure(Canvas& canvas, const DeviceEntry& entry, int width, int h
   }
 }
 
+// One character of a UTF-8 text as the line shows it: a control character
+// or a byte that starts no valid sequence becomes '?', and every character
+// beyond ASCII counts as full width, which no glyph of the font exceeds.
+struct ShownCharacter {
+  std::string text;
+  int columns = 1;
+};
+
+ShownCharacter NextShownCharacter(const unsigned char* text) {
+  const unsigned char lead = text[0];
+  if (lead < 0x80)
+    return {lead < 0x20 || lead == 0x7F ? "?" : std::string(1, static_cast<char>(lead)), 1};
+  int length = lead >= 0xF5 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  for (int i = 1; i < length; ++i) {
+    if ((text[i] & 0xC0) != 0x80)
+      length = 0;
+  }
+  if (length == 0)
+    return {"?", 1};
+  return {std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length)), 2};
+}
+
+// The path cut to `columns` half-width cells by dropping its beginning, so
+// that the file name and the folders nearest to it stay, whole where they
+// fit; *shownColumns gets the cells the result takes.
+std::string ShownPath(const char* path, int columns, int* shownColumns) {
+  std::vector<ShownCharacter> characters;
+  int total = 0;
+  for (const unsigned char* next = reinterpret_cast<const unsigned char*>(path); *next;
+       next += characters.back().text.size()) {
+    characters.push_back(NextShownCharacter(next));
+    total += characters.back().columns;
+  }
+  size_t first = 0;
+  if (total > columns) {
+    for (total += kEllipsisColumns; total > columns; ++first)
+      total -= characters[first].columns;
+    size_t folderStart = first;
+    while (folderStart < characters.size() && characters[folderStart].text != "/")
+      ++folderStart;
+    for (; folderStart < characters.size() && first < folderStart; ++first)
+      total -= characters[first].columns;
+  }
+  std::string shown = first > 0 ? kEllipsis : "";
+  for (size_t i = first; i < characters.size(); ++i)
+    shown += characters[i].text;
+  *shownColumns = total;
+  return shown;
+}
+
+void DrawUnwrittenLogLine(Canvas& canvas, const char* path, int width, int height) {
+  int textColumns = 0;
+  ShownPath(kUnwrittenLogText, kUnwrittenLogColumns, &textColumns);
+  int pathColumns = 0;
+  const std::string shown = ShownPath(path, kUnwrittenLogColumns - textColumns, &pathColumns);
+  const int columns = textColumns + pathColumns;
+  canvas.SetTextColor(kNoticeColor);
+  canvas.SelectFont(CanvasFont::Small);
+  DrawFormattedText(canvas, (width - columns * kSmallColumnWidth) / 2,
+                    height - kUnwrittenLogAboveBottom, "%s%s", kUnwrittenLogText, shown.c_str());
+}
+
 void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int height) {
   if (!frame.activeEntry) {
     const DeviceEntry empty{};
@@ -129,5 +204,8 @@ void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) 
     DrawRegistrationScreen(canvas, frame.modeFlags);
   } else {
     ComposeMainScreen(canvas, frame, width, height);
+    // Last, so that nothing of the screen covers it.
+    if (frame.unwrittenLogPath)
+      DrawUnwrittenLogLine(canvas, frame.unwrittenLogPath, width, height);
   }
 }

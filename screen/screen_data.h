@@ -49,4 +49,5 @@ struct ScreenFrame {
   int32_t pending = 0;      // devices still initialising plus the start-up grace
   const DeviceEntry* activeEntry = nullptr;  // null: no board to show
   const HistoryLines* history = nullptr;
+  const char* unwrittenLogPath = nullptr;  // the log file while records wait for it, else null
 };

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -330,6 +333,75 @@ TEST_F(FrameTest, WithoutPictureTheScaleStillMeasuresAndRecords) {
   EXPECT_EQ(window.frameCount, 60);
   EXPECT_EQ(window.modeFlags.load() & ModeMeasuring, 0);
   EXPECT_STREQ(window.history[0], "0 2024-03-04 07:00:00  60.0");
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Half-width cells of a text in the screen's fixed-pitch font.
+int Columns(const std::string& text) {
+  int columns = 0;
+  for (unsigned char c : text)
+    columns += c < 0x80 ? 1 : (c & 0xC0) == 0xC0 ? 2 : 0;
+  return columns;
+}
+
+TEST_F(FrameTest, UnwrittenLogLineShowsWhereTheLogIsUntilARetryWritesIt) {
+  const std::string folder = ::testing::TempDir() + "frame_test_later";
+  std::filesystem::remove_all(folder);
+  window.logPath = folder + "/Gravimo_log.txt";
+  SettledBoard(60.0f);
+  window.entries[0].userWeight[0] = 60.0f;
+  ::testing::internal::CaptureStderr();
+  window.AppendLog(window.entries[0]);
+  ::testing::internal::GetCapturedStderr();
+
+  const std::string notice = "記録を書き込めません: " + window.logPath;
+  std::optional<CanvasOp> line = FindText(FrameTexts(), notice);
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->x, (600 - 6 * Columns(notice)) / 2);
+  EXPECT_EQ(line->y, 384);
+  EXPECT_EQ(line->currentFont, CanvasFont::Small);
+  EXPECT_EQ(line->currentTextColor, kBlue);
+  EXPECT_EQ(IndexOf(canvas->Lines(), "text " + std::to_string(line->x) + " 384 "),
+            static_cast<int>(canvas->Lines().size()) - 2);
+  lib->devices.clear();
+  EXPECT_TRUE(FindText(FrameTexts(), notice));
+  window.modeFlags.store(ModeRegistering);
+  EXPECT_FALSE(FindText(FrameTexts(), notice));
+  window.modeFlags.store(0);
+
+  // Room that comes back is used within a few seconds, without a new record.
+  std::filesystem::create_directory(folder);
+  int frames = 3;
+  while (ReadWholeFile(window.logPath).empty() && frames < 100) {
+    Frame();
+    ++frames;
+  }
+  EXPECT_LE(frames, 90);
+  EXPECT_EQ(ReadWholeFile(window.logPath), "log 0 2024-03-04 07:00:00  60.0\r\n");
+  EXPECT_FALSE(FindText(FrameTexts(), notice));
+  std::filesystem::remove_all(folder);
+}
+
+TEST_F(FrameTest, LongUnwrittenLogPathKeepsItsEndInsideTheLine) {
+  std::string path = "/nonexistent-gravimo";
+  for (int i = 0; i < 10; ++i)
+    path += "/ドキュメント";
+  window.logPath = path + "/bad\xff\nname/Gravimo_log.txt";
+  window.unwrittenLog.push_back("0 2024-03-04 07:00:00  60.0");
+  std::optional<CanvasOp> line;
+  for (const CanvasOp& op : FrameTexts()) {
+    if (op.text.rfind("記録を書き込めません: …", 0) == 0)
+      line = op;
+  }
+  window.unwrittenLog.clear();
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->text.substr(line->text.size() - 25), "bad??name/Gravimo_log.txt");
+  EXPECT_GE(line->x, 120);
+  EXPECT_LE(line->x + 6 * Columns(line->text), 480);
 }
 
 TEST_F(FrameTest, LongTextIsCutWithoutSplittingACharacter) {
