@@ -13,11 +13,3 @@ void CriticalLock::Destroy() {
   }
   initialised = 0;
 }
-
-void CriticalLock::Enter() {
-  mutex.lock();
-}
-
-void CriticalLock::Leave() {
-  mutex.unlock();
-}

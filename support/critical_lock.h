@@ -15,8 +15,8 @@ class CriticalLock {
   void Destroy();
   int IsInitialised() const { return initialised; }
 
-  void Enter();
-  void Leave();
+  void Enter() { mutex.lock(); }
+  void Leave() { mutex.unlock(); }
 
  private:
   std::recursive_mutex mutex;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #include "support/trace.h"
 
@@ -97,14 +98,15 @@ void* ktMemory::Allocate(std::size_t size, std::size_t alignment, const char* fi
       if (alignment > kSmallAlignment) {
         block = (block + alignment - 1) & ~(alignment - 1);
       }
-      BlockHeader fields{static_cast<std::int32_t>(size),
-                         kLiveTag,
-                         static_cast<std::uint16_t>(alignment),
-                         file,
-                         line,
-                         name,
-                         reinterpret_cast<const BlockHeader*>(header)};
-      std::memcpy(PointerAt(header), &fields, sizeof fields);
+      // Built in place: a copy assembled on the stack would be read back
+      // in wide loads that stall on the narrow stores that made it.
+      new (PointerAt(header)) BlockHeader{static_cast<std::int32_t>(size),
+                                          kLiveTag,
+                                          static_cast<std::uint16_t>(alignment),
+                                          file,
+                                          line,
+                                          name,
+                                          reinterpret_cast<const BlockHeader*>(header)};
       StoreWord(block - kWord, header);
       StoreGuard(block + size, kGuardLive);
     }

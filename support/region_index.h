@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -15,6 +16,9 @@ struct RegionHeader;
 // a few steps however many chunks in use lie between.
 class alignas(std::uint64_t) RegionIndex {
  public:
+  using Bits = std::uint64_t;
+  static constexpr std::size_t kBitsPerWord = 64;
+
   // Takes zero-filled memory for the index of region from the system; null
   // when there is none. The index starts empty.
   static RegionIndex* Create(RegionHeader* region);
@@ -48,6 +52,7 @@ class alignas(std::uint64_t) RegionIndex {
   void Bind(RegionHeader* newRegion);
   std::uint64_t* Level(int level) const;
   std::size_t Slot(std::uintptr_t chunk) const;
+  static Bits BitOf(std::size_t position) { return Bits{1} << (position % kBitsPerWord); }
 
   RegionHeader* region = nullptr;
   std::size_t regionSize = 0;
@@ -58,3 +63,74 @@ class alignas(std::uint64_t) RegionIndex {
   std::size_t levelWords[kMaxLevels] = {};
   std::size_t levelStart[kMaxLevels] = {};  // in words from the first bit word
 };
+
+// The operations of every allocation and free, inline.
+
+// Sets the chunk's bit; each level above learns of a word that was empty.
+inline void RegionIndex::Insert(std::uintptr_t chunk) {
+  std::size_t position = Slot(chunk);
+  for (int level = 0; level < levels; ++level) {
+    Bits& word = Level(level)[position / kBitsPerWord];
+    bool wasEmpty = word == 0;
+    word |= BitOf(position);
+    if (!wasEmpty) {
+      return;
+    }
+    position /= kBitsPerWord;
+  }
+}
+
+// Clears the chunk's bit; each level above forgets a word that became empty.
+inline void RegionIndex::Erase(std::uintptr_t chunk) {
+  std::size_t position = Slot(chunk);
+  for (int level = 0; level < levels; ++level) {
+    Bits& word = Level(level)[position / kBitsPerWord];
+    word &= ~BitOf(position);
+    if (word != 0) {
+      return;
+    }
+    position /= kBitsPerWord;
+  }
+}
+
+// Climbs until a level has a set bit after the position, then descends
+// along the lowest set bits.
+inline std::uintptr_t RegionIndex::NextAfter(std::uintptr_t chunk) const {
+  std::size_t position = Slot(chunk) + 1;
+  int level = 0;
+  for (; level < levels; ++level) {
+    std::size_t word = position / kBitsPerWord;
+    if (word >= levelWords[level]) {
+      return 0;
+    }
+    Bits later = Level(level)[word] & (~Bits{0} << (position % kBitsPerWord));
+    if (later != 0) {
+      position = word * kBitsPerWord + static_cast<std::size_t>(std::countr_zero(later));
+      break;
+    }
+    position = word + 1;
+  }
+  if (level == levels) {
+    return 0;
+  }
+  while (level > 0) {
+    --level;
+    position = position * kBitsPerWord +
+               static_cast<std::size_t>(std::countr_zero(Level(level)[position]));
+  }
+  return first + position * sizeof(std::uintptr_t);
+}
+
+inline int RegionIndex::Holds(std::uintptr_t chunk) const {
+  std::size_t position = Slot(chunk);
+  return (Level(0)[position / kBitsPerWord] & BitOf(position)) != 0 ? 1 : 0;
+}
+
+inline std::uint64_t* RegionIndex::Level(int level) const {
+  auto* words = reinterpret_cast<Bits*>(const_cast<RegionIndex*>(this) + 1);
+  return words + levelStart[level];
+}
+
+inline std::size_t RegionIndex::Slot(std::uintptr_t chunk) const {
+  return (chunk - first) / sizeof(std::uintptr_t);
+}
