@@ -10,9 +10,8 @@ int main() {
     return scenario.Finish();
   RadioBoard& radio = bench.board(0).radio;
 
-  Registration registration;
-  std::this_thread::sleep_for(std::chrono::seconds(1));
   radio.PressSync();
+  Registration registration;
   const int result = registration.Result();
   scenario.Check(result == 1, "result %d", result);
   scenario.Check(bench.WaitConnected(0, 5000), "board not paired and connected");

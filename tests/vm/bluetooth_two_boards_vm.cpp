@@ -13,10 +13,9 @@ int main() {
     return scenario.Finish();
   ktWiiLib* lib = StartManager();
 
-  Registration registration;
-  std::this_thread::sleep_for(std::chrono::seconds(1));
   bench.board(0).radio.PressSync();
   bench.board(1).radio.PressSync();
+  Registration registration;
   const int result = registration.Result();
   scenario.Check(result == 2, "result %d", result);
   bool withinWait = false;
