@@ -100,6 +100,9 @@ class AppWindow : public ktWindow {
   // Where the device manager and the Bluetooth registration come from; the
   // system's when not set. The demo and tests set them before Setup.
   WiiLibFactory createWiiLib;
+  // How many boards the device manager found but may not open;
+  // CountRefusedDevices when not set.
+  std::function<int(ktWiiLib*)> countRefusedDevices;
   BluetoothLibFactory createBluetoothLib = nullptr;
   int32_t registrationWaitMs = 10000;  // time the system gets to set up a new board
   RegistrationGate registration;

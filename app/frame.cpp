@@ -6,6 +6,7 @@
 #include "app/app_window.h"
 #include "render/canvas.h"
 #include "render/frame.h"
+#include "transport/wii_lib.h"
 
 // One frame of the main window. The steps of the scale run in every frame,
 // with or without a picture; the picture is then drawn from what they left
@@ -37,6 +38,8 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
   if (zeroAdjustRequest.exchange(0))
     ZeroAdjust();
   frame.pending = PollDevices();
+  frame.refusedBoards =
+      countRefusedDevices ? countRefusedDevices(wiiLib) : CountRefusedDevices(wiiLib);
   frame.activeEntry = activeEntry;
   frame.currentUser = currentUser;
   frame.frameCount = frameCount;

@@ -74,6 +74,9 @@ int PrepareScreenState(AppWindow& window, const char* name) {
   window.startupGrace = 0;
   if (std::strcmp(name, "no-board") == 0) {
     InstallBoard(window, false);
+  } else if (std::strcmp(name, "no-board-refused") == 0) {
+    InstallBoard(window, false);
+    window.countRefusedDevices = [](ktWiiLib*) { return 1; };
   } else if (std::strcmp(name, "idle-history") == 0) {
     ShowSettledBoard(window, 0);
   } else if (std::strcmp(name, "measuring-on") == 0) {

@@ -49,6 +49,8 @@ const char* const kPairingLines[] = {"コントローラペアリング待ち", 
 const char* const kNoBoardLines[] = {"バランスWiiボード が見つかりません。",
                                      "ペアリング＋接続 してください。",
                                      "(詳しくはマニュアルをご参照ください)", nullptr};
+// Below them when a board was found that the user may not open.
+const char* const kNoAccessLine = "ボードの権限不足: make install か再ログインを";
 
 void DrawMessageLines(Canvas& canvas, const char* const* lines) {
   int y = kMessageTop;
@@ -173,6 +175,9 @@ void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int 
       canvas.SetTextColor(kNoticeColor);
       canvas.SelectFont(CanvasFont::Medium);
       DrawMessageLines(canvas, kNoBoardLines);
+      if (frame.refusedBoards > 0)
+        DrawFormattedText(canvas, kMessageLeft, kMessageTop + 3 * kMessageSpacing, "%s",
+                          kNoAccessLine);
     }
     return;
   }

@@ -43,10 +43,11 @@ using HistoryLines = char[kHistorySlots][kHistoryText];
 // Everything one frame of the main window shows. The status lines show the
 // state before the frame's measurement step, the figures the state after it.
 struct ScreenFrame {
-  int32_t modeFlags = 0;    // as read when the frame began
-  int32_t currentUser = 0;  // before the measurement step
-  int32_t frameCount = 0;   // before the measurement step; its bit 4 blinks the caption
-  int32_t pending = 0;      // devices still initialising plus the start-up grace
+  int32_t modeFlags = 0;      // as read when the frame began
+  int32_t currentUser = 0;    // before the measurement step
+  int32_t frameCount = 0;     // before the measurement step; its bit 4 blinks the caption
+  int32_t pending = 0;        // devices still initialising plus the start-up grace
+  int32_t refusedBoards = 0;  // boards found that the user may not open
   const DeviceEntry* activeEntry = nullptr;  // null: no board to show
   const HistoryLines* history = nullptr;
   const char* unwrittenLogPath = nullptr;  // the log file while records wait for it, else null

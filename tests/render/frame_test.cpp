@@ -258,6 +258,19 @@ TEST_F(FrameTest, NoBoardShowsZeroNeedleAndNoticeOnlyAfterTheGrace) {
                                   "text 32 184 (詳しくはマニュアルをご参照ください)", "present"));
 }
 
+TEST_F(FrameTest, NoticeSaysSoWhenABoardMayNotBeOpened) {
+  window.countRefusedDevices = [](ktWiiLib*) { return 1; };
+  const std::string line = "text 32 232 ボードの権限不足: make install か再ログインを";
+  EXPECT_THAT(Frame(), Not(Contains(line)));  // hidden with the notice during the grace
+  window.startupGrace = 0;
+  std::vector<std::string> lines = Frame();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3], "text 32 184 (詳しくはマニュアルをご参照ください)");
+  EXPECT_EQ(lines[lines.size() - 2], line);
+  window.countRefusedDevices = [](ktWiiLib*) { return 0; };
+  EXPECT_THAT(Frame(), Not(Contains(line)));
+}
+
 TEST_F(FrameTest, InitialisingBoardHidesTheNoticeAndIsNotShown) {
   window.startupGrace = 0;
   AddBoard(40.0f).readState = 1;
