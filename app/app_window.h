@@ -11,6 +11,7 @@
 #include "app/registration_gate.h"
 #include "app/window.h"
 #include "screen/screen_data.h"
+#include "screen/units.h"
 #include "support/worker_thread.h"
 
 class ktWiiLib;
@@ -86,6 +87,7 @@ class AppWindow : public ktWindow {
   DeviceEntry* activeEntry = nullptr;
 
   HistoryLines history = {};
+  WeightUnit weightUnit = WeightUnit::Kilograms;  // of the weight figure and the history
   std::string logPath;  // full path of the weight log file; chosen by Setup when empty
   LocalTimeSource localTime = nullptr;
   std::deque<std::string> unwrittenLog;  // records the file has not taken yet, oldest first

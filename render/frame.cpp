@@ -8,6 +8,7 @@
 #include "render/gauge.h"
 #include "render/text.h"
 #include "resources/web_pages.h"
+#include "screen/units.h"
 
 // The picture of one frame, drawn from what the application gathered: the
 // title, then either the registration screen or the main screen.
@@ -26,6 +27,11 @@ constexpr int kMessageSpacing = 48;
 constexpr int kHistoryTop = 32;
 constexpr int kHistorySpacing = 24;
 constexpr int32_t kBlinkBit = 0x10;
+constexpr int kLargeColumnWidth = 48;
+constexpr int kFigureText = 64;
+// A history line in another unit may be a few characters longer than its
+// record: " 64.8" becomes " 10st 2.9lb".
+constexpr int kHistoryWeightExtra = 16;
 
 const char* const kTitle = "バランスWiiボードで 体重計";
 
@@ -83,13 +89,17 @@ void DrawStatusLines(Canvas& canvas, const ScreenFrame& frame) {
     return;
   canvas.SetTextColor(kHistoryColor);
   for (int k = 0; k < kHistorySlots; ++k) {
-    const char* line = (*frame.history)[k];
-    if (line[0])
-      DrawFormattedText(canvas, 32, kHistoryTop + kHistorySpacing * k, "User%skg", line);
+    const char* record = (*frame.history)[k];
+    if (record[0]) {
+      char line[kHistoryText + kHistoryWeightExtra];
+      FormatHistoryLine(line, sizeof line, record, frame.unit);
+      DrawFormattedText(canvas, 32, kHistoryTop + kHistorySpacing * k, "User%s", line);
+    }
   }
 }
 
-void DrawWeightFigure(Canvas& canvas, const DeviceEntry& entry, int width, int height) {
+void DrawWeightFigure(Canvas& canvas, const DeviceEntry& entry, WeightUnit unit, int width,
+                      int height) {
   canvas.SelectFont(CanvasFont::Large);
   canvas.SetTextColor(kBlack);
   if (entry.deviceKind != kExtBalanceBoard)
@@ -99,8 +109,10 @@ void DrawWeightFigure(Canvas& canvas, const DeviceEntry& entry, int width, int h
   } else {
     // Written so that a NaN weight shows as 0.0 as well.
     const float shown = entry.smoothedWeight > 0.0f ? entry.smoothedWeight : 0.0f;
-    DrawFormattedText(canvas, (width - 336) / 2, height - 116, "%5.1fkg",
-                      static_cast<double>(shown));
+    char figure[kFigureText];
+    const int columns = FormatWeightFigure(figure, sizeof figure, static_cast<double>(shown), unit);
+    DrawFormattedText(canvas, (width - columns * kLargeColumnWidth) / 2, height - 116, "%s",
+                      figure);
   }
 }
 
@@ -183,7 +195,7 @@ void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int 
   }
   const DeviceEntry& entry = *frame.activeEntry;
   DrawStatusLines(canvas, frame);
-  DrawWeightFigure(canvas, entry, width, height);
+  DrawWeightFigure(canvas, entry, frame.unit, width, height);
   DrawSensorBars(canvas, entry, width, height);
   DrawNeedle(canvas, entry, width, height);
   DrawBmiRuler(canvas, entry, width, height);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "screen/units.h"
+
 // What the application keeps and the screen shows: the mode bits, the
 // per-board entries and the history. Portable, so every platform's
 // application and renderer share it.
@@ -50,5 +52,6 @@ struct ScreenFrame {
   int32_t refusedBoards = 0;  // boards found that the user may not open
   const DeviceEntry* activeEntry = nullptr;  // null: no board to show
   const HistoryLines* history = nullptr;
-  const char* unwrittenLogPath = nullptr;  // the log file while records wait for it, else null
+  const char* unwrittenLogPath = nullptr;   // the log file while records wait for it, else null
+  WeightUnit unit = WeightUnit::Kilograms;  // of the weight figure and the history lines
 };

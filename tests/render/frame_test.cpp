@@ -177,6 +177,33 @@ TEST_F(FrameTest, HistoryRowsStandTwentyFourPixelsApartAndSkipEmptySlots) {
   EXPECT_EQ(rows[0].text, "User0 2024-03-01 07:00:00  50.0kg");
 }
 
+// The figure keeps its row and stays centred; the history keeps each
+// record's date and time and rewrites only its weight.
+TEST_F(FrameTest, FigureAndHistoryFollowTheUnit) {
+  SettledBoard(65.0f);
+  std::snprintf(window.history[0], kHistoryText, "%s", "1 2024-03-01 07:15:02  58.3");
+  struct Case {
+    WeightUnit unit;
+    const char* figure;
+    int x;
+    const char* history;
+  };
+  const Case cases[] = {
+      {WeightUnit::Kilograms, " 65.0kg", 132, "User1 2024-03-01 07:15:02  58.3kg"},
+      {WeightUnit::Pounds, "143.3lb", 132, "User1 2024-03-01 07:15:02 128.5lb"},
+      {WeightUnit::StonesPounds, "10st 3.3", 108, "User1 2024-03-01 07:15:02  9st 2.5lb"},
+  };
+  for (const Case& c : cases) {
+    window.weightUnit = c.unit;
+    const std::vector<CanvasOp> texts = FrameTexts();
+    const std::optional<CanvasOp> figure = FindText(texts, c.figure);
+    ASSERT_TRUE(figure) << c.figure;
+    EXPECT_EQ(figure->x, c.x);
+    EXPECT_EQ(figure->y, 284);
+    EXPECT_TRUE(FindText(texts, c.history)) << c.history;
+  }
+}
+
 TEST_F(FrameTest, MeasuringCaptionBlinksWithBitFourOfTheFrameCount) {
   SettledBoard(0.0f);
   window.StartMeasurement(2);
