@@ -5,6 +5,7 @@
 
 #include "app/app_window.h"
 #include "app/message_loop.h"
+#include "resources/tr.h"
 #include "support/memory.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr std::size_t kHeapGrowth = 0x400000;
 
 int RunMainWindow(const ProgramSetup& setup) {
   if (!InitWindowSystem()) {
-    std::fprintf(stderr, "gravimo: cannot open the display\n");
+    std::fprintf(stderr, "%s", Tr("gravimo: cannot open the display\n"));
     return kExitNoDisplay;
   }
   AppWindow* window = new AppWindow(nullptr);
@@ -42,6 +43,7 @@ int RunMainWindow(const ProgramSetup& setup) {
 }  // namespace
 
 int RunProgram(const ProgramSetup& setup) {
+  InitTranslations();
   theMemory.Init(0, kHeapGrowth);
   const int status = RunMainWindow(setup);
   theMemory.Shutdown();

@@ -8,6 +8,7 @@
 #include "app/window.h"
 #include "app/window_system.h"
 #include "resources/menu.h"
+#include "resources/tr.h"
 
 namespace {
 
@@ -55,13 +56,13 @@ GtkWidget* NewPopup(GtkWidget* window, const resources::MenuPopup& popup) {
   GtkWidget* menu = gtk_menu_new();
   for (int i = 0; i < popup.itemCount; ++i) {
     const resources::MenuItem& entry = popup.items[i];
-    GtkWidget* item = NewMenuItem(entry.text);
+    GtkWidget* item = NewMenuItem(Tr(entry.text));
     g_object_set_data(G_OBJECT(item), kOwnerKey, window);
     g_object_set_data(G_OBJECT(item), kCommandKey, GUINT_TO_POINTER(entry.commandId));
     g_signal_connect(item, "activate", G_CALLBACK(OnMenuItemActivate), nullptr);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
   }
-  GtkWidget* top = gtk_menu_item_new_with_label(popup.title);
+  GtkWidget* top = gtk_menu_item_new_with_label(Tr(popup.title));
   gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), menu);
   return top;
 }
@@ -211,6 +212,8 @@ int InitWindowSystem() {
   // without this GDK still loads the OpenGL driver to choose visuals, which
   // more than doubles the program's resident memory. A user's setting wins.
   g_setenv("GDK_GL", "disable", FALSE);
+  // The program has set the locale itself, numbers in the C format.
+  gtk_disable_setlocale();
   return gtk_init_check(nullptr, nullptr) ? 1 : 0;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "resources/tr.h"
 #include "sim/scenario.h"
 #include "sim/sim_board.h"
 #include "transport/virtual_hid_bus.h"
@@ -152,15 +153,15 @@ int main(int argc, char** argv) {
   float steadyKg = 0.0f;
   bool steady = false;
   if (!ParseSteady(argc, argv, &steadyKg, &steady)) {
-    std::fprintf(stderr, "usage: gravimo-demo [--steady KG]   (KG from 0 to 300)\n");
+    std::fprintf(stderr, "%s", Tr("usage: gravimo-demo [--steady KG]   (KG from 0 to 300)\n"));
     return kExitUsage;
   }
   const std::string folder = MakeLogFolder();
   if (folder.empty()) {
-    std::fprintf(stderr, "gravimo-demo: cannot make a temporary folder\n");
+    std::fprintf(stderr, "%s", Tr("gravimo-demo: cannot make a temporary folder\n"));
     return 1;
   }
-  std::printf("Gravimo demo: log folder %s\n", folder.c_str());
+  std::printf(Tr("Gravimo demo: log folder %s\n"), folder.c_str());
   std::fflush(stdout);
 
   DemoBoard board;
@@ -175,7 +176,7 @@ int main(int argc, char** argv) {
   setup.firstPresent = [started] {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-    std::printf("Gravimo demo: first frame after %lld ms\n", static_cast<long long>(ms));
+    std::printf(Tr("Gravimo demo: first frame after %lld ms\n"), static_cast<long long>(ms));
     std::fflush(stdout);
   };
   const int status = RunProgram(setup);

@@ -1,5 +1,6 @@
 // gravimo-snapshot STATE OUTPUT.png: draws one frame of a named screen state
-// with the window's real canvas and writes it as a PNG file.
+// in the locale's language with the window's real canvas and writes it as a
+// PNG file.
 
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include "app/app_window.h"
 #include "demo/screen_states.h"
 #include "render/canvas_cairo.h"
+#include "resources/tr.h"
 
 namespace {
 
@@ -24,6 +26,7 @@ int main(int argc, char** argv) {
     PrintUsage();
     return 2;
   }
+  InitTranslations();
   AppWindow window(nullptr);
   CairoCanvas* canvas = CreateCairoCanvas(window.W, window.H);
   if (!canvas) {

@@ -7,6 +7,7 @@
 #include "render/canvas.h"
 #include "render/gauge.h"
 #include "render/text.h"
+#include "resources/tr.h"
 #include "resources/web_pages.h"
 #include "screen/units.h"
 
@@ -33,35 +34,36 @@ constexpr int kFigureText = 64;
 // record: " 64.8" becomes " 10st 2.9lb".
 constexpr int kHistoryWeightExtra = 16;
 
-const char* const kTitle = "バランスWiiボードで 体重計";
+const char* const kTitle = TrMark("バランスWiiボードで 体重計");
 
 // The notice of an unwritable log: one small line below the weight figure,
 // centred between the lower load bars, which a load of up to 34 kg per cell
 // keeps within 100 pixels of the edges.
-constexpr char kUnwrittenLogText[] = "記録を書き込めません: ";
+const char* const kUnwrittenLogText = TrMark("記録を書き込めません: ");
 constexpr int kUnwrittenLogColumns = 60;
 constexpr int kSmallColumnWidth = 6;
 constexpr int kUnwrittenLogAboveBottom = 16;
 constexpr char kEllipsis[] = "…";
 constexpr int kEllipsisColumns = 2;
 
-const char* const kUpdatingLines[] = {"デバイス情報取得中です。", "",
-                                      "(登録したら最初は 0kg 調整してください)", nullptr};
-const char* const kWaitingLines[] = {"デバイス情報の更新待ちをしています。",
-                                     "しばらくお待ちください。",
-                                     "(登録したら最初は 0kg 調整してください)", nullptr};
-const char* const kPairingLines[] = {"コントローラペアリング待ち", "バランスWiiボード の",
-                                     "SYNC ボタンを押してください", nullptr};
-const char* const kNoBoardLines[] = {"バランスWiiボード が見つかりません。",
-                                     "ペアリング＋接続 してください。",
-                                     "(詳しくはマニュアルをご参照ください)", nullptr};
+const char* const kUpdatingLines[] = {TrMark("デバイス情報取得中です。"), "",
+                                      TrMark("(登録したら最初は 0kg 調整してください)"), nullptr};
+const char* const kWaitingLines[] = {TrMark("デバイス情報の更新待ちをしています。"),
+                                     TrMark("しばらくお待ちください。"),
+                                     TrMark("(登録したら最初は 0kg 調整してください)"), nullptr};
+const char* const kPairingLines[] = {TrMark("コントローラペアリング待ち"),
+                                     TrMark("バランスWiiボード の"),
+                                     TrMark("SYNC ボタンを押してください"), nullptr};
+const char* const kNoBoardLines[] = {TrMark("バランスWiiボード が見つかりません。"),
+                                     TrMark("ペアリング＋接続 してください。"),
+                                     TrMark("(詳しくはマニュアルをご参照ください)"), nullptr};
 // Below them when a board was found that the user may not open.
-const char* const kNoAccessLine = "ボードの権限不足: make install か再ログインを";
+const char* const kNoAccessLine = TrMark("ボードの権限不足: make install か再ログインを");
 
 void DrawMessageLines(Canvas& canvas, const char* const* lines) {
   int y = kMessageTop;
   for (; *lines; ++lines, y += kMessageSpacing)
-    DrawFormattedText(canvas, kMessageLeft, y, "%s", *lines);
+    DrawFormattedText(canvas, kMessageLeft, y, "%s", Tr(*lines));
 }
 
 void DrawRegistrationScreen(Canvas& canvas, int32_t mode) {
@@ -81,8 +83,8 @@ void DrawStatusLines(Canvas& canvas, const ScreenFrame& frame) {
   if (frame.modeFlags & ModeMeasuring) {
     canvas.SetTextColor(kBlack);
     if ((frame.frameCount & kBlinkBit) == 0)
-      DrawFormattedText(canvas, 32, 76, "User%d 測定中", frame.currentUser);
-    DrawFormattedText(canvas, 32, 124, "%s", "台に乗ってください。測定値を記録します。");
+      DrawFormattedText(canvas, 32, 76, Tr("User%d 測定中"), frame.currentUser);
+    DrawFormattedText(canvas, 32, 124, "%s", Tr("台に乗ってください。測定値を記録します。"));
     return;
   }
   if (!frame.history)
@@ -105,7 +107,7 @@ void DrawWeightFigure(Canvas& canvas, const DeviceEntry& entry, WeightUnit unit,
   if (entry.deviceKind != kExtBalanceBoard)
     return;
   if (entry.zeroAdjustFrames != 0) {
-    DrawFormattedText(canvas, (width - 384) / 2, height - 116, "%s", "0kg調整中");
+    DrawFormattedText(canvas, (width - 384) / 2, height - 116, "%s", Tr("0kg調整中"));
   } else {
     // Written so that a NaN weight shows as 0.0 as well.
     const float shown = entry.smoothedWeight > 0.0f ? entry.smoothedWeight : 0.0f;
@@ -168,14 +170,15 @@ std::string ShownPath(const char* path, int columns, int* shownColumns) {
 
 void DrawUnwrittenLogLine(Canvas& canvas, const char* path, int width, int height) {
   int textColumns = 0;
-  ShownPath(kUnwrittenLogText, kUnwrittenLogColumns, &textColumns);
+  const char* text = Tr(kUnwrittenLogText);
+  ShownPath(text, kUnwrittenLogColumns, &textColumns);
   int pathColumns = 0;
   const std::string shown = ShownPath(path, kUnwrittenLogColumns - textColumns, &pathColumns);
   const int columns = textColumns + pathColumns;
   canvas.SetTextColor(kNoticeColor);
   canvas.SelectFont(CanvasFont::Small);
   DrawFormattedText(canvas, (width - columns * kSmallColumnWidth) / 2,
-                    height - kUnwrittenLogAboveBottom, "%s%s", kUnwrittenLogText, shown.c_str());
+                    height - kUnwrittenLogAboveBottom, "%s%s", text, shown.c_str());
 }
 
 void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int height) {
@@ -189,7 +192,7 @@ void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int 
       DrawMessageLines(canvas, kNoBoardLines);
       if (frame.refusedBoards > 0)
         DrawFormattedText(canvas, kMessageLeft, kMessageTop + 3 * kMessageSpacing, "%s",
-                          kNoAccessLine);
+                          Tr(kNoAccessLine));
     }
     return;
   }
@@ -208,9 +211,9 @@ void DrawTitle(Canvas& canvas, const char* blogAddress) {
   canvas.SetBackgroundColor(kBackgroundColor);
   canvas.SelectFont(CanvasFont::Small);
   if (blogAddress[0] != '\0') {
-    DrawFormattedText(canvas, 10, 10, "%s (%s)", kTitle, blogAddress);
+    DrawFormattedText(canvas, 10, 10, "%s (%s)", Tr(kTitle), blogAddress);
   } else {
-    DrawFormattedText(canvas, 10, 10, "%s", kTitle);
+    DrawFormattedText(canvas, 10, 10, "%s", Tr(kTitle));
   }
 }
 

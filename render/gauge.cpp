@@ -5,6 +5,7 @@
 #include "render/canvas.h"
 #include "render/matrix4.h"
 #include "render/text.h"
+#include "resources/tr.h"
 #include "screen/screen_data.h"
 
 namespace {
@@ -100,5 +101,5 @@ void DrawBmiRuler(Canvas& canvas, const DeviceEntry& entry, int width, int /*hei
       DrawFormattedText(canvas, x - 9, 238, "%3d", BodyHeight(weight, bmi));
   }
   canvas.DrawText(4, 260, "BMI");
-  canvas.DrawText(4, 238, "身長(cm)");
+  canvas.DrawText(4, 238, Tr("身長(cm)"));
 }

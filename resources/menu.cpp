@@ -1,28 +1,30 @@
 #include "resources/menu.h"
 
+#include "resources/tr.h"
+
 namespace resources {
 namespace {
 
 constexpr MenuItem kFileItems[] = {
-    {"Exit", kCommandExit},
+    {TrMark("Exit"), kCommandExit},
 };
 
 constexpr MenuItem kBoardItems[] = {
-    {"バランスWiiボード登録\tA", kCommandRegister},
-    {"キャリブレーション(0kg調整)\tC", kCommandZeroAdjust},
+    {TrMark("バランスWiiボード登録\tA"), kCommandRegister},
+    {TrMark("キャリブレーション(0kg調整)\tC"), kCommandZeroAdjust},
 };
 
 constexpr MenuItem kMeasureItems[] = {
-    {"測定開始 User0", kCommandMeasureUser0},
-    {"測定開始 User1", kCommandMeasureUser1},
-    {"測定開始 User2", kCommandMeasureUser2},
-    {"測定開始 User3", kCommandMeasureUser3},
+    {TrMark("測定開始 User0"), kCommandMeasureUser0},
+    {TrMark("測定開始 User1"), kCommandMeasureUser1},
+    {TrMark("測定開始 User2"), kCommandMeasureUser2},
+    {TrMark("測定開始 User3"), kCommandMeasureUser3},
 };
 
 constexpr MenuItem kHelpItems[] = {
-    {"Online Manual", kCommandManualPage},
-    {"Web", kCommandProgramPage},
-    {"Blog", kCommandBlogPage},
+    {TrMark("Online Manual"), kCommandManualPage},
+    {TrMark("Web"), kCommandProgramPage},
+    {TrMark("Blog"), kCommandBlogPage},
 };
 
 template <int N>
@@ -33,10 +35,10 @@ constexpr MenuPopup Popup(const char* title, const MenuItem (&items)[N]) {
 }  // namespace
 
 const MenuPopup kMainMenu[] = {
-    Popup("File", kFileItems),
-    Popup("BalanceBoard", kBoardItems),
-    Popup("測定", kMeasureItems),
-    Popup("Help", kHelpItems),
+    Popup(TrMark("File"), kFileItems),
+    Popup(TrMark("BalanceBoard"), kBoardItems),
+    Popup(TrMark("測定"), kMeasureItems),
+    Popup(TrMark("Help"), kHelpItems),
 };
 
 const int kMainMenuPopupCount = sizeof(kMainMenu) / sizeof(kMainMenu[0]);

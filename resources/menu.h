@@ -19,6 +19,7 @@ inline constexpr uint16_t kCommandMeasureUser1 = 40014;
 inline constexpr uint16_t kCommandMeasureUser2 = 40015;
 inline constexpr uint16_t kCommandMeasureUser3 = 40016;
 
+// The texts are marked for translation; the platform shows them through Tr.
 // An item's text may end in a tab and a key name; the key is only shown
 // beside the item, the window handles it as a key press of its own.
 struct MenuItem {
