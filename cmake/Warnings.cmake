@@ -3,11 +3,19 @@ function(gravimo_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
 endfunction()
 
+# Files named for a platform are built only for it.
+if(WIN32)
+  set(gravimo_other_platforms "_(linux|gtk|cairo|bluez|uhid)\\.cpp$")
+else()
+  set(gravimo_other_platforms "_(win32|gdi)\\.cpp$")
+endif()
+
 # One static library per folder, from every .cpp file in it except program
 # entries (files ending in _main.cpp), which the folder builds itself.
 function(gravimo_folder_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "_main\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "${gravimo_other_platforms}")
   if(GRAVIMO_VM)
     # The statically linked virtual-machine programs carry no desktop code.
     list(FILTER sources EXCLUDE REGEX "_(bluez|gtk|cairo)\\.cpp$")

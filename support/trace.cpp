@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "support/debug_output.h"
+
 namespace {
 
 constexpr int kLineBuffer = 512;
@@ -19,9 +21,8 @@ void WriteLine(const char* format, va_list args) {
   }
   line[length++] = '\r';
   line[length++] = '\n';
-  // One locked stream call per line, so lines from several threads do not interleave.
-  fwrite(line, 1, static_cast<size_t>(length), stderr);
-  fflush(stderr);
+  line[length] = '\0';
+  WriteDebugLine(line, static_cast<size_t>(length));
 }
 
 }  // namespace

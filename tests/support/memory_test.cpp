@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "debug_output_capture.h"
 #include "memory_test_helpers.h"
 
 namespace {
@@ -61,9 +62,9 @@ TEST(Allocator16, NoMemoryYieldsNullWithoutConstructing) {
   ReportCapture capture(theMemory);
   ASSERT_EQ(theMemory.Init(0, 0), 1);
   int before = Window::constructed;
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   Window* window = new Window;
-  std::string output = testing::internal::GetCapturedStderr();
+  std::string output = CapturedDebugOutput();
   EXPECT_EQ(window, nullptr);
   EXPECT_EQ(Window::constructed, before);
   EXPECT_EQ(output, "ktMemory::not enough memory (null) 0 (null)\r\n");
@@ -72,10 +73,9 @@ TEST(Allocator16, NoMemoryYieldsNullWithoutConstructing) {
 TEST(Memory, NotEnoughMemoryNamesTheCaller) {
   ktMemory memory;
   ASSERT_EQ(memory.Init(0, 0), 1);
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   EXPECT_EQ(memory.Allocate(64, 4, "window.cpp", 12, "window"), nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "ktMemory::not enough memory window.cpp 12 window\r\n");
+  EXPECT_EQ(CapturedDebugOutput(), "ktMemory::not enough memory window.cpp 12 window\r\n");
 }
 
 TEST(Memory, RegionsComeAndGo) {
@@ -113,9 +113,9 @@ TEST(Memory, InitialRegionIsTakenAtOnce) {
   EXPECT_EQ(memory.RegionCount(), 1);
   void* block = memory.Allocate(0x1000, 64, nullptr, 0, nullptr);
   EXPECT_NE(block, nullptr);
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   EXPECT_EQ(memory.Allocate(0x8000, 4, nullptr, 0, nullptr), nullptr);
-  testing::internal::GetCapturedStderr();
+  CapturedDebugOutput();
   memory.Free(block);
 }
 
@@ -152,9 +152,9 @@ TEST(Memory, AlignmentsBelowFourAreRaisedAndOthersRefused) {
   EXPECT_EQ(AddressOf(block) % 4, 0u);
   EXPECT_EQ(memory.Check(block), 1);
   memory.Free(block);
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   EXPECT_EQ(memory.Allocate(8, 12, nullptr, 0, nullptr), nullptr);
-  testing::internal::GetCapturedStderr();
+  CapturedDebugOutput();
   EXPECT_TRUE(capture.Lines().empty());
 }
 
@@ -245,10 +245,9 @@ TEST(Memory, AllocateAfterShutdownTakesNoRegion) {
   ktMemory memory;
   ASSERT_EQ(memory.Init(0, kGrowSize), 1);
   memory.Shutdown();
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   EXPECT_EQ(memory.Allocate(64, 16, "late.cpp", 5, "late"), nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "ktMemory::not enough memory late.cpp 5 late\r\n");
+  EXPECT_EQ(CapturedDebugOutput(), "ktMemory::not enough memory late.cpp 5 late\r\n");
   EXPECT_EQ(memory.RegionCount(), 0);
 }
 

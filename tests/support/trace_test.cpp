@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "debug_output_capture.h"
+
 namespace {
 
 std::string DebugOutputOf(void (*print)()) {
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   print();
-  return testing::internal::GetCapturedStderr();
+  return CapturedDebugOutput();
 }
 
 TEST(DebugPrint, EndsTheTextWithCarriageReturnAndLineFeed) {
