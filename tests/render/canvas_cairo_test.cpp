@@ -9,6 +9,7 @@
 
 #include "app/app_window.h"
 #include "demo/screen_states.h"
+#include "english_locale.h"
 #include "resources/web_pages.h"
 
 namespace {
@@ -149,9 +150,9 @@ TEST_F(CairoCanvasTest, PresentHandsTheBackBufferToTheWindow) {
 // number of clearly different pixels is allowed.
 class ScreenStateTest : public ::testing::TestWithParam<const char*> {};
 
-std::string ReferencePath(const char* state) {
+std::string ReferencePath(const std::string& picture) {
   const char* source = std::getenv("GRAVIMO_SOURCE_DIR");
-  return std::string(source ? source : ".") + "/tests/render/reference/" + state + ".png";
+  return std::string(source ? source : ".") + "/tests/render/reference/" + picture + ".png";
 }
 
 // The reviewed pictures show the title of the default build, which names no
@@ -174,36 +175,57 @@ int CountDifferentPixels(cairo_surface_t* a, cairo_surface_t* b) {
   return different;
 }
 
-TEST_P(ScreenStateTest, MatchesReviewedPicture) {
+// Draws the state and compares it with tests/render/reference/<picture>.png.
+void ExpectReviewedPicture(const char* state, const std::string& picture) {
   AppWindow window(nullptr);
   CairoCanvas* canvas = CreateCairoCanvas(kW, kH);
   ASSERT_NE(canvas, nullptr);
   window.canvas = canvas;
-  ASSERT_EQ(PrepareScreenState(window, GetParam()), 1);
+  ASSERT_EQ(PrepareScreenState(window, state), 1);
   window.RenderFrame();
 
-  cairo_surface_t* reference =
-      cairo_image_surface_create_from_png(ReferencePath(GetParam()).c_str());
-  ASSERT_EQ(cairo_surface_status(reference), CAIRO_STATUS_SUCCESS) << ReferencePath(GetParam());
+  cairo_surface_t* reference = cairo_image_surface_create_from_png(ReferencePath(picture).c_str());
+  ASSERT_EQ(cairo_surface_status(reference), CAIRO_STATUS_SUCCESS) << ReferencePath(picture);
   ASSERT_EQ(cairo_image_surface_get_width(reference), kW);
   ASSERT_EQ(cairo_image_surface_get_height(reference), kH);
   const int different = CountDifferentPixels(canvas->GetSurface(), reference);
   cairo_surface_destroy(reference);
   if (different > 400) {
-    const std::string actual = ::testing::TempDir() + GetParam() + "-actual.png";
+    const std::string actual = ::testing::TempDir() + picture + "-actual.png";
     canvas->WritePng(actual.c_str());
     ADD_FAILURE() << different << " pixels differ; the picture drawn is in " << actual;
   }
 }
 
+TEST_P(ScreenStateTest, MatchesReviewedPicture) {
+  ExpectReviewedPicture(GetParam(), GetParam());
+}
+
+std::string TestNameOf(const ::testing::TestParamInfo<const char*>& info) {
+  std::string name = info.param;
+  for (char& c : name)
+    if (c == '-')
+      c = '_';
+  return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(AllStates, ScreenStateTest, ::testing::ValuesIn(kScreenStates),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           std::string name = info.param;
-                           for (char& c : name)
-                             if (c == '-')
-                               c = '_';
-                           return name;
-                         });
+                         TestNameOf);
+
+// The English main screens have reviewed pictures of their own,
+// <state>.en.png, drawn through the build's English catalogue.
+class EnglishScreenStateTest : public ::testing::TestWithParam<const char*> {};
+
+constexpr const char* kEnglishStates[] = {"no-board",     "no-board-refused", "idle-history",
+                                          "measuring-on", "zero-adjust",      "log-unwritten"};
+
+TEST_P(EnglishScreenStateTest, MatchesReviewedPicture) {
+  EnglishLocale english;
+  ExpectReviewedPicture(GetParam(), std::string(GetParam()) + ".en");
+}
+
+INSTANTIATE_TEST_SUITE_P(MainScreens, EnglishScreenStateTest, ::testing::ValuesIn(kEnglishStates),
+                         TestNameOf);
 
 TEST(ScreenStates, UnknownStateIsRefused) {
   AppWindow window(nullptr);
