@@ -120,15 +120,11 @@ void* RegionHeap::Alloc(std::size_t size, std::size_t alignment) {
 }
 
 int RegionHeap::Free(void* block) {
-  Word blockAddress = AddressOf(block);
-  RegionIndex* index = RegionOf(blockAddress);
-  if (index == nullptr || BlockBytesIn(index, blockAddress) == 0) {
+  RegionIndex* index = RegionOf(AddressOf(block));
+  ChunkHeader* chunk = index != nullptr ? ChunkOfBlock(index, AddressOf(block)) : nullptr;
+  if (chunk == nullptr) {
     return 0;
   }
-  while (LoadWord(blockAddress - kWord) == kFillWord) {
-    blockAddress -= kWord;
-  }
-  ChunkHeader* chunk = ChunkAt(blockAddress - kUsedHeader);
   ChunkHeader* next = Following(chunk);
   ChunkHeader* merged;
   if (chunk->mark != 0) {
@@ -196,12 +192,15 @@ int RegionHeap::Contains(std::uintptr_t address, std::size_t bytes) const {
 
 std::size_t RegionHeap::BlockBytes(std::uintptr_t block) const {
   const RegionIndex* index = RegionOf(block);
-  return index != nullptr ? BlockBytesIn(index, block) : 0;
+  const ChunkHeader* chunk = index != nullptr ? ChunkOfBlock(index, block) : nullptr;
+  return chunk != nullptr ? AddressOf(chunk) + chunk->size - block : 0;
 }
 
-std::size_t RegionHeap::BlockBytesIn(const RegionIndex* index, std::uintptr_t block) const {
+// Steps back over the alignment fill to the chunk's used header and checks
+// that the chunk is in use, lies in the region and holds block.
+ChunkHeader* RegionHeap::ChunkOfBlock(const RegionIndex* index, std::uintptr_t block) const {
   if (block % kWord != 0) {
-    return 0;
+    return nullptr;
   }
   Word firstChunk = index->FirstChunk();
   Word address = block;
@@ -209,13 +208,13 @@ std::size_t RegionHeap::BlockBytesIn(const RegionIndex* index, std::uintptr_t bl
     address -= kWord;
   }
   if (address < firstChunk + kUsedHeader) {
-    return 0;
+    return nullptr;
   }
-  const ChunkHeader* chunk = ChunkAt(address - kUsedHeader);
-  Word chunkEnd = AddressOf(chunk) + chunk->size;
+  ChunkHeader* chunk = ChunkAt(address - kUsedHeader);
   bool inUse = !IsFree(chunk) && chunk->size >= kSmallestChunk && chunk->size % kWord == 0 &&
-               chunk->size <= index->EndMarker() - AddressOf(chunk) && block < chunkEnd;
-  return inUse ? chunkEnd - block : 0;
+               chunk->size <= index->EndMarker() - AddressOf(chunk) &&
+               block < AddressOf(chunk) + chunk->size;
+  return inUse ? chunk : nullptr;
 }
 
 int RegionHeap::RegionCount() const {

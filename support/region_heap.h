@@ -97,7 +97,7 @@ class RegionHeap {
   RegionIndex* IndexFor(RegionHeader* region);
   void Take(ChunkHeader* chunk, std::size_t need, std::size_t smallest);
   RegionIndex* RegionOf(std::uintptr_t address) const;
-  std::size_t BlockBytesIn(const RegionIndex* index, std::uintptr_t block) const;
+  ChunkHeader* ChunkOfBlock(const RegionIndex* index, std::uintptr_t block) const;
   int ValidateRegion(const RegionIndex* index, std::size_t* freeChunks, const char** reason) const;
   int ValidateFreeList(std::size_t freeChunks, const char** reason) const;
 
