@@ -21,6 +21,7 @@ std::string HelpPageUri(const char* configured);
 
 // The desktop's opener: the default application for the address.
 int OpenUriWithDesktop(const char* uri);
-// A file:// address of the manual on this machine: the installed copy, or the
+// A file:// address of the manual on this machine in the screen's language
+// (Japanese without a catalogue, else English): the installed copy, or the
 // source tree's when the program runs uninstalled.
 std::string LocalManualUri();

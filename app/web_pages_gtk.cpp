@@ -1,6 +1,7 @@
 #include <gio/gio.h>
 
 #include "app/web_pages.h"
+#include "resources/tr.h"
 
 int OpenUriWithDesktop(const char* uri) {
   GError* error = nullptr;
@@ -14,9 +15,12 @@ int OpenUriWithDesktop(const char* uri) {
 }
 
 std::string LocalManualUri() {
-  const char* path = GRAVIMO_INSTALLED_MANUAL;
+  // Japanese while the screen shows its texts as written, English when a
+  // catalogue translates them.
+  const bool japanese = ShowsSourceTexts() != 0;
+  const char* path = japanese ? GRAVIMO_INSTALLED_MANUAL_JA : GRAVIMO_INSTALLED_MANUAL;
   if (!g_file_test(path, G_FILE_TEST_IS_REGULAR)) {
-    path = GRAVIMO_SOURCE_MANUAL;
+    path = japanese ? GRAVIMO_SOURCE_MANUAL_JA : GRAVIMO_SOURCE_MANUAL;
   }
   gchar* uri = g_filename_to_uri(path, nullptr, nullptr);
   std::string result = uri != nullptr ? uri : "";

@@ -4,6 +4,7 @@
 
 #include "app/web_pages.h"
 #include "app_window_fakes_helpers.h"
+#include "english_locale.h"
 #include "resources/menu.h"
 #include "resources/web_pages.h"
 
@@ -114,14 +115,22 @@ TEST_F(CommandsTest, UnknownCommandsAndMessagesArePassedOn) {
   EXPECT_EQ(IsQuitPosted(), 0);
 }
 
-TEST(WebPagesTest, ManualIsTheConfiguredAddressOrALocalFile) {
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The local manual is in the screen's language: Japanese while the texts
+// show untranslated, English with the English catalogue.
+TEST(WebPagesTest, ManualIsTheConfiguredAddressOrALocalFileInTheScreensLanguage) {
   const std::string uri = ManualPageUri();
   if (resources::kManualUrl[0] != '\0') {
     EXPECT_EQ(uri, resources::kManualUrl);
-  } else {
-    EXPECT_EQ(uri.rfind("file:///", 0), 0u) << uri;
-    EXPECT_NE(uri.find("manual.md"), std::string::npos) << uri;
+    return;
   }
+  EXPECT_EQ(uri.rfind("file:///", 0), 0u) << uri;
+  EXPECT_TRUE(EndsWith(uri, "/manual.ja.md")) << uri;
+  EnglishLocale english;
+  EXPECT_TRUE(EndsWith(ManualPageUri(), "/manual.md")) << ManualPageUri();
 }
 
 TEST(WebPagesTest, HelpPageIsTheConfiguredAddressOrTheManual) {

@@ -14,19 +14,6 @@
 #include "resources/menu.h"
 #include "resources/tr.h"
 
-EnglishLocale::EnglishLocale() {
-  setenv("GRAVIMO_LOCALE_DIR", GRAVIMO_TEST_LOCALE_DIR, 1);
-  setenv("LC_ALL", "C.UTF-8", 1);
-  setenv("LANGUAGE", "en", 1);
-  InitTranslations();
-}
-
-EnglishLocale::~EnglishLocale() {
-  unsetenv("LANGUAGE");
-  unsetenv("LC_ALL");
-  std::setlocale(LC_ALL, "C");
-}
-
 namespace {
 
 TEST(Translations, EnglishCatalogueAppliesAndNumbersStayC) {
