@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "sim/sdp_board.h"
-
-class SimDevice;
+#include "sim/sim_board.h"
 
 // A simulated board in the air: it owns one Bluetooth controller (of BlueZ's
 // emulator btvirt, whose controllers reach each other over a shared virtual
@@ -134,4 +133,11 @@ class RadioBoard {
   std::vector<Channel> channels;
   uint8_t nextIdent = 1;
   uint16_t nextCid = 0x0040;
+};
+
+// A simulated board and its radio.
+struct BoardInAir {
+  explicit BoardInAir(const char* name) : radio(sim, name) {}
+  SimBoard sim;
+  RadioBoard radio;
 };

@@ -21,11 +21,7 @@ class ktWiiLibDevice;
 // after a failure it shows the end of bluetoothd's log first.
 class BluetoothBench {
  public:
-  struct Board {
-    explicit Board(const char* name) : radio(sim, name) {}
-    SimBoard sim;
-    RadioBoard radio;
-  };
+  using Board = BoardInAir;
 
   BluetoothBench(VmScenario& scenario, int adapters, int boards);
   ~BluetoothBench();

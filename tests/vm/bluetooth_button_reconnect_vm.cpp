@@ -30,7 +30,7 @@ int main() {
       const auto states = bench.Devices(board.radio.AddressText());
       return states.size() == 1 && !states[0].connected;
     };
-    scenario.Check(WaitFor(disconnected, 5000), "BlueZ still connected after power-off");
+    scenario.Check(WaitFor(disconnected, 5000, 100), "BlueZ still connected after power-off");
     std::this_thread::sleep_for(std::chrono::seconds(1));
     board.radio.PressButton();
     scenario.Check(bench.WaitConnected(0, 10000), "the board did not come back by its button");

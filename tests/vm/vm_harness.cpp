@@ -52,12 +52,12 @@ int VmScenario::Finish() {
   return failure.empty() ? 0 : 1;
 }
 
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs, int pollMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!condition()) {
     if (std::chrono::steady_clock::now() >= end)
       return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
   }
   return true;
 }

@@ -35,8 +35,8 @@ class VmScenario {
   std::string failure;
 };
 
-// Polls condition every 10 ms until it holds or timeoutMs have passed.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs);
+// Polls condition every pollMs until it holds or timeoutMs have passed.
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs, int pollMs = 10);
 
 // The /dev/hidrawN node whose HID device carries uniq, or "" if none does.
 std::string FindHidraw(const std::string& uniq);
