@@ -43,7 +43,6 @@ int RunMainWindow(const ProgramSetup& setup) {
 }  // namespace
 
 int RunProgram(const ProgramSetup& setup) {
-  InitTranslations();
   theMemory.Init(0, kHeapGrowth);
   const int status = RunMainWindow(setup);
   theMemory.Shutdown();

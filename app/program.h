@@ -17,5 +17,6 @@ inline constexpr int kExitNoMemory = 3;
 
 // The whole life of the program: the checked heap, the main window, the
 // loop of messages and frames until the quit message, and the shutdown in
-// reverse. Returns 0 after a normal quit.
+// reverse. Returns 0 after a normal quit. The entry has called
+// InitTranslations before.
 int RunProgram(const ProgramSetup& setup);

@@ -150,6 +150,7 @@ bool ParseSteady(int argc, char** argv, float* kg, bool* steady) {
 
 int main(int argc, char** argv) {
   const auto started = Clock::now();
+  InitTranslations();
   float steadyKg = 0.0f;
   bool steady = false;
   if (!ParseSteady(argc, argv, &steadyKg, &steady)) {
