@@ -18,6 +18,17 @@ constexpr int32_t kRegistrationBits = ModeRegistering | ModeRegisterWait | ModeR
 constexpr uint32_t kKeyRegister = 'A';
 constexpr uint32_t kKeyZeroAdjust = 'C';
 
+struct UnitCommand {
+  uint16_t command;
+  WeightUnit unit;
+};
+
+constexpr UnitCommand kUnitCommands[] = {
+    {resources::kCommandUnitKilograms, WeightUnit::Kilograms},
+    {resources::kCommandUnitPounds, WeightUnit::Pounds},
+    {resources::kCommandUnitStones, WeightUnit::StonesPounds},
+};
+
 int RunRegistration(void* window) {
   return static_cast<AppWindow*>(window)->RegistrationMain();
 }
@@ -39,6 +50,7 @@ int AppWindow::Setup() {
   if (canvas == nullptr) {
     canvas = CreateWindowCanvas(*this);
   }
+  LoadUserSettings();
   registerThread.Open();
   ChooseLogFile();
   LoadHistory();
@@ -110,6 +122,14 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandBlogPage:
       OpenBlogPage();
       return 0;
+    case kCommandUnitKilograms:
+    case kCommandUnitPounds:
+    case kCommandUnitStones:
+      for (const UnitCommand& entry : kUnitCommands) {
+        if (entry.command == command)
+          ChooseUnit(entry.unit);
+      }
+      return 0;
     case kCommandMeasureUser0:
     case kCommandMeasureUser1:
     case kCommandMeasureUser2:
@@ -171,6 +191,30 @@ void AppWindow::FinishRegistration() {
     wiiLib->RequestUpdate();
   }
   zeroAdjustRequest.store(1);
+}
+
+// Shown from the next frame on and written at once, so that a program that
+// is killed later still starts with it.
+void AppWindow::ChooseUnit(WeightUnit unit) {
+  settings.unit = unit;
+  ShowSettingsInMenu();
+  SaveSettings(settingsFolder, settings);
+}
+
+// A file that is missing or damaged leaves the defaults.
+void AppWindow::LoadUserSettings() {
+  if (settingsFolder.empty()) {
+    settingsFolder = UserSettingsFolder();
+  }
+  LoadSettings(settingsFolder, &settings);
+  ShowSettingsInMenu();
+}
+
+void AppWindow::ShowSettingsInMenu() {
+  for (const UnitCommand& entry : kUnitCommands) {
+    if (entry.unit == settings.unit)
+      CheckMenuRadioItem(entry.command);
+  }
 }
 
 void AppWindow::OpenManualPage() {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "app/registration_gate.h"
+#include "app/settings.h"
 #include "app/window.h"
 #include "screen/screen_data.h"
-#include "screen/units.h"
 #include "support/worker_thread.h"
 
 class ktWiiLib;
@@ -66,6 +66,11 @@ class AppWindow : public ktWindow {
   void OpenManualPage();
   void OpenProgramPage();
   void OpenBlogPage();
+  void ChooseUnit(WeightUnit unit);
+
+  // Settings: read at Setup, written when the user changes one.
+  void LoadUserSettings();
+  void ShowSettingsInMenu();
 
   // Drawing resources.
   Canvas* canvas = nullptr;
@@ -74,6 +79,9 @@ class AppWindow : public ktWindow {
   int32_t frameSleepMs = 33;  // the pause that ends every frame
 
   ktWiiLib* wiiLib = nullptr;  // owned
+
+  Settings settings;
+  std::string settingsFolder;  // of the settings file; the user's when empty at Setup
 
   // Measurement state.
   std::atomic<int32_t> modeFlags{0};
@@ -87,7 +95,7 @@ class AppWindow : public ktWindow {
   DeviceEntry* activeEntry = nullptr;
 
   HistoryLines history = {};
-  WeightUnit weightUnit = WeightUnit::Kilograms;  // of the weight figure and the history
+
   std::string logPath;  // full path of the weight log file; chosen by Setup when empty
   LocalTimeSource localTime = nullptr;
   std::deque<std::string> unwrittenLog;  // records the file has not taken yet, oldest first

@@ -44,7 +44,7 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
   frame.currentUser = currentUser;
   frame.frameCount = frameCount;
   frame.history = &history;
-  frame.unit = weightUnit;
+  frame.unit = settings.unit;
   if (activeEntry)
     UpdateMeasurement(*activeEntry);
   frame.unwrittenLogPath = unwrittenLog.empty() ? nullptr : logPath.c_str();

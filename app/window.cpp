@@ -102,6 +102,12 @@ void ktWindow::Show() {
   GetWindowSystem()->ShowMainWindow(handle, kWindowTitle, kClientWidth, kClientHeight);
 }
 
+void ktWindow::CheckMenuRadioItem(uint16_t checked) {
+  if (handle) {
+    GetWindowSystem()->CheckMenuRadioItem(handle, checked);
+  }
+}
+
 int ktWindow::Destroy() {
   destroying = 1;
   const int oldSlot = slot;

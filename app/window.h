@@ -48,6 +48,10 @@ class ktWindow : public ktAllocator16 {
   static intptr_t WindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
                              intptr_t lParam);
 
+  // Checks the radio item `checked` of the window's menu; does nothing
+  // without a window.
+  void CheckMenuRadioItem(uint16_t checked);
+
   WindowHandle GetHandle() const { return handle; }
   int GetSlot() const { return slot; }
 

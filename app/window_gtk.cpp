@@ -19,6 +19,9 @@ constexpr char kSurfaceKey[] = "gravimo-client-surface";
 constexpr char kDestroyedKey[] = "gravimo-destroyed";
 constexpr char kOwnerKey[] = "gravimo-owner";
 constexpr char kCommandKey[] = "gravimo-command";
+// Set while the program itself checks a radio item: GTK then activates the
+// item, which is no command of the user's.
+constexpr char kCheckingKey[] = "gravimo-checking";
 
 GObject* AsObject(WindowHandle window) {
   return static_cast<GObject*>(window);
@@ -32,15 +35,29 @@ int IsDestroyed(WindowHandle window) {
   return g_object_get_data(AsObject(window), kDestroyedKey) != nullptr;
 }
 
+// The key under which a window keeps its menu item of a command.
+std::string ItemKey(unsigned command) {
+  return "gravimo-item-" + std::to_string(command);
+}
+
 void OnMenuItemActivate(GtkMenuItem* item, gpointer) {
   WindowHandle window = g_object_get_data(G_OBJECT(item), kOwnerKey);
+  if (g_object_get_data(AsObject(window), kCheckingKey)) {
+    return;
+  }
   const auto command = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(item), kCommandKey));
   ktWindow::WindowProc(window, kWmCommand, command, 0);
 }
 
 // An item text "Label\tK" shows "Label" with the key K on the right, as an
 // accelerator label only: the key itself arrives as a key-down message.
-GtkWidget* NewMenuItem(const char* text) {
+// A radio item joins the group of the popup's radio items before it.
+GtkWidget* NewMenuItem(const char* text, GSList** radioGroup) {
+  if (radioGroup) {
+    GtkWidget* item = gtk_radio_menu_item_new_with_label(*radioGroup, text);
+    *radioGroup = gtk_radio_menu_item_get_group(GTK_RADIO_MENU_ITEM(item));
+    return item;
+  }
   const char* tab = std::strchr(text, '\t');
   if (!tab) {
     return gtk_menu_item_new_with_label(text);
@@ -54,9 +71,12 @@ GtkWidget* NewMenuItem(const char* text) {
 
 GtkWidget* NewPopup(GtkWidget* window, const resources::MenuPopup& popup) {
   GtkWidget* menu = gtk_menu_new();
+  GSList* radioGroup = nullptr;
   for (int i = 0; i < popup.itemCount; ++i) {
     const resources::MenuItem& entry = popup.items[i];
-    GtkWidget* item = NewMenuItem(Tr(entry.text));
+    const bool radio = entry.kind == resources::MenuItemKind::Radio;
+    GtkWidget* item = NewMenuItem(Tr(entry.text), radio ? &radioGroup : nullptr);
+    g_object_set_data(G_OBJECT(window), ItemKey(entry.commandId).c_str(), item);
     g_object_set_data(G_OBJECT(item), kOwnerKey, window);
     g_object_set_data(G_OBJECT(item), kCommandKey, GUINT_TO_POINTER(entry.commandId));
     g_signal_connect(item, "activate", G_CALLBACK(OnMenuItemActivate), nullptr);
@@ -177,6 +197,17 @@ class ktWindowSystemGtk final : public ktWindowSystem {
       return -1;
     }
     return GPOINTER_TO_INT(g_object_get_data(AsObject(window), kSlotKey)) - 1;
+  }
+
+  void CheckMenuRadioItem(WindowHandle window, uint16_t checked) override {
+    auto* item =
+        static_cast<GtkWidget*>(g_object_get_data(AsObject(window), ItemKey(checked).c_str()));
+    if (IsDestroyed(window) || !item || !GTK_IS_CHECK_MENU_ITEM(item)) {
+      return;
+    }
+    g_object_set_data(AsObject(window), kCheckingKey, GINT_TO_POINTER(1));
+    gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), TRUE);
+    g_object_set_data(AsObject(window), kCheckingKey, nullptr);
   }
 
   intptr_t DefaultWindowProc(WindowHandle window, uint32_t message, uintptr_t, intptr_t) override {

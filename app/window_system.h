@@ -18,6 +18,9 @@ class ktWindowSystem {
   virtual void SetWindowSlot(WindowHandle window, int32_t slot) = 0;
   // The slot stored in the window, -1 when none was stored.
   virtual int32_t GetWindowSlot(WindowHandle window) = 0;
+  // Checks the radio item `checked` of the menu and so unchecks the others
+  // of its group, without delivering a command.
+  virtual void CheckMenuRadioItem(WindowHandle window, uint16_t checked) = 0;
   virtual intptr_t DefaultWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
                                      intptr_t lParam) = 0;
 

@@ -93,6 +93,12 @@ int PrepareScreenState(AppWindow& window, const char* name) {
     window.modeFlags.fetch_or(ModeRegistering | ModeRegisterWait | ModeRegisterUpdate);
   } else if (std::strcmp(name, "log-unwritten") == 0) {
     ShowUnwrittenLog(window);
+  } else if (std::strcmp(name, "idle-pounds") == 0) {
+    window.settings.unit = WeightUnit::Pounds;
+    ShowSettledBoard(window, 0);
+  } else if (std::strcmp(name, "idle-stones") == 0) {
+    window.settings.unit = WeightUnit::StonesPounds;
+    ShowSettledBoard(window, 0);
   } else {
     return 0;
   }

@@ -21,6 +21,12 @@ constexpr MenuItem kMeasureItems[] = {
     {TrMark("測定開始 User3"), kCommandMeasureUser3},
 };
 
+constexpr MenuItem kUnitItems[] = {
+    {TrMark("キログラム (kg)"), kCommandUnitKilograms, MenuItemKind::Radio},
+    {TrMark("ポンド (lb)"), kCommandUnitPounds, MenuItemKind::Radio},
+    {TrMark("ストーン・ポンド (st lb)"), kCommandUnitStones, MenuItemKind::Radio},
+};
+
 constexpr MenuItem kHelpItems[] = {
     {TrMark("Online Manual"), kCommandManualPage},
     {TrMark("Web"), kCommandProgramPage},
@@ -35,9 +41,8 @@ constexpr MenuPopup Popup(const char* title, const MenuItem (&items)[N]) {
 }  // namespace
 
 const MenuPopup kMainMenu[] = {
-    Popup(TrMark("File"), kFileItems),
-    Popup(TrMark("BalanceBoard"), kBoardItems),
-    Popup(TrMark("測定"), kMeasureItems),
+    Popup(TrMark("File"), kFileItems),    Popup(TrMark("BalanceBoard"), kBoardItems),
+    Popup(TrMark("測定"), kMeasureItems), Popup(TrMark("単位"), kUnitItems),
     Popup(TrMark("Help"), kHelpItems),
 };
 

@@ -18,13 +18,21 @@ inline constexpr uint16_t kCommandMeasureUser0 = 40013;
 inline constexpr uint16_t kCommandMeasureUser1 = 40014;
 inline constexpr uint16_t kCommandMeasureUser2 = 40015;
 inline constexpr uint16_t kCommandMeasureUser3 = 40016;
+inline constexpr uint16_t kCommandUnitKilograms = 40020;
+inline constexpr uint16_t kCommandUnitPounds = 40021;
+inline constexpr uint16_t kCommandUnitStones = 40022;
 
 // The texts are marked for translation; the platform shows them through Tr.
 // An item's text may end in a tab and a key name; the key is only shown
 // beside the item, the window handles it as a key press of its own.
+// The radio items of one popup form one group, of which the window keeps
+// exactly one checked.
+enum class MenuItemKind { Plain, Radio };
+
 struct MenuItem {
   const char* text;
   uint16_t commandId;
+  MenuItemKind kind = MenuItemKind::Plain;
 };
 
 struct MenuPopup {

@@ -95,6 +95,7 @@ AppWindowFixture::AppWindowFixture() {
   openedUris.clear();
   SetUriOpener(RecordUri);
   window.logPath = folder + "/Gravimo_log.txt";
+  window.settingsFolder = folder + "/settings";
   window.createWiiLib = [this] { return wiiLib; };
   window.createBluetoothLib = CreateFakeBluetoothLib;
   window.frameSleepMs = 0;

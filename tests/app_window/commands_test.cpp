@@ -155,6 +155,7 @@ TEST(SetupTest, StartsTheDeviceManagerForTheWiiFamilyAndShowsTheFirstFrameOnce) 
   {
     AppWindow window(nullptr);
     window.logPath = "/nonexistent-gravimo-folder/Gravimo_log.txt";
+    window.settingsFolder = "/nonexistent-gravimo-folder/settings";
     window.createWiiLib = [wiiLib] { return wiiLib; };
     window.firstPresent = [&presents] { ++presents; };
     window.frameSleepMs = 0;

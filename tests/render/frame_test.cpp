@@ -194,7 +194,7 @@ TEST_F(FrameTest, FigureAndHistoryFollowTheUnit) {
       {WeightUnit::StonesPounds, "10st 3.3", 108, "User1 2024-03-01 07:15:02  9st 2.5lb"},
   };
   for (const Case& c : cases) {
-    window.weightUnit = c.unit;
+    window.settings.unit = c.unit;
     const std::vector<CanvasOp> texts = FrameTexts();
     const std::optional<CanvasOp> figure = FindText(texts, c.figure);
     ASSERT_TRUE(figure) << c.figure;

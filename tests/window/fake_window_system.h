@@ -16,6 +16,7 @@ struct FakeWindow {
   int clientHeight = 0;
   int destroyed = 0;  // the window is gone from the screen
   int released = 0;   // its owner let go of the handle
+  uint16_t checkedRadioItem = 0;
 };
 
 struct Message {
@@ -38,6 +39,7 @@ class FakeWindowSystem final : public ktWindowSystem {
   void DestroyWindow(WindowHandle window) override;
   void SetWindowSlot(WindowHandle window, int32_t slot) override;
   int32_t GetWindowSlot(WindowHandle window) override;
+  void CheckMenuRadioItem(WindowHandle window, uint16_t checked) override;
   intptr_t DefaultWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
                              intptr_t lParam) override;
 

@@ -37,6 +37,12 @@ int32_t FakeWindowSystem::GetWindowSlot(WindowHandle window) {
   return fake ? fake->slot : -1;
 }
 
+void FakeWindowSystem::CheckMenuRadioItem(WindowHandle window, uint16_t checked) {
+  if (FakeWindow* fake = Find(window)) {
+    fake->checkedRadioItem = checked;
+  }
+}
+
 intptr_t FakeWindowSystem::DefaultWindowProc(WindowHandle window, uint32_t message,
                                              uintptr_t wParam, intptr_t lParam) {
   defaultCalls.push_back({window, message, wParam, lParam});

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
+#include "app/app_window.h"
 #include "app/window.h"
 #include "fake_window_system.h"
 
@@ -51,6 +54,25 @@ TEST_F(WindowTest, CreateAndShowGiveTitledWindowWithMenuAndClientArea) {
   EXPECT_TRUE(fake->visible);
   EXPECT_EQ(fake->clientWidth, 600);
   EXPECT_EQ(fake->clientHeight, 400);
+}
+
+// The unit's radio item is checked from the settings read at start-up and
+// follows the user's choice.
+TEST_F(WindowTest, UnitMenuShowsTheLoadedUnitAndFollowsTheChoice) {
+  const std::filesystem::path folder = testing::TempDir() + "gravimo-window-settings";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "settings.ini") << "[Display]\nUnit=lb\n";
+  {
+    AppWindow window(nullptr);
+    window.settingsFolder = folder.string();
+    WindowHandle handle = window.Create();
+    window.LoadUserSettings();
+    EXPECT_EQ(system.Find(handle)->checkedRadioItem, 40021);
+    ktWindow::WindowProc(handle, kWmCommand, 40022, 0);
+    EXPECT_EQ(system.Find(handle)->checkedRadioItem, 40022);
+    EXPECT_EQ(window.settings.unit, WeightUnit::StonesPounds);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(WindowTest, FailedCreateLeavesNoHandleNoSlotAndShowDoesNothing) {

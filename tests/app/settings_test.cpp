@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/settings.h"
+#include "app_test_helpers.h"
+#include "resources/menu.h"
+
+namespace {
+
+// The unit a window starts with when $XDG_CONFIG_HOME is config, after the
+// user chose `command` (0: nothing). The desktop's folders are read once per
+// process, so each start is a child process of its own, as a real restart.
+WeightUnit UnitOfStartIn(const std::string& config, uint16_t command = 0) {
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    AppWindow window(nullptr);
+    window.LoadUserSettings();
+    if (command != 0)
+      window.OnMessage(nullptr, kWmCommand, command, 0);
+    _exit(static_cast<int>(window.settings.unit));
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  return static_cast<WeightUnit>(WEXITSTATUS(status));
+}
+
+WeightUnit LoadedUnit(const std::string& folder, int* loaded = nullptr) {
+  Settings settings;
+  const int result = LoadSettings(folder, &settings);
+  if (loaded)
+    *loaded = result;
+  return settings.unit;
+}
+
+TEST(SettingsTest, UnitIsKeptAcrossARestartInTheUsersConfigFolder) {
+  TempFolder home;
+  const std::string config = home.File("config");
+  EXPECT_EQ(UnitOfStartIn(config), WeightUnit::Kilograms);
+  EXPECT_FALSE(std::filesystem::exists(config)) << "nothing is written before a choice";
+
+  EXPECT_EQ(UnitOfStartIn(config, resources::kCommandUnitStones), WeightUnit::StonesPounds);
+  EXPECT_EQ(ReadWholeFile(config + "/gravimo/settings.ini"), "[Display]\nUnit=st\n");
+  EXPECT_EQ(UnitOfStartIn(config), WeightUnit::StonesPounds);
+  EXPECT_EQ(UnitOfStartIn(config, resources::kCommandUnitPounds), WeightUnit::Pounds);
+  EXPECT_EQ(UnitOfStartIn(config), WeightUnit::Pounds);
+}
+
+TEST(SettingsTest, MissingOrDamagedFileGivesTheDefaults) {
+  TempFolder folder;
+  int loaded = -1;
+  EXPECT_EQ(LoadedUnit(folder.File("none"), &loaded), WeightUnit::Kilograms);
+  EXPECT_EQ(loaded, 0);
+
+  const std::string path = folder.File(kSettingsFileName);
+  const char binary[] = "\x00\x01\x02[Display]\nUnit=lb\n";
+  const std::string damaged[] = {
+      "[Display\nUnit=lb\n",                   // a group line without its end
+      "Unit=lb\n",                             // a key before any group
+      "[Display]\nUnit lb\n",                  // no '='
+      "[Display]\nUnit=pounds\n",              // a value that means nothing
+      "[Display]\nUnit=\n",                    // an empty one
+      "[Display]\nUnit=l\xff\n",               // bytes that are not UTF-8
+      std::string(binary, sizeof binary - 1),  // binary rubbish
+  };
+  for (const std::string& text : damaged) {
+    WriteWholeFile(path, text);
+    EXPECT_EQ(LoadedUnit(folder.Path()), WeightUnit::Kilograms) << text;
+  }
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  EXPECT_EQ(LoadedUnit(folder.Path(), &loaded), WeightUnit::Kilograms) << "a folder in its place";
+  EXPECT_EQ(loaded, 0);
+}
+
+TEST(SettingsTest, SavingKeepsOtherKeysAndReplacesADamagedFile) {
+  TempFolder folder;
+  const std::string path = folder.File(kSettingsFileName);
+  WriteWholeFile(path, "# mine\n[Display]\nUnit=kg\nSpeak=true\n[Other]\nA=1\n");
+  Settings settings;
+  settings.unit = WeightUnit::Pounds;
+  ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);
+  EXPECT_EQ(ReadWholeFile(path), "# mine\n\n[Display]\nUnit=lb\nSpeak=true\n\n[Other]\nA=1\n");
+
+  WriteWholeFile(path, "[Display\n");
+  ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);
+  EXPECT_EQ(ReadWholeFile(path), "[Display]\nUnit=lb\n");
+}
+
+// The new file is written beside the old one and renamed over it. Here the
+// name of the new file is one that the system refuses (longer than a path
+// may be), which works even for a user whom permissions do not stop.
+TEST(SettingsTest, FailedSaveLeavesTheOldFile) {
+  TempFolder folder;
+  const std::string name = std::string("/") + kSettingsFileName;
+  std::string deep = folder.Path();
+  while (deep.size() + name.size() < PATH_MAX - 1)
+    deep += "/" + std::string(std::min<size_t>(200, PATH_MAX - 2 - deep.size() - name.size()), 'd');
+  ASSERT_EQ(deep.size() + name.size(), size_t{PATH_MAX - 1});
+  std::filesystem::create_directories(deep);
+  WriteWholeFile(deep + name, "[Display]\nUnit=st\n");
+
+  Settings settings;
+  settings.unit = WeightUnit::Pounds;
+  EXPECT_EQ(SaveSettings(deep, settings), 0);
+  EXPECT_EQ(ReadWholeFile(deep + name), "[Display]\nUnit=st\n");
+  EXPECT_EQ(LoadedUnit(deep), WeightUnit::StonesPounds);
+
+  WriteWholeFile(folder.File("file"), "");
+  EXPECT_EQ(SaveSettings(folder.File("file/gravimo"), settings), 0) << "no folder can be made";
+}
+
+}  // namespace
