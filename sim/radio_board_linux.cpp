@@ -344,60 +344,49 @@ void RadioBoard::OnSignal(const uint8_t* data, int length) {
 void RadioBoard::OnSignalCommand(uint8_t code, uint8_t ident, const uint8_t* data, int length) {
   std::vector<uint8_t> reply;
   if (code == kConnectionRequest && length >= 4) {
-    const uint16_t psm = Le16(data);
-    const bool served = psm == kPsmSdp || psm == kPsmHidControl || psm == kPsmHidInterrupt;
-    Channel channel{psm, served ? nextCid++ : uint16_t{0}, Le16(data + 2)};
-    PutLe16(reply, channel.local);
-    PutLe16(reply, channel.remote);
-    PutLe16(reply, served ? 0 : kResultRefusedPsm);
-    PutLe16(reply, 0);
-    SendSignal(kConnectionResponse, ident, reply);
-    if (served) {
-      channels.push_back(channel);
-      Configure(channels.back());
-    }
+    OnChannelRequest(ident, data);
   } else if (code == kConnectionResponse && length >= 8) {
-    OnConnectionResponse(data);
+    OnChannelResponse(data);
   } else if (code == kConfigureRequest && length >= 4) {
-    Channel* channel = FindChannel(Le16(data));
-    if (!channel)
-      return;
-    PutLe16(reply, channel->remote);
-    PutLe16(reply, 0);  // flags
-    PutLe16(reply, 0);  // success
-    SendSignal(kConfigureResponse, ident, reply);
-    channel->configuredIn = true;
-    if (channel->Open())
-      ChannelOpened(*channel);
+    OnConfigureRequest(ident, data);
   } else if (code == kConfigureResponse && length >= 6) {
-    Channel* channel = FindChannel(Le16(data));
-    if (!channel || Le16(data + 4) != 0)
-      return;
-    channel->configuredOut = true;
-    if (channel->Open())
-      ChannelOpened(*channel);
+    OnConfigureResponse(data);
   } else if (code == kDisconnectionRequest && length >= 4) {
-    Put(reply, data, 4);
-    SendSignal(kDisconnectionResponse, ident, reply);
-    std::erase_if(channels, [local = Le16(data)](const Channel& c) { return c.local == local; });
+    SendSignal(kDisconnectionResponse, ident, {data, data + 4});
+    CloseChannel(Le16(data));
   } else if (code == kDisconnectionResponse && length >= 4) {
-    std::erase_if(channels,
-                  [local = Le16(data + 2)](const Channel& c) { return c.local == local; });
+    CloseChannel(Le16(data + 2));
   } else if (code == kEchoRequest) {
     SendSignal(kEchoResponse, ident, {data, data + length});
   } else if (code == kInformationRequest && length >= 2) {
     Put(reply, data, 2);
     PutLe16(reply, 0x0001);  // not supported
     SendSignal(kInformationResponse, ident, reply);
-  } else if (code != kCommandReject && code != kInformationResponse &&
-             code != kDisconnectionResponse) {
+  } else if (code != kCommandReject && code != kInformationResponse) {
     SendSignal(kCommandReject, ident, {0, 0});
+  }
+}
+
+// The host opens a channel: SDP and both HID channels are served.
+void RadioBoard::OnChannelRequest(uint8_t ident, const uint8_t* data) {
+  const uint16_t psm = Le16(data);
+  const bool served = psm == kPsmSdp || psm == kPsmHidControl || psm == kPsmHidInterrupt;
+  Channel channel{psm, served ? nextCid++ : uint16_t{0}, Le16(data + 2)};
+  std::vector<uint8_t> reply;
+  PutLe16(reply, channel.local);
+  PutLe16(reply, channel.remote);
+  PutLe16(reply, served ? 0 : kResultRefusedPsm);
+  PutLe16(reply, 0);
+  SendSignal(kConnectionResponse, ident, reply);
+  if (served) {
+    channels.push_back(channel);
+    Configure(channels.back());
   }
 }
 
 // The host's answer to a channel the board opened: success (0), pending (1)
 // or a refusal.
-void RadioBoard::OnConnectionResponse(const uint8_t* data) {
+void RadioBoard::OnChannelResponse(const uint8_t* data) {
   Channel* channel = FindChannel(Le16(data + 2));
   if (!channel)
     return;
@@ -406,9 +395,36 @@ void RadioBoard::OnConnectionResponse(const uint8_t* data) {
     channel->remote = Le16(data);
     Configure(*channel);
   } else if (result != 1) {
-    std::erase_if(channels,
-                  [local = channel->local](const Channel& c) { return c.local == local; });
+    CloseChannel(channel->local);
   }
+}
+
+// Any configuration the host asks for is accepted.
+void RadioBoard::OnConfigureRequest(uint8_t ident, const uint8_t* data) {
+  Channel* channel = FindChannel(Le16(data));
+  if (!channel)
+    return;
+  std::vector<uint8_t> reply;
+  PutLe16(reply, channel->remote);
+  PutLe16(reply, 0);  // flags
+  PutLe16(reply, 0);  // success
+  SendSignal(kConfigureResponse, ident, reply);
+  channel->configuredIn = true;
+  if (channel->Open())
+    ChannelOpened(*channel);
+}
+
+void RadioBoard::OnConfigureResponse(const uint8_t* data) {
+  Channel* channel = FindChannel(Le16(data));
+  if (!channel || Le16(data + 4) != 0)
+    return;
+  channel->configuredOut = true;
+  if (channel->Open())
+    ChannelOpened(*channel);
+}
+
+void RadioBoard::CloseChannel(uint16_t local) {
+  std::erase_if(channels, [local](const Channel& c) { return c.local == local; });
 }
 
 void RadioBoard::OpenChannel(uint16_t psm) {

@@ -95,7 +95,11 @@ class RadioBoard {
   void OnFrame(uint16_t cid, const uint8_t* data, int length);
   void OnSignal(const uint8_t* data, int length);
   void OnSignalCommand(uint8_t code, uint8_t ident, const uint8_t* data, int length);
-  void OnConnectionResponse(const uint8_t* data);
+  void OnChannelRequest(uint8_t ident, const uint8_t* data);
+  void OnChannelResponse(const uint8_t* data);
+  void OnConfigureRequest(uint8_t ident, const uint8_t* data);
+  void OnConfigureResponse(const uint8_t* data);
+  void CloseChannel(uint16_t local);
   void OnChannelData(Channel& channel, const uint8_t* data, int length);
   void OnHidControl(const uint8_t* data, int length);
   void OpenChannel(uint16_t psm);

@@ -259,6 +259,51 @@ Bytes AttributeList(const SdpBoard::Record& record, const Ranges& ranges) {
   return Sized(6, body);
 }
 
+// The parameters of one request, whichever of the three it is.
+struct Request {
+  uint32_t id = 0;
+  uint32_t transaction = 0;
+  std::vector<uint16_t> pattern;  // search requests
+  uint32_t handle = 0;            // attribute request
+  uint32_t limit = 0;             // records or attribute bytes
+  Ranges ranges;                  // attribute requests
+  uint32_t offset = 0;            // where a continued answer goes on
+};
+
+// Reads the parameters that follow the header; false when they are malformed
+// or the request is none this server serves.
+bool ReadRequest(Reader& reader, Request& r) {
+  const bool search = r.id == kSearchRequest || r.id == kSearchAttributeRequest;
+  if (search ? !ReadPattern(reader, r.pattern)
+             : r.id != kAttributeRequest || !reader.Fixed(4, r.handle))
+    return false;
+  if (!reader.Fixed(2, r.limit))
+    return false;
+  if (r.id != kSearchRequest && !ReadRanges(reader, r.ranges))
+    return false;
+  return ReadContinuation(reader, r.offset);
+}
+
+Bytes HandleList(const std::vector<const SdpBoard::Record*>& found, uint32_t limit) {
+  const uint32_t count = std::min<uint32_t>(limit, found.size());
+  Bytes parameters;
+  PutBig(parameters, count, 2);
+  PutBig(parameters, count, 2);
+  for (uint32_t i = 0; i < count; ++i)
+    PutBig(parameters, found[i]->handle, 4);
+  parameters.push_back(0);
+  return parameters;
+}
+
+Bytes AttributeLists(const std::vector<const SdpBoard::Record*>& found, const Ranges& ranges) {
+  Bytes lists;
+  for (const SdpBoard::Record* record : found) {
+    const Bytes list = AttributeList(*record, ranges);
+    lists.insert(lists.end(), list.begin(), list.end());
+  }
+  return Sized(6, lists);
+}
+
 Bytes Pdu(uint8_t id, uint16_t transaction, const Bytes& parameters) {
   Bytes out{id};
   PutBig(out, transaction, 2);
@@ -314,55 +359,33 @@ std::vector<std::pair<uint32_t, std::vector<uint8_t>>> SdpBoard::Records() const
   return all;
 }
 
+std::vector<const SdpBoard::Record*> SdpBoard::WithHandle(uint32_t handle) const {
+  std::vector<const Record*> found;
+  for (const Record& record : records) {
+    if (record.handle == handle)
+      found.push_back(&record);
+  }
+  return found;
+}
+
 std::vector<uint8_t> SdpBoard::Answer(const uint8_t* request, int length, int maxPayload) const {
   Reader reader(request, length);
-  uint32_t id = 0, transaction = 0, size = 0;
-  if (!reader.Fixed(1, id) || !reader.Fixed(2, transaction) || !reader.Fixed(2, size) ||
-      size != static_cast<uint32_t>(reader.end - reader.data))
-    return Error(transaction, kErrorBadSyntax);
-  std::vector<uint16_t> pattern;
-  uint32_t handle = 0, limit = 0, offset = 0;
-  Ranges ranges;
-  Bytes whole;
-  if (id == kSearchRequest) {
-    if (!ReadPattern(reader, pattern) || !reader.Fixed(2, limit) ||
-        !ReadContinuation(reader, offset))
-      return Error(transaction, kErrorBadSyntax);
-    const auto found = Matching(pattern);
-    const uint32_t count = std::min<uint32_t>(limit, found.size());
-    Bytes parameters;
-    PutBig(parameters, count, 2);
-    PutBig(parameters, count, 2);
-    for (uint32_t i = 0; i < count; ++i)
-      PutBig(parameters, found[i]->handle, 4);
-    parameters.push_back(0);
-    return Pdu(kSearchResponse, transaction, parameters);
-  }
-  if (id == kAttributeRequest) {
-    if (!reader.Fixed(4, handle) || !reader.Fixed(2, limit) || !ReadRanges(reader, ranges) ||
-        !ReadContinuation(reader, offset))
-      return Error(transaction, kErrorBadSyntax);
-    const auto record = std::find_if(records.begin(), records.end(),
-                                     [handle](const Record& r) { return r.handle == handle; });
-    if (record == records.end())
-      return Error(transaction, kErrorBadHandle);
-    whole = AttributeList(*record, ranges);
-  } else if (id == kSearchAttributeRequest) {
-    if (!ReadPattern(reader, pattern) || !reader.Fixed(2, limit) || !ReadRanges(reader, ranges) ||
-        !ReadContinuation(reader, offset))
-      return Error(transaction, kErrorBadSyntax);
-    Bytes lists;
-    for (const Record* record : Matching(pattern)) {
-      const Bytes list = AttributeList(*record, ranges);
-      lists.insert(lists.end(), list.begin(), list.end());
-    }
-    whole = Sized(6, lists);
-  } else {
-    return Error(transaction, kErrorBadSyntax);
-  }
-  if (offset > whole.size() || limit == 0)
-    return Error(transaction, kErrorBadContinuation);
+  Request r;
+  uint32_t size = 0;
+  if (!reader.Fixed(1, r.id) || !reader.Fixed(2, r.transaction) || !reader.Fixed(2, size) ||
+      size != static_cast<uint32_t>(reader.end - reader.data) || !ReadRequest(reader, r))
+    return Error(r.transaction, kErrorBadSyntax);
+  if (r.id == kSearchRequest)
+    return Pdu(kSearchResponse, r.transaction, HandleList(Matching(r.pattern), r.limit));
+  const bool byHandle = r.id == kAttributeRequest;
+  const auto chosen = byHandle ? WithHandle(r.handle) : Matching(r.pattern);
+  if (byHandle && chosen.empty())
+    return Error(r.transaction, kErrorBadHandle);
+  const Bytes whole =
+      byHandle ? AttributeList(*chosen[0], r.ranges) : AttributeLists(chosen, r.ranges);
+  if (r.offset > whole.size() || r.limit == 0)
+    return Error(r.transaction, kErrorBadContinuation);
   // Header 5, byte count 2, continuation up to 3.
-  const uint32_t room = std::min<uint32_t>(limit, std::max(maxPayload - 10, 1));
-  return Pdu(id + 1, transaction, Part(whole, offset, room));
+  const uint32_t room = std::min<uint32_t>(r.limit, std::max(maxPayload - 10, 1));
+  return Pdu(r.id + 1, r.transaction, Part(whole, r.offset, room));
 }

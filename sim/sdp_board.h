@@ -28,6 +28,7 @@ class SdpBoard {
 
  private:
   std::vector<const Record*> Matching(const std::vector<uint16_t>& pattern) const;
+  std::vector<const Record*> WithHandle(uint32_t handle) const;
 
   std::vector<Record> records;
 };
