@@ -17,6 +17,7 @@ constexpr int32_t kRegistrationBits = ModeRegistering | ModeRegisterWait | ModeR
 
 constexpr uint32_t kKeyRegister = 'A';
 constexpr uint32_t kKeyZeroAdjust = 'C';
+constexpr uint32_t kKeyChart = 'G';
 
 struct UnitCommand {
   uint16_t command;
@@ -92,6 +93,8 @@ int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intpt
         StartRegistration();
       } else if (wParam == kKeyZeroAdjust) {
         ZeroAdjust();
+      } else if (wParam == kKeyChart) {
+        ToggleChart();
       }
       return 1;
     case kWmCommand:
@@ -135,6 +138,12 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandMeasureUser2:
     case kCommandMeasureUser3:
       StartMeasurement(command - kCommandMeasureUser0);
+      return 0;
+    case kCommandWeightChart:
+      ToggleChart();
+      return 0;
+    case kCommandExportCsv:
+      ExportCsv();
       return 0;
     default:
       return 1;

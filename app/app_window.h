@@ -58,8 +58,13 @@ class AppWindow : public ktWindow {
   void RetryUnwrittenLog();  // once per frame
   void CloseLog();
 
+  // The weight chart, which replaces the main screen while shown.
+  void ToggleChart();
+  void ReloadChart();
+
   // Commands.
   int OnCommand(uint16_t command);
+  void ExportCsv();
   void StartRegistration();
   int RegistrationMain();
   void FinishRegistration();
@@ -101,6 +106,9 @@ class AppWindow : public ktWindow {
   std::deque<std::string> unwrittenLog;  // records the file has not taken yet, oldest first
   int32_t logFailureReported = 0;        // the current failure to write was reported
   int32_t logRetryFrames = 0;            // frames since the unwritten records were tried
+
+  int32_t chartShown = 0;
+  LogRecords chartLog;  // the whole log as read when the chart was shown or last recorded
 
   WorkerThread registerThread;
   // Set by the registration thread; the next frame runs ZeroAdjust on the

@@ -48,4 +48,5 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
   if (activeEntry)
     UpdateMeasurement(*activeEntry);
   frame.unwrittenLogPath = unwrittenLog.empty() ? nullptr : logPath.c_str();
+  frame.chart = chartShown ? &chartLog : nullptr;
 }

@@ -92,6 +92,8 @@ void AppWindow::StartMeasurement(int user) {
     return;
   }
   currentUser = user;
+  // The weighing needs the main screen.
+  chartShown = 0;
   modeFlags.fetch_or(ModeMeasuring);
   measureTimer = 0;
   stableFrames = 0;

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "app/app_window.h"
+#include "app/csv_export.h"
+#include "app/documents.h"
 #include "app/message_loop.h"
 #include "resources/tr.h"
 #include "support/memory.h"
@@ -47,4 +49,15 @@ int RunProgram(const ProgramSetup& setup) {
   const int status = RunMainWindow(setup);
   theMemory.Shutdown();
   return status;
+}
+
+int RunCsvExport(const char* destination) {
+  const std::string logPath = ChooseLogLocation().path;
+  CsvExportResult result;
+  if (ExportLogAsCsv(logPath, destination, &result)) {
+    std::printf("gravimo: %s\n", DescribeCsvExport(result, destination).c_str());
+    return 0;
+  }
+  std::fprintf(stderr, "gravimo: %s\n", result.error.c_str());
+  return result.failure == CsvExportResult::NoLog ? kExitNoLog : kExitCannotWrite;
 }

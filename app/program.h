@@ -14,9 +14,17 @@ struct ProgramSetup {
 
 inline constexpr int kExitNoDisplay = 2;
 inline constexpr int kExitNoMemory = 3;
+inline constexpr int kExitNoLog = 4;
+inline constexpr int kExitCannotWrite = 5;
+inline constexpr int kExitUsage = 6;
 
 // The whole life of the program: the checked heap, the main window, the
 // loop of messages and frames until the quit message, and the shutdown in
 // reverse. Returns 0 after a normal quit. The entry has called
 // InitTranslations before.
 int RunProgram(const ProgramSetup& setup);
+
+// Writes the weight log from its usual place as CSV to destination, without
+// a window, and says on standard output what it wrote (on standard error
+// why it could not). Returns 0, kExitNoLog or kExitCannotWrite.
+int RunCsvExport(const char* destination);

@@ -152,6 +152,8 @@ void AppWindow::AppendLog(DeviceEntry& entry) {
   }
   unwrittenLog.emplace_back(record);
   WriteUnwrittenLog();
+  if (chartShown)
+    ReloadChart();
 }
 
 // All waiting records go in one write, so they stay in order and together;

@@ -1,6 +1,7 @@
 #include "demo/screen_states.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -67,6 +68,44 @@ void ShowUnwrittenLog(AppWindow& window) {
   window.unwrittenLog.emplace_back(kHistory[std::size(kHistory) - 1]);
 }
 
+// A year of mornings for three users: User0 slowly loses weight, User1 puts
+// some on over the winter, User2 (a child) grows. Each skips some days; a
+// small daily wobble comes from a fixed formula, not from chance.
+void ShowChartOfAYear(AppWindow& window) {
+  constexpr int kDays = 366;
+  constexpr float kStart[3] = {66.0f, 57.5f, 41.0f};
+  constexpr float kChangePerYear[3] = {-4.5f, 0.0f, 3.5f};
+  constexpr float kSeasonal[3] = {0.4f, 1.6f, 0.2f};
+  constexpr int kSkipEvery[3] = {9, 5, 4};
+  window.chartShown = 1;
+  window.chartLog = {};
+  for (int day = 0; day < kDays; ++day) {
+    for (int user = 0; user < 3; ++user) {
+      if ((day + user * 2) % kSkipEvery[user] == 0)
+        continue;
+      const double season = std::cos(2.0 * M_PI * (day - 20) / kDays);
+      const double wobble = 0.2 * std::sin(day * 2.3 + user) + 0.25 * std::sin(day * 0.37 + user);
+      const double kg =
+          kStart[user] + kChangePerYear[user] * day / kDays + kSeasonal[user] * season + wobble;
+      LogRecord record;
+      record.user = user;
+      // The date of the day of the year: days in each month of 2024.
+      static constexpr int kMonthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+      int month = 0;
+      int dayOfYear = day;
+      while (dayOfYear >= kMonthDays[month])
+        dayOfYear -= kMonthDays[month++];
+      record.year = 2024;
+      record.month = static_cast<int8_t>(month + 1);
+      record.day = static_cast<int8_t>(dayOfYear + 1);
+      record.hour = static_cast<int8_t>(7 + user);
+      record.minute = static_cast<int8_t>(day % 60);
+      record.tenthsKg = static_cast<int32_t>(std::lround(kg * 10.0));
+      window.chartLog.records.push_back(record);
+    }
+  }
+}
+
 }  // namespace
 
 int PrepareScreenState(AppWindow& window, const char* name) {
@@ -99,6 +138,11 @@ int PrepareScreenState(AppWindow& window, const char* name) {
   } else if (std::strcmp(name, "idle-stones") == 0) {
     window.settings.unit = WeightUnit::StonesPounds;
     ShowSettledBoard(window, 0);
+  } else if (std::strcmp(name, "chart-year") == 0) {
+    ShowChartOfAYear(window);
+  } else if (std::strcmp(name, "chart-empty") == 0) {
+    InstallBoard(window, true);
+    window.chartShown = 1;
   } else {
     return 0;
   }

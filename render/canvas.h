@@ -17,8 +17,16 @@ enum class CanvasFont { Small, Medium, Large };
 // Solid brushes: the cleared background and the needle's fill.
 enum class CanvasBrush { Background, Needle };
 
-// The one-pixel outline pen of the needle and the BMI scale ticks.
-enum class CanvasPen { Outline };
+// One-pixel pens: the outline of the needle, the BMI scale ticks and the
+// chart's frame; the chart's grid; one line colour per user of the chart.
+enum class CanvasPen { Outline, Grid, User0, User1, User2, User3 };
+
+// The colour of each pen, the same on every platform.
+constexpr CanvasColor PenColor(CanvasPen pen) {
+  constexpr CanvasColor kColors[] = {{55, 55, 25},  {214, 214, 204}, {34, 94, 200},
+                                     {214, 72, 36}, {30, 146, 70},   {150, 64, 170}};
+  return kColors[static_cast<int>(pen)];
+}
 
 struct CanvasPoint {
   int x = 0;

@@ -30,7 +30,6 @@ Rgb ToRgb(CanvasColor c) {
 }
 
 constexpr CanvasColor kBrushColors[2] = {{240, 240, 230}, {255, 255, 255}};
-constexpr CanvasColor kOutlineColor{55, 55, 25};
 
 // The file of the screen font as the system's fontconfig knows it, or an
 // empty string when it is not installed.
@@ -125,7 +124,7 @@ class CairoCanvasImp : public CairoCanvas {
   void SetBackgroundColor(CanvasColor color) override { backgroundColor = color; }
   void SelectFont(CanvasFont font) override { selectedFont = font; }
   void SelectBrush(CanvasBrush brush) override { selectedBrush = brush; }
-  void SelectPen(CanvasPen) override {}
+  void SelectPen(CanvasPen pen) override { selectedPen = pen; }
 
   void DrawText(int x, int y, const char* text) override {
     PangoLayout* layout = Layout(text);
@@ -160,7 +159,7 @@ class CairoCanvasImp : public CairoCanvas {
     cairo_close_path(cr);
     SetSource(kBrushColors[static_cast<int>(selectedBrush)]);
     cairo_fill_preserve(cr);
-    SetSource(kOutlineColor);
+    SetSource(PenColor(selectedPen));
     cairo_stroke(cr);
   }
 
@@ -168,7 +167,7 @@ class CairoCanvasImp : public CairoCanvas {
     if (count < 2)
       return;
     TracePath(points, count);
-    SetSource(kOutlineColor);
+    SetSource(PenColor(selectedPen));
     cairo_stroke(cr);
   }
 
@@ -258,6 +257,7 @@ class CairoCanvasImp : public CairoCanvas {
   std::unordered_map<std::string, PangoLayout*> layouts;
   CanvasFont selectedFont = CanvasFont::Small;
   CanvasBrush selectedBrush = CanvasBrush::Needle;
+  CanvasPen selectedPen = CanvasPen::Outline;
   CanvasColor textColor{0, 0, 0};
   CanvasColor backgroundColor{255, 255, 255};
 };

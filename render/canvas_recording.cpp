@@ -17,6 +17,11 @@ const char* FontName(CanvasFont font) {
   return "?";
 }
 
+const char* PenName(CanvasPen pen) {
+  static constexpr const char* kNames[] = {"outline", "grid", "user0", "user1", "user2", "user3"};
+  return kNames[static_cast<int>(pen)];
+}
+
 const char* BrushName(CanvasBrush brush) {
   return brush == CanvasBrush::Background ? "background" : "needle";
 }
@@ -130,7 +135,7 @@ std::string CanvasOp::ToString() const {
     case SelectBrush:
       return std::string("brush ") + BrushName(brush);
     case SelectPen:
-      return "pen outline";
+      return std::string("pen ") + PenName(pen);
     case DrawText:
       return "text " + std::to_string(x) + " " + std::to_string(y) + " " + text;
     case FillWhite:

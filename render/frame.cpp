@@ -5,6 +5,7 @@
 
 #include "device/wii_lib_device.h"
 #include "render/canvas.h"
+#include "render/chart.h"
 #include "render/gauge.h"
 #include "render/text.h"
 #include "resources/tr.h"
@@ -222,6 +223,8 @@ void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) 
   DrawTitle(canvas, resources::kBlogUrl);
   if (frame.modeFlags & ModeRegistering) {
     DrawRegistrationScreen(canvas, frame.modeFlags);
+  } else if (frame.chart) {
+    DrawChart(canvas, *frame.chart);
   } else {
     ComposeMainScreen(canvas, frame, width, height);
     // Last, so that nothing of the screen covers it.

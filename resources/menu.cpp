@@ -19,6 +19,8 @@ constexpr MenuItem kMeasureItems[] = {
     {TrMark("測定開始 User1"), kCommandMeasureUser1},
     {TrMark("測定開始 User2"), kCommandMeasureUser2},
     {TrMark("測定開始 User3"), kCommandMeasureUser3},
+    {TrMark("体重グラフ\tG"), kCommandWeightChart},
+    {TrMark("CSVで書き出し..."), kCommandExportCsv},
 };
 
 constexpr MenuItem kUnitItems[] = {

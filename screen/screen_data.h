@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "screen/log_record.h"
 #include "screen/units.h"
 
 // What the application keeps and the screen shows: the mode bits, the
@@ -54,4 +55,5 @@ struct ScreenFrame {
   const HistoryLines* history = nullptr;
   const char* unwrittenLogPath = nullptr;   // the log file while records wait for it, else null
   WeightUnit unit = WeightUnit::Kilograms;  // of the weight figure and the history lines
+  const LogRecords* chart = nullptr;  // the whole log while the chart replaces the main screen
 };

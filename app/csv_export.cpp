@@ -1,0 +1,101 @@
+#include "app/csv_export.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "app/log_reader.h"
+#include "app/replace_file.h"
+
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr char kHeader[] = "user,date,time,kg";
+// The longest record line: user, date, time and a weight of eight digits.
+constexpr size_t kRecordLineSize = 64;
+
+// Tenths of a kilogram as a plain number with one decimal, exactly: "64.8",
+// "-0.5".
+void AppendKilograms(std::string& line, int32_t tenths) {
+  const int64_t value = tenths;
+  const int64_t magnitude = value < 0 ? -value : value;
+  char text[32];
+  std::snprintf(text, sizeof text, "%s%lld.%lld", value < 0 ? "-" : "",
+                static_cast<long long>(magnitude / 10), static_cast<long long>(magnitude % 10));
+  line += text;
+}
+
+void AppendRecord(std::string& csv, const LogRecord& record) {
+  char date[32];
+  char time[32];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", record.year, record.month, record.day);
+  std::snprintf(time, sizeof time, "%02d:%02d:%02d", record.hour, record.minute, record.second);
+  csv += std::to_string(record.user);
+  csv += ',';
+  csv += CsvField(date);
+  csv += ',';
+  csv += CsvField(time);
+  csv += ',';
+  AppendKilograms(csv, record.tenthsKg);
+  csv += kLineEnd;
+}
+
+const char* Plural(int count, const char* one, const char* many) {
+  return count == 1 ? one : many;
+}
+
+}  // namespace
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos)
+    return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"')
+      quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string FormatCsv(const LogRecords& log) {
+  std::string csv;
+  csv.reserve((log.records.size() + 1) * kRecordLineSize);
+  csv += kHeader;
+  csv += kLineEnd;
+  for (const LogRecord& record : log.records)
+    AppendRecord(csv, record);
+  return csv;
+}
+
+int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath,
+                   CsvExportResult* result) {
+  *result = {};
+  LogRecords log;
+  if (!ReadLogFile(logPath, &log)) {
+    result->failure = CsvExportResult::NoLog;
+    result->error = "cannot read the weight log " + logPath + ": " + std::strerror(errno);
+    return 0;
+  }
+  result->records = static_cast<int>(log.records.size());
+  result->skippedLines = log.skippedLines;
+  if (!ReplaceFileContents(csvPath, FormatCsv(log))) {
+    result->failure = CsvExportResult::CannotWrite;
+    result->error = "cannot write " + csvPath + ": " + std::strerror(errno);
+    return 0;
+  }
+  return 1;
+}
+
+std::string DescribeCsvExport(const CsvExportResult& result, const std::string& csvPath) {
+  if (!result.error.empty())
+    return result.error;
+  std::string text = "exported " + std::to_string(result.records) +
+                     Plural(result.records, " record", " records") + " to " + csvPath;
+  if (result.skippedLines > 0) {
+    text += "; " + std::to_string(result.skippedLines) +
+            Plural(result.skippedLines, " line was not a record and was skipped",
+                   " lines were not records and were skipped");
+  }
+  return text;
+}

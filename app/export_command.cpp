@@ -1,0 +1,47 @@
+#include <cstdio>
+#include <string>
+
+#include "app/app_window.h"
+#include "app/csv_export.h"
+#include "app/export_dialogs.h"
+#include "resources/chart_texts.h"
+
+namespace {
+
+// printf-style into a string; texts here are short.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char text[1024];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+// What the user reads after an export: the count and the file, or what
+// failed with the system's reason.
+std::string ExportMessage(const CsvExportResult& result, const std::string& path) {
+  if (result.failure == CsvExportResult::None) {
+    std::string text = Format(resources::kCsvDone, result.records, path.c_str());
+    if (result.skippedLines > 0)
+      text += "\n" + Format(resources::kCsvSkipped, result.skippedLines);
+    return text;
+  }
+  const char* headline =
+      result.failure == CsvExportResult::NoLog ? resources::kCsvNoLog : resources::kCsvCannotWrite;
+  return std::string(headline) + "\n" + result.error;
+}
+
+}  // namespace
+
+// The whole log as CSV to a file the user picks; any records still waiting
+// for the log file are tried first, so the export holds them when it can.
+void AppWindow::ExportCsv() {
+  const std::string path =
+      AskSavePath(GetHandle(), resources::kCsvDialogTitle, resources::kCsvDefaultName);
+  if (path.empty())
+    return;
+  WriteUnwrittenLog();
+  CsvExportResult result;
+  ExportLogAsCsv(logPath, path, &result);
+  ShowExportMessage(GetHandle(), ExportMessage(result, path),
+                    result.failure != CsvExportResult::None);
+}

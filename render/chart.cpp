@@ -1,0 +1,346 @@
+#include "render/chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "render/text.h"
+#include "resources/chart_texts.h"
+
+// The weight chart. Records are placed by date and time of day; all records
+// of one user that fall into the same pixel column become one point, their
+// mean, so ten years of daily records draw as quickly as one month.
+
+namespace {
+
+constexpr CanvasColor kTextColor{20, 20, 20};
+constexpr CanvasColor kNoteColor{160, 160, 153};
+constexpr CanvasColor kNoticeColor{20, 20, 220};
+
+// The plot area, inside the frame; the scales' labels go outside it.
+constexpr int kPlotLeft = 56;
+constexpr int kPlotRight = 584;
+constexpr int kPlotTop = 76;
+constexpr int kPlotBottom = 340;
+constexpr int kPlotWidth = kPlotRight - kPlotLeft;
+constexpr int kPlotHeight = kPlotBottom - kPlotTop;
+
+constexpr int kHeadingLeft = 16;
+constexpr int kHeadingTop = 30;
+constexpr int kLegendTop = 36;
+constexpr int kLegendSwatch = 16;
+constexpr int kLegendGap = 12;
+constexpr int kMessageLeft = 32;
+constexpr int kMessageTop = 88;
+constexpr int kMessageSpacing = 48;
+constexpr int kNoteTop = 372;
+
+constexpr int kSmallCell = 6;  // half-width cell of the small font
+constexpr int kSmallHeight = 12;
+constexpr int kLabelGap = 4;
+// Labels of the date scale are at most 7 cells wide; ticks keep this apart.
+constexpr int kMinDateTickSpacing = 48;
+constexpr int kMaxWeightIntervals = 6;
+// Users with at most this many points also get a mark at every point.
+constexpr size_t kMarkedPoints = 40;
+constexpr double kSecondsPerDay = 86400.0;
+constexpr double kDaysPerMonth = 30.44;
+// Up to two months the date scale marks days, beyond that months or years.
+constexpr int32_t kMostDaysWithDayTicks = 62;
+
+constexpr CanvasPen kUserPens[kUsers] = {CanvasPen::User0, CanvasPen::User1, CanvasPen::User2,
+                                         CanvasPen::User3};
+
+struct Date {
+  int year, month, day;
+};
+
+// The date of a day number (days since 1970-01-01), the inverse of
+// DaysFromCivil.
+Date CivilFromDays(int32_t days) {
+  days += 719468;
+  const int32_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int32_t dayOfEra = days - era * 146097;
+  const int32_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int32_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const int day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  const int month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+double TimeOf(const LogRecord& record) {
+  const int seconds = record.hour * 3600 + record.minute * 60 + record.second;
+  return record.DayNumber() + seconds / kSecondsPerDay;
+}
+
+double WeightOf(const LogRecord& record) {
+  return record.tenthsKg / 10.0;
+}
+
+// The ranges the records span: whole days, and weights widened to whole
+// steps of the scale.
+struct Ranges {
+  int32_t firstDay = 0;
+  int32_t days = 1;  // at least one
+  double low = 0.0;
+  double high = 1.0;
+  double step = 1.0;
+};
+
+double WeightStep(double low, double high) {
+  static constexpr double kSteps[] = {0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000};
+  for (double step : kSteps) {
+    if (std::ceil(high / step) - std::floor(low / step) <= kMaxWeightIntervals)
+      return step;
+  }
+  return 10000.0;
+}
+
+Ranges FindRanges(const std::vector<LogRecord>& records) {
+  int32_t firstDay = records[0].DayNumber();
+  int32_t lastDay = firstDay;
+  double low = WeightOf(records[0]);
+  double high = low;
+  for (const LogRecord& record : records) {
+    const int32_t day = record.DayNumber();
+    firstDay = std::min(firstDay, day);
+    lastDay = std::max(lastDay, day);
+    low = std::min(low, WeightOf(record));
+    high = std::max(high, WeightOf(record));
+  }
+  Ranges ranges;
+  ranges.firstDay = firstDay;
+  ranges.days = lastDay - firstDay + 1;
+  ranges.step = WeightStep(low, high);
+  ranges.low = std::floor(low / ranges.step) * ranges.step;
+  ranges.high = std::ceil(high / ranges.step) * ranges.step;
+  if (ranges.high <= ranges.low)
+    ranges.high = ranges.low + ranges.step;
+  return ranges;
+}
+
+int XOfTime(const Ranges& ranges, double time) {
+  const double x = (time - ranges.firstDay) / ranges.days * kPlotWidth;
+  return kPlotLeft + std::clamp(static_cast<int>(x), 0, kPlotWidth);
+}
+
+int YOfWeight(const Ranges& ranges, double weight) {
+  const double y = (weight - ranges.low) / (ranges.high - ranges.low) * kPlotHeight;
+  return kPlotBottom - std::clamp(static_cast<int>(std::lround(y)), 0, kPlotHeight);
+}
+
+// A date tick labelled with two numbers, or with the first alone when the
+// second is 0.
+void AddDateTick(std::vector<ChartTick>& ticks, int position, int first, int second) {
+  ChartTick tick;
+  tick.position = position;
+  if (second != 0) {
+    std::snprintf(tick.label, sizeof tick.label, "%d/%d", first, second);
+  } else {
+    std::snprintf(tick.label, sizeof tick.label, "%d", first);
+  }
+  ticks.push_back(tick);
+}
+
+// Days, spaced so that their labels ("5/6") do not touch.
+void LayOutDayTicks(const Ranges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
+  static constexpr int kDaySteps[] = {1, 2, 5, 7, 14};
+  int step = 31;
+  for (int candidate : kDaySteps) {
+    if (candidate * pixelsPerDay >= kMinDateTickSpacing) {
+      step = candidate;
+      break;
+    }
+  }
+  for (int32_t day = ranges.firstDay; day <= ranges.firstDay + ranges.days; day += step) {
+    const Date date = CivilFromDays(day);
+    AddDateTick(ticks, XOfTime(ranges, day), date.month, date.day);
+  }
+}
+
+// Firsts of months ("2024/3"), or of years ("2024") for long spans.
+void LayOutMonthTicks(const Ranges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
+  static constexpr int kMonthSteps[] = {1, 2, 3, 6, 12, 24, 60, 120, 240};
+  int step = 480;
+  for (int candidate : kMonthSteps) {
+    if (candidate * kDaysPerMonth * pixelsPerDay >= kMinDateTickSpacing) {
+      step = candidate;
+      break;
+    }
+  }
+  const Date first = CivilFromDays(ranges.firstDay);
+  int month = first.year * 12 + first.month - 1 + (first.day > 1 ? 1 : 0);
+  for (;; ++month) {
+    const int year = month / 12;
+    const int32_t day = DaysFromCivil(year, month % 12 + 1, 1);
+    if (day > ranges.firstDay + ranges.days)
+      break;
+    if (month % step != 0)
+      continue;
+    AddDateTick(ticks, XOfTime(ranges, day), year, step >= 12 ? 0 : month % 12 + 1);
+  }
+}
+
+void LayOutWeightTicks(const Ranges& ranges, std::vector<ChartTick>& ticks) {
+  const int intervals = static_cast<int>(std::lround((ranges.high - ranges.low) / ranges.step));
+  for (int i = 0; i <= intervals; ++i) {
+    const double weight = ranges.low + i * ranges.step;
+    ChartTick tick;
+    tick.position = YOfWeight(ranges, weight);
+    std::snprintf(tick.label, sizeof tick.label, ranges.step < 1.0 ? "%.1f" : "%.0f", weight);
+    ticks.push_back(tick);
+  }
+}
+
+// One point per user and pixel column, at the mean weight of its records.
+void LayOutLines(const std::vector<LogRecord>& records, const Ranges& ranges, ChartLayout* layout) {
+  constexpr int kColumns = kPlotWidth + 1;
+  std::vector<double> sums(kUsers * kColumns, 0.0);
+  std::vector<int> counts(kUsers * kColumns, 0);
+  for (const LogRecord& record : records) {
+    const int cell = record.user * kColumns + XOfTime(ranges, TimeOf(record)) - kPlotLeft;
+    sums[cell] += WeightOf(record);
+    ++counts[cell];
+  }
+  for (int user = 0; user < kUsers; ++user) {
+    for (int column = 0; column < kColumns; ++column) {
+      const int cell = user * kColumns + column;
+      if (counts[cell] > 0) {
+        layout->lines[user].push_back(
+            {kPlotLeft + column, YOfWeight(ranges, sums[cell] / counts[cell])});
+      }
+    }
+  }
+}
+
+void DrawLine(Canvas& canvas, int x0, int y0, int x1, int y1) {
+  const CanvasPoint points[] = {{x0, y0}, {x1, y1}};
+  canvas.Polyline(points, 2);
+}
+
+// Two pixels thick: the line once more one pixel lower.
+void DrawUserLine(Canvas& canvas, std::vector<CanvasPoint> points) {
+  canvas.Polyline(points.data(), static_cast<int>(points.size()));
+  for (CanvasPoint& point : points)
+    ++point.y;
+  canvas.Polyline(points.data(), static_cast<int>(points.size()));
+}
+
+void DrawMarks(Canvas& canvas, const std::vector<CanvasPoint>& points) {
+  for (const CanvasPoint& p : points) {
+    DrawLine(canvas, p.x - 2, p.y, p.x + 3, p.y);
+    DrawLine(canvas, p.x, p.y - 2, p.x, p.y + 3);
+  }
+}
+
+void DrawGrid(Canvas& canvas, const ChartLayout& layout) {
+  canvas.SelectPen(CanvasPen::Grid);
+  for (const ChartTick& tick : layout.weightTicks)
+    DrawLine(canvas, kPlotLeft, tick.position, kPlotRight, tick.position);
+  for (const ChartTick& tick : layout.dateTicks)
+    DrawLine(canvas, tick.position, kPlotTop, tick.position, kPlotBottom);
+  canvas.SelectPen(CanvasPen::Outline);
+  const CanvasPoint frame[] = {{kPlotLeft, kPlotTop},
+                               {kPlotRight, kPlotTop},
+                               {kPlotRight, kPlotBottom},
+                               {kPlotLeft, kPlotBottom},
+                               {kPlotLeft, kPlotTop}};
+  canvas.Polyline(frame, 5);
+}
+
+int Cells(const char* text) {
+  return static_cast<int>(std::strlen(text));
+}
+
+void DrawScales(Canvas& canvas, const ChartLayout& layout) {
+  canvas.SelectFont(CanvasFont::Small);
+  canvas.SetTextColor(kTextColor);
+  for (const ChartTick& tick : layout.weightTicks) {
+    DrawFormattedText(canvas, kPlotLeft - kLabelGap - Cells(tick.label) * kSmallCell,
+                      tick.position - kSmallHeight / 2, "%s", tick.label);
+  }
+  DrawFormattedText(canvas, kPlotLeft - kLabelGap - 2 * kSmallCell,
+                    kPlotTop - kSmallHeight - 2 * kLabelGap, "%s", "kg");
+  for (const ChartTick& tick : layout.dateTicks) {
+    const int width = Cells(tick.label) * kSmallCell;
+    const int left = std::clamp(tick.position - width / 2, 0, kPlotRight + 8 - width);
+    DrawFormattedText(canvas, left, kPlotBottom + kLabelGap, "%s", tick.label);
+  }
+}
+
+// "User0" to "User3" in their line colours, right-aligned above the plot,
+// for the users that have records.
+void DrawLegend(Canvas& canvas, const ChartLayout& layout) {
+  constexpr int kEntryWidth = kLegendSwatch + kLabelGap + 5 * kSmallCell;
+  canvas.SelectFont(CanvasFont::Small);
+  int x = kPlotRight;
+  for (int user = kUsers - 1; user >= 0; --user) {
+    if (layout.lines[user].empty())
+      continue;
+    x -= kEntryWidth;
+    canvas.SelectPen(kUserPens[user]);
+    const int middle = kLegendTop + kSmallHeight / 2;
+    DrawLine(canvas, x, middle - 1, x + kLegendSwatch, middle - 1);
+    DrawLine(canvas, x, middle, x + kLegendSwatch, middle);
+    canvas.SetTextColor(PenColor(kUserPens[user]));
+    DrawFormattedText(canvas, x + kLegendSwatch + kLabelGap, kLegendTop, "User%d", user);
+    x -= kLegendGap;
+  }
+}
+
+void DrawEmptyMessage(Canvas& canvas) {
+  canvas.SetTextColor(kNoticeColor);
+  canvas.SelectFont(CanvasFont::Medium);
+  DrawFormattedText(canvas, kMessageLeft, kMessageTop, "%s", resources::kChartEmpty);
+  DrawFormattedText(canvas, kMessageLeft, kMessageTop + kMessageSpacing, "%s",
+                    resources::kChartEmptyHint);
+}
+
+}  // namespace
+
+void LayoutChart(const LogRecords& log, ChartLayout* layout) {
+  *layout = {};
+  if (log.records.empty())
+    return;
+  const Ranges ranges = FindRanges(log.records);
+  const double pixelsPerDay = static_cast<double>(kPlotWidth) / ranges.days;
+  if (ranges.days <= kMostDaysWithDayTicks) {
+    LayOutDayTicks(ranges, pixelsPerDay, layout->dateTicks);
+  } else {
+    LayOutMonthTicks(ranges, pixelsPerDay, layout->dateTicks);
+  }
+  LayOutWeightTicks(ranges, layout->weightTicks);
+  LayOutLines(log.records, ranges, layout);
+}
+
+void DrawChart(Canvas& canvas, const LogRecords& log) {
+  canvas.SetTextColor(kTextColor);
+  canvas.SelectFont(CanvasFont::Medium);
+  DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s", resources::kChartHeading);
+  ChartLayout layout;
+  LayoutChart(log, &layout);
+  if (log.records.empty()) {
+    DrawEmptyMessage(canvas);
+  } else {
+    DrawGrid(canvas, layout);
+    DrawScales(canvas, layout);
+    DrawLegend(canvas, layout);
+    for (int user = 0; user < kUsers; ++user) {
+      canvas.SelectPen(kUserPens[user]);
+      DrawUserLine(canvas, layout.lines[user]);
+      if (layout.lines[user].size() <= kMarkedPoints)
+        DrawMarks(canvas, layout.lines[user]);
+    }
+  }
+  if (log.skippedLines > 0) {
+    canvas.SelectFont(CanvasFont::Small);
+    canvas.SetTextColor(kNoteColor);
+    DrawFormattedText(canvas, kHeadingLeft, kNoteTop, resources::kChartSkippedLines,
+                      log.skippedLines);
+  }
+  // The main screen's figures expect the outline pen.
+  canvas.SelectPen(CanvasPen::Outline);
+}

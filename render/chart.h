@@ -1,0 +1,33 @@
+#pragma once
+
+#include <vector>
+
+#include "render/canvas.h"
+#include "screen/log_record.h"
+#include "screen/screen_data.h"
+
+// The weight chart: every record of the log as weight over time, one line
+// per user, the dates along the bottom and the weight scale on the left.
+
+// A labelled mark on an axis: its pixel position (x for dates, y for
+// weights) and its text.
+struct ChartTick {
+  int position = 0;
+  char label[16] = {};
+};
+
+// Where everything of the chart goes, in pixels of the picture.
+struct ChartLayout {
+  // Per user one point per pixel column that holds records (their mean
+  // weight), left to right; empty for a user without records.
+  std::vector<CanvasPoint> lines[kUsers];
+  std::vector<ChartTick> dateTicks;
+  std::vector<ChartTick> weightTicks;
+};
+
+// Lays out the records in the plot area of a picture of 600 x 400.
+void LayoutChart(const LogRecords& log, ChartLayout* layout);
+
+// The chart screen below the title line: the heading and the legend, the
+// plot with its scales, or a short message when there is no record.
+void DrawChart(Canvas& canvas, const LogRecords& log);
