@@ -5,6 +5,7 @@
 #include "app/csv_export.h"
 #include "app/export_dialogs.h"
 #include "resources/chart_texts.h"
+#include "resources/tr.h"
 
 namespace {
 
@@ -20,14 +21,15 @@ std::string Format(const char* format, Args... args) {
 // failed with the system's reason.
 std::string ExportMessage(const CsvExportResult& result, const std::string& path) {
   if (result.failure == CsvExportResult::None) {
-    std::string text = Format(resources::kCsvDone, result.records, path.c_str());
+    std::string text = Format(Tr(resources::kCsvDone), result.records, path.c_str());
     if (result.skippedLines > 0)
-      text += "\n" + Format(resources::kCsvSkipped, result.skippedLines);
+      text.append("\n").append(Format(Tr(resources::kCsvSkipped), result.skippedLines));
     return text;
   }
   const char* headline =
       result.failure == CsvExportResult::NoLog ? resources::kCsvNoLog : resources::kCsvCannotWrite;
-  return std::string(headline) + "\n" + result.error;
+  std::string text = Tr(headline);
+  return text.append("\n").append(result.error);
 }
 
 }  // namespace
@@ -36,7 +38,7 @@ std::string ExportMessage(const CsvExportResult& result, const std::string& path
 // for the log file are tried first, so the export holds them when it can.
 void AppWindow::ExportCsv() {
   const std::string path =
-      AskSavePath(GetHandle(), resources::kCsvDialogTitle, resources::kCsvDefaultName);
+      AskSavePath(GetHandle(), Tr(resources::kCsvDialogTitle), resources::kCsvDefaultName);
   if (path.empty())
     return;
   WriteUnwrittenLog();

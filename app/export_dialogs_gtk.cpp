@@ -2,6 +2,7 @@
 
 #include "app/export_dialogs.h"
 #include "resources/chart_texts.h"
+#include "resources/tr.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ GtkWindow* AsParent(WindowHandle owner) {
 std::string AskSavePath(WindowHandle owner, const char* title, const char* suggestedName) {
   GtkFileChooserNative* dialog =
       gtk_file_chooser_native_new(title, AsParent(owner), GTK_FILE_CHOOSER_ACTION_SAVE,
-                                  resources::kCsvSaveButton, resources::kCsvCancelButton);
+                                  Tr(resources::kCsvSaveButton), Tr(resources::kCsvCancelButton));
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
   gtk_file_chooser_set_current_name(chooser, suggestedName);

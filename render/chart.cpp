@@ -4,9 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "render/text.h"
 #include "resources/chart_texts.h"
+#include "resources/tr.h"
+#include "screen/units.h"
 
 // The weight chart. Records are placed by date and time of day; all records
 // of one user that fall into the same pixel column become one point, their
@@ -76,13 +79,17 @@ double TimeOf(const LogRecord& record) {
   return record.DayNumber() + seconds / kSecondsPerDay;
 }
 
-double WeightOf(const LogRecord& record) {
-  return record.tenthsKg / 10.0;
+// The weight on the scale's own numbers: kilograms, or pounds for both
+// pounds and stones (a stone scale steps in half and whole stones).
+double WeightOnScale(int32_t tenthsKg, WeightUnit unit) {
+  const double kilograms = tenthsKg / 10.0;
+  return unit == WeightUnit::Kilograms ? kilograms : PoundsFromKilograms(kilograms);
 }
 
 // The ranges the records span: whole days, and weights widened to whole
 // steps of the scale.
 struct Ranges {
+  WeightUnit unit = WeightUnit::Kilograms;
   int32_t firstDay = 0;
   int32_t days = 1;  // at least one
   double low = 0.0;
@@ -90,31 +97,38 @@ struct Ranges {
   double step = 1.0;
 };
 
-double WeightStep(double low, double high) {
-  static constexpr double kSteps[] = {0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000};
-  for (double step : kSteps) {
-    if (std::ceil(high / step) - std::floor(low / step) <= kMaxWeightIntervals)
-      return step;
+double WeightStep(double low, double high, WeightUnit unit) {
+  static constexpr double kSteps[] = {0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 10000};
+  static constexpr double kStoneSteps[] = {7, 14, 28, 70, 140, 280, 700, 1400, 14000};
+  const double* steps = unit == WeightUnit::StonesPounds ? kStoneSteps : kSteps;
+  const size_t count =
+      unit == WeightUnit::StonesPounds ? std::size(kStoneSteps) : std::size(kSteps);
+  for (size_t i = 0; i + 1 < count; ++i) {
+    if (std::ceil(high / steps[i]) - std::floor(low / steps[i]) <= kMaxWeightIntervals)
+      return steps[i];
   }
-  return 10000.0;
+  return steps[count - 1];
 }
 
-Ranges FindRanges(const std::vector<LogRecord>& records) {
+Ranges FindRanges(const std::vector<LogRecord>& records, WeightUnit unit) {
   int32_t firstDay = records[0].DayNumber();
   int32_t lastDay = firstDay;
-  double low = WeightOf(records[0]);
-  double high = low;
+  int32_t lowTenths = records[0].tenthsKg;
+  int32_t highTenths = lowTenths;
   for (const LogRecord& record : records) {
     const int32_t day = record.DayNumber();
     firstDay = std::min(firstDay, day);
     lastDay = std::max(lastDay, day);
-    low = std::min(low, WeightOf(record));
-    high = std::max(high, WeightOf(record));
+    lowTenths = std::min(lowTenths, record.tenthsKg);
+    highTenths = std::max(highTenths, record.tenthsKg);
   }
+  const double low = WeightOnScale(lowTenths, unit);
+  const double high = WeightOnScale(highTenths, unit);
   Ranges ranges;
+  ranges.unit = unit;
   ranges.firstDay = firstDay;
   ranges.days = lastDay - firstDay + 1;
-  ranges.step = WeightStep(low, high);
+  ranges.step = WeightStep(low, high, unit);
   ranges.low = std::floor(low / ranges.step) * ranges.step;
   ranges.high = std::ceil(high / ranges.step) * ranges.step;
   if (ranges.high <= ranges.low)
@@ -184,13 +198,29 @@ void LayOutMonthTicks(const Ranges& ranges, double pixelsPerDay, std::vector<Cha
   }
 }
 
+// "65", "62.5", or in stones "10st" and "10st 7".
+void FormatWeightLabel(char* out, size_t size, double weight, const Ranges& ranges) {
+  if (ranges.unit == WeightUnit::StonesPounds) {
+    const int pounds = static_cast<int>(std::lround(weight));
+    const int stones = pounds / kPoundsPerStone;
+    const int rest = pounds % kPoundsPerStone;
+    if (rest == 0) {
+      std::snprintf(out, size, "%dst", stones);
+    } else {
+      std::snprintf(out, size, "%dst %d", stones, rest);
+    }
+    return;
+  }
+  std::snprintf(out, size, ranges.step < 1.0 ? "%.1f" : "%.0f", weight);
+}
+
 void LayOutWeightTicks(const Ranges& ranges, std::vector<ChartTick>& ticks) {
   const int intervals = static_cast<int>(std::lround((ranges.high - ranges.low) / ranges.step));
   for (int i = 0; i <= intervals; ++i) {
     const double weight = ranges.low + i * ranges.step;
     ChartTick tick;
     tick.position = YOfWeight(ranges, weight);
-    std::snprintf(tick.label, sizeof tick.label, ranges.step < 1.0 ? "%.1f" : "%.0f", weight);
+    FormatWeightLabel(tick.label, sizeof tick.label, weight, ranges);
     ticks.push_back(tick);
   }
 }
@@ -202,7 +232,7 @@ void LayOutLines(const std::vector<LogRecord>& records, const Ranges& ranges, Ch
   std::vector<int> counts(kUsers * kColumns, 0);
   for (const LogRecord& record : records) {
     const int cell = record.user * kColumns + XOfTime(ranges, TimeOf(record)) - kPlotLeft;
-    sums[cell] += WeightOf(record);
+    sums[cell] += WeightOnScale(record.tenthsKg, ranges.unit);
     ++counts[cell];
   }
   for (int user = 0; user < kUsers; ++user) {
@@ -255,7 +285,7 @@ int Cells(const char* text) {
   return static_cast<int>(std::strlen(text));
 }
 
-void DrawScales(Canvas& canvas, const ChartLayout& layout) {
+void DrawScales(Canvas& canvas, const ChartLayout& layout, WeightUnit unit) {
   canvas.SelectFont(CanvasFont::Small);
   canvas.SetTextColor(kTextColor);
   for (const ChartTick& tick : layout.weightTicks) {
@@ -263,7 +293,7 @@ void DrawScales(Canvas& canvas, const ChartLayout& layout) {
                       tick.position - kSmallHeight / 2, "%s", tick.label);
   }
   DrawFormattedText(canvas, kPlotLeft - kLabelGap - 2 * kSmallCell,
-                    kPlotTop - kSmallHeight - 2 * kLabelGap, "%s", "kg");
+                    kPlotTop - kSmallHeight - 2 * kLabelGap, "%s", UnitName(unit));
   for (const ChartTick& tick : layout.dateTicks) {
     const int width = Cells(tick.label) * kSmallCell;
     const int left = std::clamp(tick.position - width / 2, 0, kPlotRight + 8 - width);
@@ -294,18 +324,18 @@ void DrawLegend(Canvas& canvas, const ChartLayout& layout) {
 void DrawEmptyMessage(Canvas& canvas) {
   canvas.SetTextColor(kNoticeColor);
   canvas.SelectFont(CanvasFont::Medium);
-  DrawFormattedText(canvas, kMessageLeft, kMessageTop, "%s", resources::kChartEmpty);
+  DrawFormattedText(canvas, kMessageLeft, kMessageTop, "%s", Tr(resources::kChartEmpty));
   DrawFormattedText(canvas, kMessageLeft, kMessageTop + kMessageSpacing, "%s",
-                    resources::kChartEmptyHint);
+                    Tr(resources::kChartEmptyHint));
 }
 
 }  // namespace
 
-void LayoutChart(const LogRecords& log, ChartLayout* layout) {
+void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout) {
   *layout = {};
   if (log.records.empty())
     return;
-  const Ranges ranges = FindRanges(log.records);
+  const Ranges ranges = FindRanges(log.records, unit);
   const double pixelsPerDay = static_cast<double>(kPlotWidth) / ranges.days;
   if (ranges.days <= kMostDaysWithDayTicks) {
     LayOutDayTicks(ranges, pixelsPerDay, layout->dateTicks);
@@ -316,17 +346,17 @@ void LayoutChart(const LogRecords& log, ChartLayout* layout) {
   LayOutLines(log.records, ranges, layout);
 }
 
-void DrawChart(Canvas& canvas, const LogRecords& log) {
+void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit) {
   canvas.SetTextColor(kTextColor);
   canvas.SelectFont(CanvasFont::Medium);
-  DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s", resources::kChartHeading);
+  DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s", Tr(resources::kChartHeading));
   ChartLayout layout;
-  LayoutChart(log, &layout);
+  LayoutChart(log, unit, &layout);
   if (log.records.empty()) {
     DrawEmptyMessage(canvas);
   } else {
     DrawGrid(canvas, layout);
-    DrawScales(canvas, layout);
+    DrawScales(canvas, layout, unit);
     DrawLegend(canvas, layout);
     for (int user = 0; user < kUsers; ++user) {
       canvas.SelectPen(kUserPens[user]);
@@ -338,7 +368,7 @@ void DrawChart(Canvas& canvas, const LogRecords& log) {
   if (log.skippedLines > 0) {
     canvas.SelectFont(CanvasFont::Small);
     canvas.SetTextColor(kNoteColor);
-    DrawFormattedText(canvas, kHeadingLeft, kNoteTop, resources::kChartSkippedLines,
+    DrawFormattedText(canvas, kHeadingLeft, kNoteTop, Tr(resources::kChartSkippedLines),
                       log.skippedLines);
   }
   // The main screen's figures expect the outline pen.

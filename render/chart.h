@@ -5,6 +5,7 @@
 #include "render/canvas.h"
 #include "screen/log_record.h"
 #include "screen/screen_data.h"
+#include "screen/units.h"
 
 // The weight chart: every record of the log as weight over time, one line
 // per user, the dates along the bottom and the weight scale on the left.
@@ -13,7 +14,7 @@
 // weights) and its text.
 struct ChartTick {
   int position = 0;
-  char label[16] = {};
+  char label[32] = {};
 };
 
 // Where everything of the chart goes, in pixels of the picture.
@@ -25,9 +26,10 @@ struct ChartLayout {
   std::vector<ChartTick> weightTicks;
 };
 
-// Lays out the records in the plot area of a picture of 600 x 400.
-void LayoutChart(const LogRecords& log, ChartLayout* layout);
+// Lays out the records in the plot area of a picture of 600 x 400, the
+// weight scale in the unit given.
+void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout);
 
 // The chart screen below the title line: the heading and the legend, the
 // plot with its scales, or a short message when there is no record.
-void DrawChart(Canvas& canvas, const LogRecords& log);
+void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit);

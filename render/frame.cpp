@@ -224,7 +224,7 @@ void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) 
   if (frame.modeFlags & ModeRegistering) {
     DrawRegistrationScreen(canvas, frame.modeFlags);
   } else if (frame.chart) {
-    DrawChart(canvas, *frame.chart);
+    DrawChart(canvas, *frame.chart, frame.unit);
   } else {
     ComposeMainScreen(canvas, frame, width, height);
     // Last, so that nothing of the screen covers it.

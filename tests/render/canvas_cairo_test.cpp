@@ -217,7 +217,8 @@ INSTANTIATE_TEST_SUITE_P(AllStates, ScreenStateTest, ::testing::ValuesIn(kScreen
 class EnglishScreenStateTest : public ::testing::TestWithParam<const char*> {};
 
 constexpr const char* kEnglishStates[] = {"no-board",     "no-board-refused", "idle-history",
-                                          "measuring-on", "zero-adjust",      "log-unwritten"};
+                                          "measuring-on", "zero-adjust",      "log-unwritten",
+                                          "chart-year",   "chart-empty"};
 
 TEST_P(EnglishScreenStateTest, MatchesReviewedPicture) {
   EnglishLocale english;
