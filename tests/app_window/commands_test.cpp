@@ -103,7 +103,7 @@ TEST_F(CommandsTest, HelpCommandsOpenTheirPages) {
 
 TEST_F(CommandsTest, UnknownCommandsAndMessagesArePassedOn) {
   DirtyAllEntries(window);
-  for (uintptr_t id : {0, 40002, 40004, 40009, 40012, 40017, 0xFFFF}) {
+  for (uintptr_t id : {0, 40002, 40004, 40009, 40012, 40019, 0xFFFF}) {
     EXPECT_EQ(Command(window, id), 1) << id;
   }
   for (uint32_t message : {kWmClose, kWmQuit, 0x0000u, 0x0200u}) {
