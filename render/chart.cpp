@@ -177,8 +177,8 @@ void LayOutDayTicks(const Ranges& ranges, double pixelsPerDay, std::vector<Chart
 
 // Firsts of months ("2024/3"), or of years ("2024") for long spans.
 void LayOutMonthTicks(const Ranges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
-  static constexpr int kMonthSteps[] = {1, 2, 3, 6, 12, 24, 60, 120, 240};
-  int step = 480;
+  static constexpr int kMonthSteps[] = {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200, 2400, 6000};
+  int step = 12000;
   for (int candidate : kMonthSteps) {
     if (candidate * kDaysPerMonth * pixelsPerDay >= kMinDateTickSpacing) {
       step = candidate;
