@@ -16,7 +16,7 @@ inline constexpr int kExitNoDisplay = 2;
 inline constexpr int kExitNoMemory = 3;
 inline constexpr int kExitNoLog = 4;
 inline constexpr int kExitCannotWrite = 5;
-inline constexpr int kExitUsage = 6;
+inline constexpr int kExitUsage = 64;  // as sysexits.h: arguments not understood
 
 // The whole life of the program: the checked heap, the main window, the
 // loop of messages and frames until the quit message, and the shutdown in

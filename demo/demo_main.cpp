@@ -29,7 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kStep = std::chrono::milliseconds(20);
 constexpr double kEmptyWhileZeroing = 4.0;  // seconds, longer than the zero adjustment
-constexpr int kExitUsage = 64;
 
 // The weigh-in of two people. The second person presses the button twice:
 // the first press starts User0, the second moves the measurement on to User1.
