@@ -14,12 +14,15 @@ GtkWindow* AsParent(WindowHandle owner) {
 
 // The native dialog where the desktop offers one (a portal), GTK's own
 // otherwise; it asks before replacing an existing file.
-std::string AskSavePath(WindowHandle owner, const char* title, const char* suggestedName) {
+std::string AskSavePath(WindowHandle owner, const char* title, const std::string& folder,
+                        const char* suggestedName) {
   GtkFileChooserNative* dialog =
       gtk_file_chooser_native_new(title, AsParent(owner), GTK_FILE_CHOOSER_ACTION_SAVE,
                                   Tr(resources::kCsvSaveButton), Tr(resources::kCsvCancelButton));
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+  if (!folder.empty())
+    gtk_file_chooser_set_current_folder(chooser, folder.c_str());
   gtk_file_chooser_set_current_name(chooser, suggestedName);
   std::string path;
   if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
