@@ -4,9 +4,24 @@
 #include <thread>
 
 #include "app/app_window.h"
+#include "device/wii_lib_device.h"
 #include "render/canvas.h"
 #include "render/frame.h"
 #include "transport/wii_lib.h"
+
+namespace {
+
+// The level byte of a board's status report falls as its four AA cells run
+// down; a board shows one bar of four from 0x6A to 0x77 and none below, and
+// soon after its readings stop. Fresh cells read well above 0x82. 0 is no
+// level at all: no status report has said one.
+constexpr int kLowBatteryBelow = 0x78;
+
+int IsBatteryLow(int level) {
+  return level > 0 && level < kLowBatteryBelow;
+}
+
+}  // namespace
 
 // One frame of the main window. The steps of the scale run in every frame,
 // with or without a picture; the picture is then drawn from what they left
@@ -45,6 +60,8 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
   frame.frameCount = frameCount;
   frame.history = &history;
   frame.unit = settings.unit;
+  frame.batteryLow =
+      activeEntry && activeEntry->device && IsBatteryLow(activeEntry->device->GetBattery());
   if (activeEntry)
     UpdateMeasurement(*activeEntry);
   frame.unwrittenLogPath = unwrittenLog.empty() ? nullptr : logPath.c_str();

@@ -3,9 +3,12 @@
 // its button presses start the measurements, so records appear by
 // themselves. The log goes to a new temporary folder, named on start.
 //
-//   gravimo-demo [--steady KG]
-//     --steady KG  instead of the weigh-in, leave the board empty while the
-//                  zero point is taken, then hold KG kg on it for good
+//   gravimo-demo [--steady KG] [--battery LEVEL]
+//     --steady KG      instead of the weigh-in, leave the board empty while the
+//                      zero point is taken, then hold KG kg on it for good
+//     --battery LEVEL  the battery level (0..255) the board reports; fresh
+//                      cells report 192, a board that needs new ones less
+//                      than 120
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -50,7 +53,8 @@ std::vector<ScenarioPhase> TwoUserScript() {
 // zero adjustment always finds it empty.
 class DemoBoard {
  public:
-  DemoBoard() : device(bus.AddDevice("virtual:board0")) {
+  explicit DemoBoard(int battery) : device(bus.AddDevice("virtual:board0")) {
+    board.SetBattery(battery);
     board.SetReportSink(
         [this](const uint8_t* report, int length) { bus.SendInput(device, report, length); });
     bus.SetOutputHandler(
@@ -127,21 +131,35 @@ std::string MakeLogFolder() {
   return name.data();
 }
 
-bool ParseSteady(int argc, char** argv, float* kg, bool* steady) {
-  *steady = false;
-  if (argc == 1) {
-    return true;
-  }
-  if (argc != 3 || std::strcmp(argv[1], "--steady") != 0) {
-    return false;
-  }
+struct DemoOptions {
+  bool steady = false;
+  float steadyKg = 0.0f;
+  int battery = SimBoardOptions{}.battery;
+};
+
+// A number in [low, high], the whole text.
+bool ParseNumber(const char* text, double low, double high, double* value) {
   char* end = nullptr;
-  const double value = std::strtod(argv[2], &end);
-  if (end == argv[2] || *end != '\0' || !(value >= 0.0 && value <= 300.0)) {
-    return false;
+  *value = std::strtod(text, &end);
+  return end != text && *end == '\0' && *value >= low && *value <= high;
+}
+
+bool ParseOptions(int argc, char** argv, DemoOptions* options) {
+  for (int i = 1; i < argc; i += 2) {
+    double value = 0.0;
+    if (i + 1 >= argc) {
+      return false;
+    }
+    if (std::strcmp(argv[i], "--steady") == 0 && ParseNumber(argv[i + 1], 0.0, 300.0, &value)) {
+      options->steady = true;
+      options->steadyKg = static_cast<float>(value);
+    } else if (std::strcmp(argv[i], "--battery") == 0 &&
+               ParseNumber(argv[i + 1], 0.0, 255.0, &value) && value == static_cast<int>(value)) {
+      options->battery = static_cast<int>(value);
+    } else {
+      return false;
+    }
   }
-  *kg = static_cast<float>(value);
-  *steady = true;
   return true;
 }
 
@@ -150,10 +168,11 @@ bool ParseSteady(int argc, char** argv, float* kg, bool* steady) {
 int main(int argc, char** argv) {
   const auto started = Clock::now();
   InitTranslations();
-  float steadyKg = 0.0f;
-  bool steady = false;
-  if (!ParseSteady(argc, argv, &steadyKg, &steady)) {
-    std::fprintf(stderr, "%s", Tr("usage: gravimo-demo [--steady KG]   (KG from 0 to 300)\n"));
+  DemoOptions options;
+  if (!ParseOptions(argc, argv, &options)) {
+    std::fprintf(stderr, "%s",
+                 Tr("usage: gravimo-demo [--steady KG] [--battery LEVEL]   (KG from 0 to 300, "
+                    "LEVEL from 0 to 255)\n"));
     return kExitUsage;
   }
   const std::string folder = MakeLogFolder();
@@ -164,9 +183,9 @@ int main(int argc, char** argv) {
   std::printf(Tr("Gravimo demo: log folder %s\n"), folder.c_str());
   std::fflush(stdout);
 
-  DemoBoard board;
-  if (steady) {
-    board.Play({{ScenarioPhase::kEmpty, kEmptyWhileZeroing, 0.0f}}, steadyKg);
+  DemoBoard board(options.battery);
+  if (options.steady) {
+    board.Play({{ScenarioPhase::kEmpty, kEmptyWhileZeroing, 0.0f}}, options.steadyKg);
   } else {
     board.Play(TwoUserScript(), 0.0f);
   }

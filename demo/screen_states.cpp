@@ -13,6 +13,7 @@
 namespace {
 
 constexpr float kShownWeight = 65.0f;  // kg
+constexpr int kLowBattery = 0x70;      // one bar of four
 // Quarter kilograms per cell, adding up to the shown weight.
 constexpr float kShownCells[4] = {70.0f, 58.0f, 66.0f, 66.0f};
 
@@ -132,6 +133,9 @@ int PrepareScreenState(AppWindow& window, const char* name) {
     window.modeFlags.fetch_or(ModeRegistering | ModeRegisterWait | ModeRegisterUpdate);
   } else if (std::strcmp(name, "log-unwritten") == 0) {
     ShowUnwrittenLog(window);
+  } else if (std::strcmp(name, "battery-low") == 0) {
+    ShowSettledBoard(window, 0);
+    static_cast<FixedBoard*>(window.wiiLib->GetDevice(0))->battery = kLowBattery;
   } else if (std::strcmp(name, "idle-pounds") == 0) {
     window.settings.unit = WeightUnit::Pounds;
     ShowSettledBoard(window, 0);

@@ -8,7 +8,7 @@ class AppWindow;
 inline constexpr const char* kScreenStates[] = {
     "no-board",    "no-board-refused", "idle-history",     "measuring-on",      "measuring-off",
     "zero-adjust", "register-pairing", "register-waiting", "register-updating", "log-unwritten",
-    "idle-pounds", "idle-stones",      "chart-year",       "chart-empty",
+    "idle-pounds", "idle-stones",      "chart-year",       "chart-empty",       "battery-low",
 };
 
 // Prepares the state called name: 1 on success, 0 for an unknown name.

@@ -59,6 +59,12 @@ const char* const kNoBoardLines[] = {TrMark("バランスWiiボード が見つ�
                                      TrMark("ペアリング＋接続 してください。"),
                                      TrMark("(詳しくはマニュアルをご参照ください)"), nullptr};
 // Below them when a board was found that the user may not open.
+// A board whose batteries run low: one small line at the right end of the
+// title row, which the title leaves free unless a long blog address is named.
+const char* const kLowBatteryText = TrMark("ボードの電池が少なくなっています。交換してください");
+constexpr int kLowBatteryRight = 590;
+constexpr int kTitleTop = 10;
+
 const char* const kNoAccessLine = TrMark("ボードの権限不足: make install か再ログインを");
 
 void DrawMessageLines(Canvas& canvas, const char* const* lines) {
@@ -182,6 +188,25 @@ void DrawUnwrittenLogLine(Canvas& canvas, const char* path, int width, int heigh
                     height - kUnwrittenLogAboveBottom, "%s%s", text, shown.c_str());
 }
 
+// The half-width cells a text takes, counted as ShownPath counts them.
+int TextColumns(const char* text) {
+  int columns = 0;
+  for (const unsigned char* next = reinterpret_cast<const unsigned char*>(text); *next;) {
+    const ShownCharacter shown = NextShownCharacter(next);
+    columns += shown.columns;
+    next += shown.text.size();
+  }
+  return columns;
+}
+
+void DrawLowBatteryLine(Canvas& canvas) {
+  const char* text = Tr(kLowBatteryText);
+  const int columns = TextColumns(text);
+  canvas.SetTextColor(kNoticeColor);
+  canvas.SelectFont(CanvasFont::Small);
+  DrawFormattedText(canvas, kLowBatteryRight - columns * kSmallColumnWidth, kTitleTop, "%s", text);
+}
+
 void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int height) {
   if (!frame.activeEntry) {
     const DeviceEntry empty{};
@@ -203,6 +228,8 @@ void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int 
   DrawSensorBars(canvas, entry, width, height);
   DrawNeedle(canvas, entry, width, height);
   DrawBmiRuler(canvas, entry, width, height);
+  if (frame.batteryLow)
+    DrawLowBatteryLine(canvas);
 }
 
 }  // namespace

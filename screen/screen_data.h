@@ -56,4 +56,5 @@ struct ScreenFrame {
   const char* unwrittenLogPath = nullptr;   // the log file while records wait for it, else null
   WeightUnit unit = WeightUnit::Kilograms;  // of the weight figure and the history lines
   const LogRecords* chart = nullptr;  // the whole log while the chart replaces the main screen
+  int32_t batteryLow = 0;             // the active board's batteries need changing
 };

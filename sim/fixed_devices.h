@@ -16,6 +16,7 @@ class FixedBoard : public ktWiiLibDevice {
   float weight = 0.0f;  // kg
   float cells[4] = {};  // quarter kg
   int zeroAdjust = -1;  // last value given to SetZeroAdjust
+  int battery = 0xC0;   // as fresh cells report it
 
   int IsOpen() override { return open; }
   int GetIndex() override { return 0; }
@@ -24,7 +25,7 @@ class FixedBoard : public ktWiiLibDevice {
   int GetReadState() override { return readState; }
   void GetExtensionMemory(uint8_t*) override {}
   int GetExtensionType() override { return extension; }
-  int GetBattery() override { return 0; }
+  int GetBattery() override { return battery; }
   int GetButtons() override { return buttons; }
   float GetAccel(unsigned) override { return 0.0f; }
   int GetIRPoint(unsigned) override { return 0; }

@@ -78,6 +78,26 @@ class MeasurementTest : public AppWindowTest {
   SimWiiLib lib;
 };
 
+// The level comes with each status report; a board that runs down says so in
+// its next one, and the frame then asks for the battery line.
+TEST_F(MeasurementTest, BoardThatRunsDownAsksForTheBatteryLine) {
+  SimBoard* board = AddBoard();
+  lib.Start(kWiiVendorId, kWiiProductId);
+  SettleZeroAdjustment({board});
+  ScreenFrame fresh;
+  window.ComposeMainScreen(fresh);
+  ASSERT_NE(fresh.activeEntry, nullptr);
+  EXPECT_EQ(fresh.batteryLow, 0);
+
+  board->SetBattery(0x70);
+  board->SendStatus();
+  lib.Pump();
+  ScreenFrame low;
+  window.ComposeMainScreen(low);
+  ASSERT_NE(low.activeEntry, nullptr);
+  EXPECT_EQ(low.batteryLow, 1);
+}
+
 TEST_F(MeasurementTest, ConstantSixtyKilogramsIsRecordedOnTheSeventiethFrame) {
   SimBoard* board = AddBoard();
   lib.Start(kWiiVendorId, kWiiProductId);

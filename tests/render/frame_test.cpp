@@ -204,6 +204,25 @@ TEST_F(FrameTest, FigureAndHistoryFollowTheUnit) {
   }
 }
 
+// A level of 0 is none reported yet; fresh cells read 0xC0 in the simulator.
+TEST_F(FrameTest, LowBatteryLineShowsBelowTheThresholdOnly) {
+  SettledBoard(65.0f);
+  const std::pair<int, bool> cases[] = {{0xC0, false}, {0x78, false}, {0x77, true},
+                                        {0x6A, true},  {1, true},     {0, false}};
+  for (const auto& [level, shown] : cases) {
+    board.battery = level;
+    const std::optional<CanvasOp> line =
+        FindText(FrameTexts(), "ボードの電池が少なくなっています。交換してください");
+    EXPECT_EQ(line.has_value(), shown) << level;
+    if (line) {
+      EXPECT_EQ(line->x, 290);  // ends at x 590: 50 half-width cells of 6 pixels
+      EXPECT_EQ(line->y, 10);
+      EXPECT_EQ(line->currentFont, CanvasFont::Small);
+      EXPECT_EQ(line->currentTextColor, kBlue);
+    }
+  }
+}
+
 TEST_F(FrameTest, MeasuringCaptionBlinksWithBitFourOfTheFrameCount) {
   SettledBoard(0.0f);
   window.StartMeasurement(2);
