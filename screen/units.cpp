@@ -144,7 +144,8 @@ void FormatHistoryLine(char* out, size_t size, const char* record, WeightUnit un
     std::snprintf(out, size, "%skg", record);
     return;
   }
-  char weight[32];
+  // Room for the longest text the formats can make, so none is cut.
+  char weight[48];
   FormatHistoryWeight(weight, sizeof weight, kilograms, unit);
   std::snprintf(out, size, "%.*s %s", static_cast<int>(headEnd), record, weight);
 }
