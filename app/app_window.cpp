@@ -80,6 +80,7 @@ void AppWindow::Cleanup() {
     wiiLib = nullptr;
   }
   CloseLog();
+  ReleaseSpeech();
 }
 
 int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t) {
@@ -132,6 +133,9 @@ int AppWindow::OnCommand(uint16_t command) {
         if (entry.command == command)
           ChooseUnit(entry.unit);
       }
+      return 0;
+    case kCommandSpeech:
+      ToggleSpeech();
       return 0;
     case kCommandMeasureUser0:
     case kCommandMeasureUser1:
@@ -224,6 +228,9 @@ void AppWindow::ShowSettingsInMenu() {
     if (entry.unit == settings.unit)
       CheckMenuRadioItem(entry.command);
   }
+  // The item starts unchecked and GTK flips it on every choice.
+  if (settings.speech)
+    CheckMenuRadioItem(resources::kCommandSpeech);
 }
 
 void AppWindow::OpenManualPage() {

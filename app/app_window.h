@@ -18,6 +18,7 @@ class ktWiiLib;
 class ktWiiLibDevice;
 class ktBluetoothLib;
 class Canvas;
+class ktSpeech;
 
 // Fills *out with the current local time.
 using LocalTimeSource = void (*)(struct tm* out);
@@ -41,6 +42,8 @@ class AppWindow : public ktWindow {
   // drawn into the back buffer and presented, then the frame's pause.
   void RenderFrame();
   void ComposeMainScreen(ScreenFrame& frame);
+  // Gives the window the frame's description when its text changed.
+  void DescribeFrame(const ScreenFrame& frame);
 
   // Measurement controller.
   void StartMeasurement(int user);
@@ -72,6 +75,14 @@ class AppWindow : public ktWindow {
   void OpenProgramPage();
   void OpenBlogPage();
   void ChooseUnit(WeightUnit unit);
+  void ToggleSpeech();
+
+  // Sentences said aloud while the user has speech on.
+  void Announce(const char* sentence);
+  void AnnounceStart(int user);
+  void AnnounceRecord(int user, float kilograms);
+  void AnnounceFrame(const ScreenFrame& frame);
+  void ReleaseSpeech();
 
   // Settings: read at Setup, written when the user changes one.
   void LoadUserSettings();
@@ -82,6 +93,7 @@ class AppWindow : public ktWindow {
   int32_t W = 600;
   int32_t H = 400;
   int32_t frameSleepMs = 33;  // the pause that ends every frame
+  std::string description;    // the picture's accessible description, as last given
 
   ktWiiLib* wiiLib = nullptr;  // owned
 
@@ -124,6 +136,11 @@ class AppWindow : public ktWindow {
   BluetoothLibFactory createBluetoothLib = nullptr;
   int32_t registrationWaitMs = 10000;  // time the system gets to set up a new board
   RegistrationGate registration;
+  // Where the speech service comes from; the desktop's when not set.
+  std::function<ktSpeech*()> createSpeech;
+  ktSpeech* speech = nullptr;    // owned; made when the first sentence is said
+  int32_t zeroAdjustEnded = 0;   // a board's zero adjustment ended this frame
+  int32_t noBoardAnnounced = 0;  // the board-not-found lines were shown last frame
   // Called once, when the first picture has been copied to the window.
   std::function<void()> firstPresent;
 };

@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "app/app_window.h"
+#include "app/message_loop.h"
+#include "app/screen_description.h"
 #include "device/wii_lib_device.h"
 #include "render/canvas.h"
 #include "render/frame.h"
@@ -39,8 +41,20 @@ void AppWindow::RenderFrame() {
     DrawFrame(*canvas, frame, W, H);
     canvas->Present();
   }
+  DescribeFrame(frame);
+  AnnounceFrame(frame);
   if (frameSleepMs > 0)
     std::this_thread::sleep_for(std::chrono::milliseconds(frameSleepMs));
+}
+
+// Screen readers announce every change of the description, so it is given
+// to the window only when its words change, not in every frame.
+void AppWindow::DescribeFrame(const ScreenFrame& frame) {
+  std::string text = DescribeScreen(frame);
+  if (text == description)
+    return;
+  description = std::move(text);
+  SetClientDescription(GetHandle(), ScreenName(), description.c_str());
 }
 
 // The device walk, then the measurement step of the active board. The status

@@ -98,6 +98,7 @@ void AppWindow::StartMeasurement(int user) {
   measureTimer = 0;
   stableFrames = 0;
   frameCount = 0;
+  AnnounceStart(user);
 }
 
 // Restarts the zero adjustment of every entry, whether a board is at its
@@ -153,6 +154,7 @@ void AppWindow::UpdateEntry(DeviceEntry& entry, ktWiiLibDevice* device) {
   device->SetZeroAdjust(entry.zeroAdjustFrames != 0 ? 1 : 0);
   if (entry.zeroAdjustFrames > 0) {
     --entry.zeroAdjustFrames;
+    zeroAdjustEnded |= entry.zeroAdjustFrames == 0;
   }
   entry.rawWeight = device->GetBoardWeight();
   for (int cell = 0; cell < kBoardCells; ++cell) {

@@ -21,6 +21,10 @@ void SetClientSurface(WindowHandle window, cairo_surface_t* surface);
 // screen, and queues a redraw otherwise.
 void InvalidateClient(WindowHandle window);
 
+// Gives the client area's picture its accessible name and description,
+// which screen readers read; does nothing without a window.
+void SetClientDescription(WindowHandle window, const char* name, const char* description);
+
 // The client area's rectangle within the window; returns 0 when the window
 // has no client area laid out yet.
 int GetClientRect(WindowHandle window, int* x, int* y, int* width, int* height);

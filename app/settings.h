@@ -9,6 +9,7 @@
 // that is missing or holds a value that means nothing keeps its default.
 struct Settings {
   WeightUnit unit = WeightUnit::Kilograms;
+  int speech = 0;  // 1: results are said aloud
 };
 
 // One key of the settings file and how its setting reads and writes as text.

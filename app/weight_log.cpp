@@ -145,6 +145,7 @@ void AppWindow::AppendLog(DeviceEntry& entry) {
   char record[kRecordBuffer];
   FormatRecord(record, currentUser, now, entry.userWeight[currentUser]);
   AddToHistory(history, record);
+  AnnounceRecord(currentUser, entry.userWeight[currentUser]);
   if (unwrittenLog.size() == kMaxUnwrittenRecords) {
     DebugPrint("Weight log: too many records unwritten, dropped: %s%s", kRecordPrefix,
                unwrittenLog.front().c_str());

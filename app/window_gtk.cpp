@@ -75,7 +75,9 @@ GtkWidget* NewPopup(GtkWidget* window, const resources::MenuPopup& popup) {
   for (int i = 0; i < popup.itemCount; ++i) {
     const resources::MenuItem& entry = popup.items[i];
     const bool radio = entry.kind == resources::MenuItemKind::Radio;
-    GtkWidget* item = NewMenuItem(Tr(entry.text), radio ? &radioGroup : nullptr);
+    GtkWidget* item = entry.kind == resources::MenuItemKind::Check
+                          ? gtk_check_menu_item_new_with_label(Tr(entry.text))
+                          : NewMenuItem(Tr(entry.text), radio ? &radioGroup : nullptr);
     g_object_set_data(G_OBJECT(window), ItemKey(entry.commandId).c_str(), item);
     g_object_set_data(G_OBJECT(item), kOwnerKey, window);
     g_object_set_data(G_OBJECT(item), kCommandKey, GUINT_TO_POINTER(entry.commandId));
@@ -162,6 +164,7 @@ class ktWindowSystemGtk final : public ktWindowSystem {
     gtk_box_pack_start(GTK_BOX(box), client, TRUE, TRUE, 0);
     gtk_container_add(GTK_CONTAINER(window), box);
     g_object_set_data(G_OBJECT(window), kClientKey, client);
+    gtk_widget_set_can_focus(client, TRUE);
     g_signal_connect(client, "draw", G_CALLBACK(OnClientDraw), window);
     g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), nullptr);
     g_signal_connect(window, "delete-event", G_CALLBACK(OnDeleteEvent), nullptr);
@@ -178,6 +181,7 @@ class ktWindowSystemGtk final : public ktWindowSystem {
     gtk_widget_set_size_request(ClientArea(window), clientWidth, clientHeight);
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     gtk_widget_show_all(GTK_WIDGET(window));
+    gtk_widget_grab_focus(ClientArea(window));
   }
 
   void DestroyWindow(WindowHandle window) override {
@@ -276,6 +280,18 @@ void InvalidateClient(WindowHandle window) {
     return;
   }
   PaintNow(client, static_cast<cairo_surface_t*>(g_object_get_data(AsObject(window), kSurfaceKey)));
+}
+
+// The picture is an image to assistive technologies; it takes the focus so
+// that a screen reader presents it when the window opens.
+void SetClientDescription(WindowHandle window, const char* name, const char* description) {
+  if (!window || IsDestroyed(window)) {
+    return;
+  }
+  AtkObject* accessible = gtk_widget_get_accessible(ClientArea(window));
+  atk_object_set_role(accessible, ATK_ROLE_IMAGE);
+  atk_object_set_name(accessible, name);
+  atk_object_set_description(accessible, description);
 }
 
 int GetClientRect(WindowHandle window, int* x, int* y, int* width, int* height) {

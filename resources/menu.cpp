@@ -21,6 +21,7 @@ constexpr MenuItem kMeasureItems[] = {
     {TrMark("測定開始 User3"), kCommandMeasureUser3},
     {TrMark("体重グラフ\tG"), kCommandWeightChart},
     {TrMark("CSVで書き出し..."), kCommandExportCsv},
+    {TrMark("結果を読み上げる"), kCommandSpeech, MenuItemKind::Check},
 };
 
 constexpr MenuItem kUnitItems[] = {

@@ -23,13 +23,15 @@ inline constexpr uint16_t kCommandExportCsv = 40018;
 inline constexpr uint16_t kCommandUnitKilograms = 40020;
 inline constexpr uint16_t kCommandUnitPounds = 40021;
 inline constexpr uint16_t kCommandUnitStones = 40022;
+inline constexpr uint16_t kCommandSpeech = 40025;
 
 // The texts are marked for translation; the platform shows them through Tr.
 // An item's text may end in a tab and a key name; the key is only shown
 // beside the item, the window handles it as a key press of its own.
 // The radio items of one popup form one group, of which the window keeps
 // exactly one checked.
-enum class MenuItemKind { Plain, Radio };
+// A check item shows on or off and is flipped by each choice.
+enum class MenuItemKind { Plain, Radio, Check };
 
 struct MenuItem {
   const char* text;

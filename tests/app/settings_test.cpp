@@ -13,10 +13,10 @@
 
 namespace {
 
-// The unit a window starts with when $XDG_CONFIG_HOME is config, after the
-// user chose `command` (0: nothing). The desktop's folders are read once per
-// process, so each start is a child process of its own, as a real restart.
-WeightUnit UnitOfStartIn(const std::string& config, uint16_t command = 0) {
+// The settings a window starts with when $XDG_CONFIG_HOME is config, after
+// the user chose `command` (0: nothing). The desktop's folders are read once
+// per process, so each start is a child process of its own, as a real restart.
+Settings SettingsOfStartIn(const std::string& config, uint16_t command = 0) {
   const pid_t child = fork();
   if (child == 0) {
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
@@ -24,12 +24,19 @@ WeightUnit UnitOfStartIn(const std::string& config, uint16_t command = 0) {
     window.LoadUserSettings();
     if (command != 0)
       window.OnMessage(nullptr, kWmCommand, command, 0);
-    _exit(static_cast<int>(window.settings.unit));
+    _exit(static_cast<int>(window.settings.unit) | window.settings.speech << 2);
   }
   int status = -1;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status));
-  return static_cast<WeightUnit>(WEXITSTATUS(status));
+  Settings settings;
+  settings.unit = static_cast<WeightUnit>(WEXITSTATUS(status) & 3);
+  settings.speech = WEXITSTATUS(status) >> 2;
+  return settings;
+}
+
+WeightUnit UnitOfStartIn(const std::string& config, uint16_t command = 0) {
+  return SettingsOfStartIn(config, command).unit;
 }
 
 WeightUnit LoadedUnit(const std::string& folder, int* loaded = nullptr) {
@@ -47,10 +54,22 @@ TEST(SettingsTest, UnitIsKeptAcrossARestartInTheUsersConfigFolder) {
   EXPECT_FALSE(std::filesystem::exists(config)) << "nothing is written before a choice";
 
   EXPECT_EQ(UnitOfStartIn(config, resources::kCommandUnitStones), WeightUnit::StonesPounds);
-  EXPECT_EQ(ReadWholeFile(config + "/gravimo/settings.ini"), "[Display]\nUnit=st\n");
+  EXPECT_EQ(ReadWholeFile(config + "/gravimo/settings.ini"),
+            "[Display]\nUnit=st\n\n[Accessibility]\nSpeech=false\n");
   EXPECT_EQ(UnitOfStartIn(config), WeightUnit::StonesPounds);
   EXPECT_EQ(UnitOfStartIn(config, resources::kCommandUnitPounds), WeightUnit::Pounds);
   EXPECT_EQ(UnitOfStartIn(config), WeightUnit::Pounds);
+}
+
+TEST(SettingsTest, SpeechIsOffUntilChosenAndKeptAcrossARestart) {
+  TempFolder home;
+  const std::string config = home.File("config");
+  EXPECT_EQ(SettingsOfStartIn(config).speech, 0);
+  EXPECT_EQ(SettingsOfStartIn(config, resources::kCommandSpeech).speech, 1);
+  EXPECT_EQ(SettingsOfStartIn(config).speech, 1);
+  EXPECT_EQ(SettingsOfStartIn(config).unit, WeightUnit::Kilograms);
+  EXPECT_EQ(SettingsOfStartIn(config, resources::kCommandSpeech).speech, 0);
+  EXPECT_EQ(SettingsOfStartIn(config).speech, 0);
 }
 
 TEST(SettingsTest, MissingOrDamagedFileGivesTheDefaults) {
@@ -74,6 +93,13 @@ TEST(SettingsTest, MissingOrDamagedFileGivesTheDefaults) {
     WriteWholeFile(path, text);
     EXPECT_EQ(LoadedUnit(folder.Path()), WeightUnit::Kilograms) << text;
   }
+  for (const char* text : {"[Accessibility]\nSpeech=yes\n", "[Accessibility]\nSpeech=\n",
+                           "[Accessibility]\nSpeech=truex\n", "[Accessibility\nSpeech=true\n"}) {
+    WriteWholeFile(path, text);
+    Settings settings;
+    LoadSettings(folder.Path(), &settings);
+    EXPECT_EQ(settings.speech, 0) << text;
+  }
   std::filesystem::remove(path);
   std::filesystem::create_directory(path);
   EXPECT_EQ(LoadedUnit(folder.Path(), &loaded), WeightUnit::Kilograms) << "a folder in its place";
@@ -87,11 +113,14 @@ TEST(SettingsTest, SavingKeepsOtherKeysAndReplacesADamagedFile) {
   Settings settings;
   settings.unit = WeightUnit::Pounds;
   ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);
-  EXPECT_EQ(ReadWholeFile(path), "# mine\n\n[Display]\nUnit=lb\nSpeak=true\n\n[Other]\nA=1\n");
+  EXPECT_EQ(
+      ReadWholeFile(path),
+      "# "
+      "mine\n\n[Display]\nUnit=lb\nSpeak=true\n\n[Other]\nA=1\n\n[Accessibility]\nSpeech=false\n");
 
   WriteWholeFile(path, "[Display\n");
   ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);
-  EXPECT_EQ(ReadWholeFile(path), "[Display]\nUnit=lb\n");
+  EXPECT_EQ(ReadWholeFile(path), "[Display]\nUnit=lb\n\n[Accessibility]\nSpeech=false\n");
 }
 
 // The new file is written beside the old one and renamed over it. Here the

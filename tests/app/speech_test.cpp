@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/speech.h"
+#include "app_test_helpers.h"
+#include "resources/menu.h"
+#include "sim/sim_board.h"
+#include "sim/sim_wii_lib.h"
+
+// libspeechd keeps a few bytes of a connection that failed; not ours. It
+// has no frame pointers, so only the slow unwinder sees it in the stack.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libspeechd";
+}
+extern "C" const char* __lsan_default_options() {
+  return "fast_unwind_on_malloc=0";
+}
+
+namespace {
+
+// Keeps what the program said, in order.
+class RecordingSpeech final : public ktSpeech {
+ public:
+  explicit RecordingSpeech(std::vector<std::string>* said) : said(said) {}
+  int Say(const char* sentence, const char*) override {
+    said->push_back(sentence);
+    return 1;
+  }
+  void Release() override { delete this; }
+
+ private:
+  std::vector<std::string>* said;
+};
+
+// Whole frames of the program against a simulated board, with what it says
+// recorded.
+class SpeechTest : public AppWindowTest {
+ protected:
+  SpeechTest() {
+    window.wiiLib = &lib;
+    window.frameSleepMs = 0;
+    window.startupGrace = 0;
+    window.createSpeech = [this] {
+      ++speechesMade;
+      return new RecordingSpeech(&said);
+    };
+  }
+  ~SpeechTest() override { window.Cleanup(); }
+
+  void Frames(int count) {
+    for (int i = 0; i < count; ++i) {
+      lib.Pump();
+      window.RenderFrame();
+    }
+  }
+
+  // A board appears, is zero-adjusted, then carries 60 kg while User2 is
+  // measured and recorded; then a second measurement of User0.
+  void WeighTwice() {
+    Frames(2);
+    SimBoardOptions options;
+    options.calibration = {
+        {{1000, 1000, 1000, 1000}, {2700, 2700, 2700, 2700}, {4400, 4400, 4400, 4400}}};
+    SimBoard* board = lib.AddBoard(options);
+    lib.Start(kWiiVendorId, kWiiProductId);
+    // A real board's readings jitter, so reports keep coming.
+    for (int frame = 0; frame <= kZeroAdjustFrames + 1; ++frame) {
+      const int jitter[4] = {frame % 2, frame % 2, frame % 2, frame % 2};
+      board->SetZeroDrift(jitter);
+      Frames(1);
+    }
+    window.OnCommand(resources::kCommandMeasureUser2);
+    board->SetTotalLoad(60.0f);
+    Frames(200);
+    window.OnCommand(resources::kCommandMeasureUser0);
+    Frames(200);
+  }
+
+  SimWiiLib lib;
+  std::vector<std::string> said;
+  int speechesMade = 0;
+};
+
+TEST_F(SpeechTest, SaysEachEventOnceWhileSpeechIsOn) {
+  window.settings.speech = 1;
+  WeighTwice();
+  const std::vector<std::string> expected = {
+      "バランスWiiボード が見つかりません。",
+      "0kg調整が終わりました。",
+      "User2 の測定を始めます。",
+      "User2 の体重 60.0kg を記録しました。",
+      "User0 の測定を始めます。",
+      "User0 の体重 60.0kg を記録しました。",
+  };
+  EXPECT_EQ(said, expected);
+  EXPECT_EQ(speechesMade, 1);
+}
+
+TEST_F(SpeechTest, SaysNothingWhileSpeechIsOff) {
+  WeighTwice();
+  EXPECT_STREQ(window.history[1], "0 2024-05-06 07:08:09  60.0");
+  EXPECT_TRUE(said.empty());
+  EXPECT_EQ(speechesMade, 0) << "the speech service is not even reached";
+}
+
+TEST_F(SpeechTest, RecordIsSaidInTheUnitShown) {
+  window.settings.speech = 1;
+  window.settings.unit = WeightUnit::StonesPounds;
+  window.AnnounceRecord(1, 64.8f);
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_EQ(said[0], "User1 の体重 10st 2.9lb を記録しました。");
+}
+
+// With no speech service to reach, sentences are taken without waiting and
+// dropped; the program goes on and says why once.
+TEST(SpeechServiceTest, MissingServiceKeepsTheProgramGoing) {
+  setenv("SPEECHD_ADDRESS", "unix_socket:/nonexistent/gravimo-speech", 1);
+  testing::internal::CaptureStderr();
+  ktSpeech* speech = CreateSpeech();
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(speech->Say("User1 の体重 60.0kg を記録しました。", "ja"), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
+  for (int i = 0; i < 1000 && speech->Say("もう一度", "ja"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(speech->Say("もう一度", "ja"), 0) << "known to be missing by now";
+  speech->Release();
+  const std::string output = testing::internal::GetCapturedStderr();
+  unsetenv("SPEECHD_ADDRESS");
+  EXPECT_EQ(CountLines(output), 1) << output;
+}
+
+}  // namespace

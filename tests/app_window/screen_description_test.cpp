@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/app_window.h"
+#include "app/screen_description.h"
+#include "device/wii_lib_device.h"
+#include "english_locale.h"
+
+namespace {
+
+DeviceEntry BoardAt(float kg, int32_t zeroAdjustFrames = 0) {
+  DeviceEntry entry;
+  entry.deviceKind = kExtBalanceBoard;
+  entry.smoothedWeight = kg;
+  entry.zeroAdjustFrames = zeroAdjustFrames;
+  return entry;
+}
+
+// Every screen in words, in the unit shown; the texts follow the catalogue.
+TEST(ScreenDescriptionTest, SaysWhatEachScreenShows) {
+  EnglishLocale english;
+  ScreenFrame frame;
+  frame.pending = 3;
+  EXPECT_EQ(DescribeScreen(frame), "Looking for the board.");
+  frame.pending = 0;
+  EXPECT_EQ(DescribeScreen(frame),
+            "No Wii Balance Board found. Please pair and connect it. (See the manual for details)");
+
+  const DeviceEntry zeroing = BoardAt(60.0f, 5);
+  frame.activeEntry = &zeroing;
+  EXPECT_EQ(DescribeScreen(frame), "Zero adjustment running.");
+
+  const DeviceEntry board = BoardAt(64.8f);
+  HistoryLines history = {};
+  std::strcpy(history[0], "0 2024-05-06 07:08:09  70.0");
+  std::strcpy(history[1], "2 2024-05-06 07:09:00  64.8");
+  frame.activeEntry = &board;
+  frame.history = &history;
+  frame.unit = WeightUnit::Pounds;
+  EXPECT_EQ(DescribeScreen(frame),
+            "Weight 142.9lb. Last record: User2 2024-05-06 07:09:00 142.9lb.");
+
+  frame.modeFlags = ModeMeasuring;
+  frame.currentUser = 3;
+  frame.frameCount = 0x10;  // the caption blinks; the description does not
+  EXPECT_EQ(DescribeScreen(frame),
+            "Weight 142.9lb. Measuring User3. Step on the board to record your weight.");
+
+  frame.modeFlags = ModeRegistering | ModeMeasuring;
+  EXPECT_EQ(DescribeScreen(frame),
+            "Waiting to pair the controller. On the Wii Balance Board, press the SYNC button.");
+}
+
+// The window keeps the description of its latest frame, even without a
+// window system to give it to.
+TEST(ScreenDescriptionTest, FramesUpdateTheWindowsDescription) {
+  AppWindow window(nullptr);
+  window.frameSleepMs = 0;
+  window.startupGrace = 1;
+  window.RenderFrame();
+  EXPECT_EQ(window.description, DescribeScreen(ScreenFrame{.pending = 1}));
+  window.RenderFrame();
+  EXPECT_NE(window.description.find("バランスWiiボード が見つかりません。"), std::string::npos);
+}
+
+}  // namespace
