@@ -1,5 +1,8 @@
 #include "app/app_window.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "app/web_pages.h"
 #include "app/window_canvas.h"
 #include "render/canvas.h"
@@ -13,6 +16,10 @@ namespace {
 
 // The inquiry lasts this many units of 1.28 s.
 constexpr int kInquiryMultiplier = 5;
+constexpr int kInquiryUnitMs = 1280;
+// The search runs the inquiry, then on until names are in, up to its bound.
+constexpr int32_t kSearchMostMs =
+    std::max(kInquiryMultiplier * kInquiryUnitMs, kBluetoothSearchMostMs);
 constexpr int32_t kRegistrationBits = ModeRegistering | ModeRegisterWait | ModeRegisterUpdate;
 
 constexpr uint32_t kKeyRegister = 'A';
@@ -160,6 +167,8 @@ void AppWindow::StartRegistration() {
   if (registerThread.IsRunning() || registration.IsCancelled()) {
     return;
   }
+  failureNoticeFrames = 0;
+  BeginRegistrationPhase(kSearchMostMs);
   modeFlags.fetch_or(ModeRegistering);
   registerThread.Close();
   registerThread.Open();
@@ -181,6 +190,8 @@ int AppWindow::RegistrationMain() {
   if (bluetooth != nullptr && registration.Attach(bluetooth)) {
     if (bluetooth->AddDevices(kInquiryMultiplier) != 0) {
       FinishRegistration();
+    } else {
+      registration.ReportFailure(bluetooth->LastFailure());
     }
     registration.Detach();
   }
@@ -193,17 +204,32 @@ int AppWindow::RegistrationMain() {
 }
 
 void AppWindow::FinishRegistration() {
+  BeginRegistrationPhase(registrationWaitMs);
   modeFlags.fetch_or(ModeRegisterWait);
   Trace("Wait");
   if (!registration.Wait(registrationWaitMs)) {
     return;
   }
+  BeginRegistrationPhase(0);
   modeFlags.fetch_or(ModeRegisterUpdate);
   Trace("Update");
   if (wiiLib != nullptr) {
     wiiLib->RequestUpdate();
   }
   zeroAdjustRequest.store(1);
+}
+
+void AppWindow::BeginRegistrationPhase(int32_t lengthMs) {
+  registration.BeginPhase({NowMs(), lengthMs});
+}
+
+int64_t AppWindow::NowMs() const {
+  if (clockMs != nullptr) {
+    return clockMs();
+  }
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 // Shown from the next frame on and written at once, so that a program that

@@ -23,6 +23,9 @@ class ktSpeech;
 // Fills *out with the current local time.
 using LocalTimeSource = void (*)(struct tm* out);
 
+// Monotonic milliseconds, read by the user-interface and registration threads.
+using MillisecondClock = int64_t (*)();
+
 using WiiLibFactory = std::function<ktWiiLib*()>;
 using BluetoothLibFactory = ktBluetoothLib* (*)();
 
@@ -44,6 +47,8 @@ class AppWindow : public ktWindow {
   void ComposeMainScreen(ScreenFrame& frame);
   // Gives the window the frame's description when its text changed.
   void DescribeFrame(const ScreenFrame& frame);
+  void ComposeRegistrationProgress(ScreenFrame& frame);
+  void ComposeBluetoothFailure(ScreenFrame& frame);
 
   // Measurement controller.
   void StartMeasurement(int user);
@@ -71,6 +76,8 @@ class AppWindow : public ktWindow {
   void StartRegistration();
   int RegistrationMain();
   void FinishRegistration();
+  void BeginRegistrationPhase(int32_t lengthMs);
+  int64_t NowMs() const;
   void OpenManualPage();
   void OpenProgramPage();
   void OpenBlogPage();
@@ -138,9 +145,14 @@ class AppWindow : public ktWindow {
   RegistrationGate registration;
   // Where the speech service comes from; the desktop's when not set.
   std::function<ktSpeech*()> createSpeech;
-  ktSpeech* speech = nullptr;    // owned; made when the first sentence is said
-  int32_t zeroAdjustEnded = 0;   // a board's zero adjustment ended this frame
-  int32_t noBoardAnnounced = 0;  // the board-not-found lines were shown last frame
+  ktSpeech* speech = nullptr;          // owned; made when the first sentence is said
+  int32_t zeroAdjustEnded = 0;         // a board's zero adjustment ended this frame
+  int32_t noBoardAnnounced = 0;        // the board-not-found lines were shown last frame
+  MillisecondClock clockMs = nullptr;  // the steady clock when not set
+  // The failure of the last search while its notice shows, and for how many
+  // more frames.
+  BluetoothFailure shownFailure = BluetoothFailure::None;
+  int32_t failureNoticeFrames = 0;
   // Called once, when the first picture has been copied to the window.
   std::function<void()> firstPresent;
 };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <limits>
@@ -35,6 +36,9 @@ void AppWindow::RenderFrame() {
   frame.modeFlags = modeFlags.load();
   if ((frame.modeFlags & ModeRegistering) == 0)
     ComposeMainScreen(frame);
+  else
+    ComposeRegistrationProgress(frame);
+  ComposeBluetoothFailure(frame);
   // Wraps to 0 instead of overflowing; 2^31 frames are whole blink periods.
   frameCount = frameCount < std::numeric_limits<int32_t>::max() ? frameCount + 1 : 0;
   if (canvas) {
@@ -55,6 +59,26 @@ void AppWindow::DescribeFrame(const ScreenFrame& frame) {
     return;
   description = std::move(text);
   SetClientDescription(GetHandle(), ScreenName(), description.c_str());
+}
+
+void AppWindow::ComposeRegistrationProgress(ScreenFrame& frame) {
+  const RegistrationPhase phase = registration.CurrentPhase();
+  frame.phaseLengthMs = phase.lengthMs;
+  frame.phaseElapsedMs =
+      static_cast<int32_t>(std::clamp<int64_t>(NowMs() - phase.startMs, 0, phase.lengthMs));
+}
+
+// A search that could not start is explained for a few seconds of frames.
+void AppWindow::ComposeBluetoothFailure(ScreenFrame& frame) {
+  const BluetoothFailure reported = registration.TakeFailure();
+  if (reported != BluetoothFailure::None) {
+    shownFailure = reported;
+    failureNoticeFrames = kFailureNoticeFrames;
+  }
+  if (failureNoticeFrames > 0) {
+    --failureNoticeFrames;
+    frame.bluetoothFailure = static_cast<int32_t>(shownFailure);
+  }
 }
 
 // The device walk, then the measurement step of the active board. The status

@@ -1,6 +1,7 @@
 #include "app/registration_gate.h"
 
 #include <chrono>
+#include <utility>
 
 #include "transport/bluetooth_lib.h"
 
@@ -39,4 +40,24 @@ void RegistrationGate::Cancel() {
 int RegistrationGate::IsCancelled() {
   std::lock_guard<std::mutex> hold(mutex);
   return cancelled ? 1 : 0;
+}
+
+void RegistrationGate::BeginPhase(RegistrationPhase next) {
+  std::lock_guard<std::mutex> hold(mutex);
+  phase = next;
+}
+
+RegistrationPhase RegistrationGate::CurrentPhase() {
+  std::lock_guard<std::mutex> hold(mutex);
+  return phase;
+}
+
+void RegistrationGate::ReportFailure(BluetoothFailure reported) {
+  std::lock_guard<std::mutex> hold(mutex);
+  failure = reported;
+}
+
+BluetoothFailure RegistrationGate::TakeFailure() {
+  std::lock_guard<std::mutex> hold(mutex);
+  return std::exchange(failure, BluetoothFailure::None);
 }

@@ -107,6 +107,19 @@ void ShowChartOfAYear(AppWindow& window) {
   }
 }
 
+// The registration's clock stands still, so its progress is always the same.
+constexpr int64_t kShownClockMs = 100000;
+
+int64_t ShownClock() {
+  return kShownClockMs;
+}
+
+void ShowRegistration(AppWindow& window, int32_t modeFlags, int32_t elapsedMs, int32_t lengthMs) {
+  window.clockMs = ShownClock;
+  window.registration.BeginPhase({kShownClockMs - elapsedMs, lengthMs});
+  window.modeFlags.fetch_or(modeFlags);
+}
+
 }  // namespace
 
 int PrepareScreenState(AppWindow& window, const char* name) {
@@ -126,11 +139,14 @@ int PrepareScreenState(AppWindow& window, const char* name) {
   } else if (std::strcmp(name, "zero-adjust") == 0) {
     ShowSettledBoard(window, kZeroAdjustFrames - 1);
   } else if (std::strcmp(name, "register-pairing") == 0) {
-    window.modeFlags.fetch_or(ModeRegistering);
+    ShowRegistration(window, ModeRegistering, 5500, 15000);
   } else if (std::strcmp(name, "register-waiting") == 0) {
-    window.modeFlags.fetch_or(ModeRegistering | ModeRegisterWait);
+    ShowRegistration(window, ModeRegistering | ModeRegisterWait, 2500, 10000);
   } else if (std::strcmp(name, "register-updating") == 0) {
-    window.modeFlags.fetch_or(ModeRegistering | ModeRegisterWait | ModeRegisterUpdate);
+    ShowRegistration(window, ModeRegistering | ModeRegisterWait | ModeRegisterUpdate, 0, 0);
+  } else if (std::strcmp(name, "register-adapter-off") == 0) {
+    InstallBoard(window, false);
+    window.registration.ReportFailure(BluetoothFailure::AdapterOff);
   } else if (std::strcmp(name, "log-unwritten") == 0) {
     ShowUnwrittenLog(window);
   } else if (std::strcmp(name, "battery-low") == 0) {

@@ -6,9 +6,10 @@ class AppWindow;
 // AppWindow (with its canvas) into a state that the next frame draws. The
 // boards are stand-ins with fixed readings, so a picture is always the same.
 inline constexpr const char* kScreenStates[] = {
-    "no-board",    "no-board-refused", "idle-history",     "measuring-on",      "measuring-off",
-    "zero-adjust", "register-pairing", "register-waiting", "register-updating", "log-unwritten",
-    "idle-pounds", "idle-stones",      "chart-year",       "chart-empty",       "battery-low",
+    "no-board",          "no-board-refused", "idle-history",     "measuring-on",
+    "measuring-off",     "zero-adjust",      "register-pairing", "register-waiting",
+    "register-updating", "log-unwritten",    "idle-pounds",      "idle-stones",
+    "chart-year",        "chart-empty",      "battery-low",      "register-adapter-off",
 };
 
 // Prepares the state called name: 1 on success, 0 for an unknown name.

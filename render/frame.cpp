@@ -1,5 +1,6 @@
 #include "render/frame.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "resources/tr.h"
 #include "resources/web_pages.h"
 #include "screen/units.h"
+#include "transport/bluetooth_lib.h"
 
 // The picture of one frame, drawn from what the application gathered: the
 // title, then either the registration screen or the main screen.
@@ -58,6 +60,23 @@ const char* const kPairingLines[] = {TrMark("コントローラペアリング�
 const char* const kNoBoardLines[] = {TrMark("バランスWiiボード が見つかりません。"),
                                      TrMark("ペアリング＋接続 してください。"),
                                      TrMark("(詳しくはマニュアルをご参照ください)"), nullptr};
+// Instead of the main screen for a few seconds when a search could not start,
+// by BluetoothFailure.
+const char* const kNoServiceLines[] = {TrMark("Bluetooth サービスが動いていません。"),
+                                       TrMark("起動してください: systemctl start bluetooth"),
+                                       nullptr};
+const char* const kNoAdapterLines[] = {TrMark("Bluetooth アダプタが見つかりません。"),
+                                       TrMark("アダプタを差し込んで A を押してください。"),
+                                       nullptr};
+const char* const kAdapterOffLines[] = {TrMark("Bluetooth がオフになっています。"),
+                                        TrMark("オンにしてから A を押してください。"), nullptr};
+// The progress of the registration's phase, below its three lines.
+const char* const kRemainingText = TrMark("残り %d 秒");
+constexpr int kProgressTop = kMessageTop + 3 * kMessageSpacing;
+constexpr int kBarLeft = kMessageLeft;
+constexpr int kBarRight = 568;
+constexpr int kBarTop = kProgressTop + 40;
+constexpr int kBarBottom = kBarTop + 16;
 // Below them when a board was found that the user may not open.
 // A board whose batteries run low: one small line at the right end of the
 // title row, which the title leaves free unless a long blog address is named.
@@ -73,15 +92,52 @@ void DrawMessageLines(Canvas& canvas, const char* const* lines) {
     DrawFormattedText(canvas, kMessageLeft, y, "%s", Tr(*lines));
 }
 
-void DrawRegistrationScreen(Canvas& canvas, int32_t mode) {
+// The time left, rounded up to whole seconds, and a bar of the time passed;
+// a phase that outlasts its expected length shows a full bar.
+void DrawPhaseProgress(Canvas& canvas, const ScreenFrame& frame) {
+  if (frame.phaseLengthMs <= 0)
+    return;
+  const int elapsed = std::clamp(frame.phaseElapsedMs, 0, frame.phaseLengthMs);
+  const int secondsLeft = (frame.phaseLengthMs - elapsed + 999) / 1000;
+  DrawFormattedText(canvas, kMessageLeft, kProgressTop, Tr(kRemainingText), secondsLeft);
+  const CanvasPoint outline[] = {{kBarLeft, kBarTop},
+                                 {kBarRight, kBarTop},
+                                 {kBarRight, kBarBottom},
+                                 {kBarLeft, kBarBottom},
+                                 {kBarLeft, kBarTop}};
+  canvas.Polyline(outline, 5);
+  const int doneRight =
+      kBarLeft + static_cast<int>(int64_t{kBarRight - kBarLeft} * elapsed / frame.phaseLengthMs);
+  if (doneRight == kBarLeft)
+    return;
+  const CanvasPoint done[] = {
+      {kBarLeft, kBarTop}, {doneRight, kBarTop}, {doneRight, kBarBottom}, {kBarLeft, kBarBottom}};
+  canvas.SelectBrush(CanvasBrush::Needle);
+  canvas.Polygon(done, 4);
+}
+
+void DrawRegistrationScreen(Canvas& canvas, const ScreenFrame& frame) {
   canvas.SetTextColor(kNoticeColor);
   canvas.SelectFont(CanvasFont::Medium);
-  if (mode & ModeRegisterUpdate) {
+  if (frame.modeFlags & ModeRegisterUpdate) {
     DrawMessageLines(canvas, kUpdatingLines);
-  } else if (mode & ModeRegisterWait) {
+  } else if (frame.modeFlags & ModeRegisterWait) {
     DrawMessageLines(canvas, kWaitingLines);
   } else {
     DrawMessageLines(canvas, kPairingLines);
+  }
+  DrawPhaseProgress(canvas, frame);
+}
+
+void DrawBluetoothFailure(Canvas& canvas, BluetoothFailure failure) {
+  canvas.SetTextColor(kNoticeColor);
+  canvas.SelectFont(CanvasFont::Medium);
+  if (failure == BluetoothFailure::NoService) {
+    DrawMessageLines(canvas, kNoServiceLines);
+  } else if (failure == BluetoothFailure::NoAdapter) {
+    DrawMessageLines(canvas, kNoAdapterLines);
+  } else {
+    DrawMessageLines(canvas, kAdapterOffLines);
   }
 }
 
@@ -249,7 +305,9 @@ void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) 
   canvas.FillRect(0, 0, width, height, CanvasBrush::Background);
   DrawTitle(canvas, resources::kBlogUrl);
   if (frame.modeFlags & ModeRegistering) {
-    DrawRegistrationScreen(canvas, frame.modeFlags);
+    DrawRegistrationScreen(canvas, frame);
+  } else if (frame.bluetoothFailure != 0) {
+    DrawBluetoothFailure(canvas, static_cast<BluetoothFailure>(frame.bluetoothFailure));
   } else if (frame.chart) {
     DrawChart(canvas, *frame.chart, frame.unit);
   } else {

@@ -27,6 +27,7 @@ inline constexpr int kHistorySlots = 8;
 inline constexpr int kHistoryText = 64;
 inline constexpr int kZeroAdjustFrames = 60;
 inline constexpr int kStartupGraceFrames = 120;
+inline constexpr int kFailureNoticeFrames = 150;  // 5 s
 
 // What the application keeps per position of the device list.
 struct DeviceEntry {
@@ -57,4 +58,7 @@ struct ScreenFrame {
   WeightUnit unit = WeightUnit::Kilograms;  // of the weight figure and the history lines
   const LogRecords* chart = nullptr;  // the whole log while the chart replaces the main screen
   int32_t batteryLow = 0;             // the active board's batteries need changing
+  int32_t phaseElapsedMs = 0;         // registration: time in the current phase
+  int32_t phaseLengthMs = 0;          // its expected length; 0 shows no progress
+  int32_t bluetoothFailure = 0;       // a BluetoothFailure while its notice shows, else 0
 };

@@ -33,7 +33,7 @@ constexpr int kMaxInquiryUnits = 48;
 // A Wii device sends no extended inquiry response: the stack learns its name
 // by a remote-name request after the inquiry (BlueZ's own lasts 10.24 s).
 // Discovery goes on until every device it found has a name, up to this long.
-constexpr int kNamedSearchMs = 15000;
+constexpr int kNamedSearchMs = kBluetoothSearchMostMs;
 
 constexpr int kBusConnectMs = 2000;
 constexpr int kShortCallMs = 3000;
@@ -208,16 +208,21 @@ class BluezSession {
 
   int AddDevices(int inquiryMs) {
     if (!ConnectToSystemBus()) {
+      Fail(BluetoothFailure::NoService);
       return 0;
     }
     SubscribeToChanges();
-    if (!LoadObjects() || adapters.empty()) {
-      Trace("Bluetooth: no adapter");
+    if (!LoadObjects()) {
+      Fail(BluetoothFailure::NoService);
       return 0;
     }
-    for (const std::string& adapter : adapters) {
-      PowerOn(adapter);
+    // Switching an adapter on is the user's choice: off ones are not used.
+    std::vector<std::string> usable = PoweredAdapters();
+    if (usable.empty()) {
+      Fail(adapters.empty() ? BluetoothFailure::NoAdapter : BluetoothFailure::AdapterOff);
+      return 0;
     }
+    adapters = usable;
     // At least the inquiry asked for, then until every device that answered
     // has its name.
     RunDiscovery(adapters, inquiryMs, std::max(inquiryMs, kNamedSearchMs),
@@ -232,6 +237,8 @@ class BluezSession {
     }
     return count;
   }
+
+  BluetoothFailure Failure() const { return failure; }
 
  private:
   bool Cancelled() const { return g_cancellable_is_cancelled(cancellable); }
@@ -416,10 +423,20 @@ class BluezSession {
     return true;
   }
 
-  void PowerOn(const std::string& adapter) {
-    if (std::find(poweredOff.begin(), poweredOff.end(), adapter) != poweredOff.end()) {
-      SetProperty(adapter, kAdapterInterface, "Powered", g_variant_new_boolean(TRUE));
+  std::vector<std::string> PoweredAdapters() const {
+    std::vector<std::string> on;
+    for (const std::string& adapter : adapters) {
+      if (std::find(poweredOff.begin(), poweredOff.end(), adapter) == poweredOff.end()) {
+        on.push_back(adapter);
+      }
     }
+    return on;
+  }
+
+  // A cancelled run was stopped, not refused.
+  void Fail(BluetoothFailure reason) {
+    failure = Cancelled() ? BluetoothFailure::None : reason;
+    Trace("Bluetooth: cannot search (%d)", static_cast<int>(failure));
   }
 
   // Discovers on the given adapters for at least leastMs, then until `done`
@@ -589,6 +606,7 @@ class BluezSession {
   std::map<std::string, BluezDevice> devices;
   guint agentObject = 0;
   bool agentRegistered = false;
+  BluetoothFailure failure = BluetoothFailure::None;
 };
 
 }  // namespace
@@ -603,20 +621,25 @@ class ktBluetoothLibImp : public ktBluetoothLib {
   void Release() override { delete this; }
 
   int AddDevices(int timeoutMultiplier) override {
+    failure = BluetoothFailure::None;
     if (g_cancellable_is_cancelled(cancellable)) {
       return 0;
     }
     int units = std::clamp(timeoutMultiplier, 1, kMaxInquiryUnits);
     BluezSession session(cancellable);
     int count = session.AddDevices(units * kInquiryUnitMs);
+    failure = session.Failure();
     Trace("Bluetooth: %d device(s) registered", count);
     return count;
   }
 
   void Cancel() override { g_cancellable_cancel(cancellable); }
 
+  BluetoothFailure LastFailure() override { return failure; }
+
  private:
   GCancellable* cancellable;
+  BluetoothFailure failure = BluetoothFailure::None;
 };
 
 ktBluetoothLib* CreateBluetoothLib() {

@@ -73,6 +73,11 @@ void FakeBluetoothLib::Cancel() {
   script.changed.notify_all();
 }
 
+BluetoothFailure FakeBluetoothLib::LastFailure() {
+  std::lock_guard<std::mutex> hold(script.mutex);
+  return script.failure;
+}
+
 BluetoothScript* currentScript = nullptr;
 
 ktBluetoothLib* CreateFakeBluetoothLib() {

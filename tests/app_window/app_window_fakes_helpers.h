@@ -45,6 +45,7 @@ struct BluetoothScript {
   std::condition_variable changed;
   bool inquiryOpen = true;
   int found = 0;
+  BluetoothFailure failure = BluetoothFailure::None;  // what every inquiry reports
   int created = 0;
   int inquiries = 0;
   int running = 0;  // inquiries blocked right now
@@ -61,6 +62,7 @@ class FakeBluetoothLib : public ktBluetoothLib {
   void Release() override;
   int AddDevices(int timeoutMultiplier) override;
   void Cancel() override;
+  BluetoothFailure LastFailure() override;
 
   int lastMultiplier = 0;
 

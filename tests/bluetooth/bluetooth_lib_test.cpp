@@ -208,23 +208,38 @@ TEST_F(BluetoothRegistration, RefusedPairingCountsButDoesNotTrustOrConnect) {
   EXPECT_FALSE(mock.BoolProperty(board, kDevice, "Trusted"));
 }
 
-TEST_F(BluetoothRegistration, PoweredOffAdapterIsPoweredOn) {
+// Switching Bluetooth on is the user's choice: the failure says so instead.
+TEST_F(BluetoothRegistration, SwitchedOffAdapterIsReportedAndLeftOff) {
   mock.SetBoolProperty(adapter, kAdapterInterface, "Powered", false);
   mock.PutInRange(kAdapter, kBoardAddress, "Nintendo RVL-WBC-01");
 
+  EXPECT_EQ(AddDevices(), 0);
+  EXPECT_EQ(lib->LastFailure(), BluetoothFailure::AdapterOff);
+  EXPECT_LT(elapsed, kPromptly);
+  EXPECT_FALSE(mock.BoolProperty(adapter, kAdapterInterface, "Powered"));
+  EXPECT_EQ(mock.CallCount(adapter, "StartDiscovery"), 0);
+
+  // One adapter that is on is enough, and the search clears the failure.
+  mock.AddAdapter("hci1");
+  mock.PutInRange("hci1", kBoardAddress, "Nintendo RVL-WBC-01");
   EXPECT_EQ(AddDevices(), 1);
-  EXPECT_TRUE(mock.BoolProperty(adapter, kAdapterInterface, "Powered"));
+  EXPECT_EQ(lib->LastFailure(), BluetoothFailure::None);
+  EXPECT_EQ(mock.CallCount(adapter, "StartDiscovery"), 0);
+  EXPECT_FALSE(mock.BoolProperty(adapter, kAdapterInterface, "Powered"));
 }
 
 TEST_F(BluetoothWithoutBluez, NoAdapterGivesZero) {
   ASSERT_TRUE(mock.StartBluez());
 
   EXPECT_EQ(AddDevices(), 0);
+  EXPECT_EQ(lib->LastFailure(), BluetoothFailure::NoAdapter);
   EXPECT_LT(elapsed, kPromptly);
 }
 
 TEST_F(BluetoothWithoutBluez, NoBluezOnTheBusGivesZeroQuickly) {
+  EXPECT_EQ(lib->LastFailure(), BluetoothFailure::None);
   EXPECT_EQ(AddDevices(), 0);
+  EXPECT_EQ(lib->LastFailure(), BluetoothFailure::NoService);
   EXPECT_LT(elapsed, kPromptly);
 }
 
