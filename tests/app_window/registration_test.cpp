@@ -1,8 +1,14 @@
 // The registration thread: its phases, one registration at a time, the zero
 // adjustment handed to the frame, and a shutdown in the middle of it.
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app_window_fakes_helpers.h"
+#include "render/canvas_recording.h"
 
 namespace {
 
@@ -52,6 +58,94 @@ TEST_F(RegistrationTest, FoundBoardWaitsThenUpdatesAndZeroAdjustsOnTheFrame) {
   window.RenderFrame();
   EXPECT_EQ(window.zeroAdjustRequest.load(), 0);
   EXPECT_EQ(window.entries[0].zeroAdjustFrames, kZeroAdjustFrames);
+}
+
+using ::testing::Contains;
+using ::testing::Not;
+
+std::atomic<int64_t> testNowMs{0};
+
+int64_t TestClock() {
+  return testNowMs.load();
+}
+
+std::vector<std::string> FrameLines(AppWindow& window) {
+  auto* canvas = static_cast<RecordingCanvas*>(window.canvas);
+  canvas->Clear();
+  window.RenderFrame();
+  return canvas->Lines();
+}
+
+// Below the three lines, which stay where they are: the seconds left,
+// rounded up, and the bar of the time passed, full once the bound is passed.
+TEST_F(RegistrationTest, ProgressCountsDownTheSearchThenTheWaitOnTheWindowsClock) {
+  testNowMs = 1000000;
+  window.clockMs = TestClock;
+  script.inquiryOpen = false;
+  script.found = 1;
+  window.registrationWaitMs = 60000;
+  PressA(window);
+  ASSERT_TRUE(WaitUntil([&] { return script.Snapshot(&BluetoothScript::running) == 1; }));
+
+  const std::string bar = "polyline 32,272 568,272 568,288 32,288 32,272";
+  std::vector<std::string> lines = FrameLines(window);
+  EXPECT_THAT(lines, Contains("text 32 184 SYNC ボタンを押してください"));
+  EXPECT_THAT(lines, Contains("text 32 232 残り 15 秒"));
+  EXPECT_THAT(lines, Contains(bar));
+  EXPECT_THAT(lines, Not(Contains(::testing::StartsWith("polygon"))));
+
+  testNowMs += 6000;
+  lines = FrameLines(window);
+  EXPECT_THAT(lines, Contains("text 32 232 残り 9 秒"));
+  EXPECT_THAT(lines, Contains("polygon 32,272 246,272 246,288 32,288"));
+
+  testNowMs += 20000;
+  lines = FrameLines(window);
+  EXPECT_THAT(lines, Contains("text 32 232 残り 0 秒"));
+  EXPECT_THAT(lines, Contains("polygon 32,272 568,272 568,288 32,288"));
+
+  script.OpenInquiry();
+  ASSERT_TRUE(WaitUntil([&] { return (window.modeFlags.load() & ModeRegisterWait) != 0; }));
+  lines = FrameLines(window);
+  EXPECT_THAT(lines, Contains("text 32 184 (登録したら最初は 0kg 調整してください)"));
+  EXPECT_THAT(lines, Contains("text 32 232 残り 60 秒"));
+  testNowMs += 59001;
+  EXPECT_THAT(FrameLines(window), Contains("text 32 232 残り 1 秒"));
+}
+
+// Each reason a search could not start names itself and what to do, instead
+// of the main screen, for five seconds of frames.
+TEST_F(RegistrationTest, SearchThatCannotStartSaysWhyForFiveSeconds) {
+  struct Case {
+    BluetoothFailure failure;
+    const char* lines[2];
+  };
+  const Case cases[] = {
+      {BluetoothFailure::NoService,
+       {"Bluetooth サービスが動いていません。", "起動してください: systemctl start bluetooth"}},
+      {BluetoothFailure::NoAdapter,
+       {"Bluetooth アダプタが見つかりません。", "アダプタを差し込んで A を押してください。"}},
+      {BluetoothFailure::AdapterOff,
+       {"Bluetooth がオフになっています。", "オンにしてから A を押してください。"}},
+  };
+  for (const Case& shown : cases) {
+    script.failure = shown.failure;
+    PressA(window);
+    ASSERT_TRUE(WaitUntil([&] { return RegistrationEnded(window); }));
+    const std::vector<std::string> lines = FrameLines(window);
+    EXPECT_THAT(lines, Contains(std::string("text 32 88 ") + shown.lines[0]));
+    EXPECT_THAT(lines, Contains(std::string("text 32 136 ") + shown.lines[1]));
+  }
+  const std::string notice = "text 32 88 Bluetooth がオフになっています。";
+  for (int frame = 1; frame < 150; ++frame)
+    ASSERT_THAT(FrameLines(window), Contains(notice)) << "frame " << frame;
+  EXPECT_THAT(FrameLines(window), Not(Contains(notice)));
+
+  // A search that ran and found nothing is no failure.
+  script.failure = BluetoothFailure::None;
+  PressA(window);
+  ASSERT_TRUE(WaitUntil([&] { return RegistrationEnded(window); }));
+  EXPECT_THAT(FrameLines(window), Not(Contains(::testing::HasSubstr("Bluetooth"))));
 }
 
 TEST_F(RegistrationTest, RequestsWhileOneRunsAreIgnored) {
