@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "device/wii_lib_device.h"
+#include "render/frame.h"
 #include "resources/tr.h"
 #include "screen/units.h"
 
@@ -101,6 +102,11 @@ std::string DescribeScreen(const ScreenFrame& frame) {
   std::string text;
   if (frame.modeFlags & ModeRegistering) {
     AddRegistration(text, frame.modeFlags);
+    return text;
+  }
+  if (frame.bluetoothFailure != 0) {
+    for (const char* const* line = BluetoothFailureLines(frame.bluetoothFailure); *line; ++line)
+      AddLine(text, Tr(*line));
     return text;
   }
   if (frame.activeEntry) {

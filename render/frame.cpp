@@ -129,18 +129,6 @@ void DrawRegistrationScreen(Canvas& canvas, const ScreenFrame& frame) {
   DrawPhaseProgress(canvas, frame);
 }
 
-void DrawBluetoothFailure(Canvas& canvas, BluetoothFailure failure) {
-  canvas.SetTextColor(kNoticeColor);
-  canvas.SelectFont(CanvasFont::Medium);
-  if (failure == BluetoothFailure::NoService) {
-    DrawMessageLines(canvas, kNoServiceLines);
-  } else if (failure == BluetoothFailure::NoAdapter) {
-    DrawMessageLines(canvas, kNoAdapterLines);
-  } else {
-    DrawMessageLines(canvas, kAdapterOffLines);
-  }
-}
-
 void DrawStatusLines(Canvas& canvas, const ScreenFrame& frame) {
   canvas.SelectFont(CanvasFont::Medium);
   if (frame.modeFlags & ModeMeasuring) {
@@ -290,6 +278,17 @@ void ComposeMainScreen(Canvas& canvas, const ScreenFrame& frame, int width, int 
 
 }  // namespace
 
+const char* const* BluetoothFailureLines(int32_t failure) {
+  switch (static_cast<BluetoothFailure>(failure)) {
+    case BluetoothFailure::NoService:
+      return kNoServiceLines;
+    case BluetoothFailure::NoAdapter:
+      return kNoAdapterLines;
+    default:
+      return kAdapterOffLines;
+  }
+}
+
 void DrawTitle(Canvas& canvas, const char* blogAddress) {
   canvas.SetTextColor(kTitleColor);
   canvas.SetBackgroundColor(kBackgroundColor);
@@ -307,7 +306,9 @@ void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) 
   if (frame.modeFlags & ModeRegistering) {
     DrawRegistrationScreen(canvas, frame);
   } else if (frame.bluetoothFailure != 0) {
-    DrawBluetoothFailure(canvas, static_cast<BluetoothFailure>(frame.bluetoothFailure));
+    canvas.SetTextColor(kNoticeColor);
+    canvas.SelectFont(CanvasFont::Medium);
+    DrawMessageLines(canvas, BluetoothFailureLines(frame.bluetoothFailure));
   } else if (frame.chart) {
     DrawChart(canvas, *frame.chart, frame.unit);
   } else {

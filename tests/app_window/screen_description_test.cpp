@@ -6,6 +6,7 @@
 #include "app/screen_description.h"
 #include "device/wii_lib_device.h"
 #include "english_locale.h"
+#include "transport/bluetooth_lib.h"
 
 namespace {
 
@@ -50,6 +51,11 @@ TEST(ScreenDescriptionTest, SaysWhatEachScreenShows) {
   frame.modeFlags = ModeRegistering | ModeMeasuring;
   EXPECT_EQ(DescribeScreen(frame),
             "Waiting to pair the controller. On the Wii Balance Board, press the SYNC button.");
+
+  frame.modeFlags = 0;
+  frame.bluetoothFailure = static_cast<int32_t>(BluetoothFailure::NoAdapter);
+  EXPECT_EQ(DescribeScreen(frame),
+            "No Bluetooth adapter was found. Plug one in, then press A again.");
 }
 
 // The window keeps the description of its latest frame, even without a
