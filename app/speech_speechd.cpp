@@ -1,7 +1,9 @@
 #include <dlfcn.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,6 +21,8 @@ constexpr char kLibrary[] = "libspeechd.so.2";
 constexpr char kClientName[] = "gravimo";
 // Sentences that wait beyond this are dropped: they describe the past.
 constexpr size_t kMaxWaiting = 8;
+// How long closing waits for a sentence being handed to the service.
+constexpr std::chrono::milliseconds kReleaseWait{500};
 
 // The few calls of libspeechd that are used, with their C signatures.
 struct SpdConnection;
@@ -34,33 +38,23 @@ struct Sentence {
   std::string language;
 };
 
-class ktSpeechImp final : public ktSpeech {
- public:
-  ktSpeechImp() : worker([this] { Run(); }) {}
+// What the speaking thread works on. The thread holds it too, so a thread
+// stuck in a service that does not answer can be left behind at Release.
+struct SpeechQueue {
+  std::mutex lock;
+  std::condition_variable wake;
+  std::deque<Sentence> waiting;
+  bool stopping = false;
+  bool missing = false;
+  bool done = false;
 
-  int Say(const char* sentence, const char* language) override {
-    std::lock_guard<std::mutex> hold(lock);
-    if (missing || stopping)
-      return 0;
-    if (waiting.size() == kMaxWaiting)
-      waiting.pop_front();
-    waiting.push_back({sentence, language});
-    wake.notify_one();
-    return 1;
-  }
+  // Used by the thread only.
+  void* library = nullptr;
+  SpdConnection* connection = nullptr;
+  SpdSay say = nullptr;
+  SpdSetLanguage setLanguage = nullptr;
+  SpdClose close = nullptr;
 
-  void Release() override {
-    {
-      std::lock_guard<std::mutex> hold(lock);
-      stopping = true;
-    }
-    wake.notify_one();
-    if (worker.joinable())
-      worker.join();
-    delete this;
-  }
-
- private:
   // Connects on the first sentence, so a program that never speaks never
   // starts the service.
   void Run() {
@@ -78,6 +72,9 @@ class ktSpeechImp final : public ktSpeech {
     // connection, and a second object loads it again for free.
     if (connection)
       close(connection);
+    std::lock_guard<std::mutex> hold(lock);
+    done = true;
+    wake.notify_all();
   }
 
   bool Next(Sentence* sentence) {
@@ -109,21 +106,45 @@ class ktSpeechImp final : public ktSpeech {
       DebugPrint("speech: speech-dispatcher cannot be reached, speaking nothing");
     return connection != nullptr;
   }
+};
 
-  std::mutex lock;
-  std::condition_variable wake;
-  std::deque<Sentence> waiting;
-  bool stopping = false;
-  bool missing = false;
+class ktSpeechImp final : public ktSpeech {
+ public:
+  ktSpeechImp() : queue(std::make_shared<SpeechQueue>()), worker([q = queue] { q->Run(); }) {}
 
-  // Used by the worker only.
-  void* library = nullptr;
-  SpdConnection* connection = nullptr;
-  SpdSay say = nullptr;
-  SpdSetLanguage setLanguage = nullptr;
-  SpdClose close = nullptr;
+  int Say(const char* sentence, const char* language) override {
+    std::lock_guard<std::mutex> hold(queue->lock);
+    if (queue->missing || queue->stopping)
+      return 0;
+    if (queue->waiting.size() == kMaxWaiting)
+      queue->waiting.pop_front();
+    queue->waiting.push_back({sentence, language});
+    queue->wake.notify_one();
+    return 1;
+  }
 
-  std::thread worker;  // last, so it starts when the rest exists
+  // Waits a moment for the thread; one that hangs in the service is left
+  // to end on its own, so closing the window never waits for the service.
+  void Release() override {
+    bool done = false;
+    {
+      std::unique_lock<std::mutex> hold(queue->lock);
+      queue->stopping = true;
+      queue->wake.notify_all();
+      done = queue->wake.wait_for(hold, kReleaseWait, [this] { return queue->done; });
+    }
+    if (done) {
+      worker.join();
+    } else {
+      DebugPrint("speech: speech-dispatcher does not answer, leaving it");
+      worker.detach();
+    }
+    delete this;
+  }
+
+ private:
+  std::shared_ptr<SpeechQueue> queue;
+  std::thread worker;  // after the queue, so it starts when the queue exists
 };
 
 }  // namespace

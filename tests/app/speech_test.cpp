@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdlib>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -114,6 +116,26 @@ TEST_F(SpeechTest, RecordIsSaidInTheUnitShown) {
   window.AnnounceRecord(1, 64.8f);
   ASSERT_EQ(said.size(), 1u);
   EXPECT_EQ(said[0], "User1 の体重 10st 2.9lb を記録しました。");
+}
+
+// The sentence of a record, as the program makes it, synthesized by the
+// speech engine speech-dispatcher uses by default: a WAV file that is not
+// silence. Skipped where espeak-ng or sox is not installed.
+TEST_F(SpeechTest, RecordSentenceSynthesizesToSound) {
+  if (std::system("command -v espeak-ng >/dev/null && command -v sox >/dev/null") != 0)
+    GTEST_SKIP() << "espeak-ng or sox is missing";
+  window.settings.speech = 1;
+  window.AppendLog(window.entries[0]);
+  ASSERT_EQ(said.size(), 1u);
+  const std::string wav = folder.File("record.wav");
+  const std::string stat = folder.File("stat.txt");
+  const std::string speak = "espeak-ng -v ja -w '" + wav + "' '" + said[0] + "'";
+  ASSERT_EQ(std::system(speak.c_str()), 0) << speak;
+  ASSERT_EQ(std::system(("sox '" + wav + "' -n stat 2>'" + stat + "'").c_str()), 0);
+  const std::string report = ReadWholeFile(stat);
+  const size_t rms = report.find("RMS     amplitude:");
+  ASSERT_NE(rms, std::string::npos) << report;
+  EXPECT_GT(std::stod(report.substr(rms + 18)), 0.01) << report;
 }
 
 // With no speech service to reach, sentences are taken without waiting and
