@@ -131,7 +131,7 @@ SdpBoard::Record DeviceIdRecord() {
               {0x0004, Protocols(kPsmSdp, kSdpUuid)},
               {0x0005, Seq({Uuid(kPublicBrowseGroup)})},
               {0x0009, Seq({Seq({Uuid(kPnpService), Uint16(0x0100)})})},
-              {0x0200, Uint16(0x0100)},  // specification
+              {0x0200, Uint16(0x0100)},  // Device ID record version 1.0
               {0x0201, Uint16(0x057E)},  // vendor
               {0x0202, Uint16(0x0306)},  // product
               {0x0203, Uint16(0x0600)},  // version
