@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 #include "sim/sim_device.h"
 #include "sim/virtual_board_uhid.h"
@@ -58,6 +59,7 @@ constexpr uint8_t kConnectionTimeout = 0x08;
 constexpr uint8_t kLimitedResources = 0x0D;
 constexpr uint8_t kPowerOff = 0x15;
 
+constexpr uint8_t kScanPage = 0x02;
 constexpr uint8_t kScanInquiryAndPage = 0x03;
 // Peripheral, joystick: what the Wii family reports.
 constexpr uint8_t kClassOfDevice[3] = {0x04, 0x25, 0x00};
@@ -119,6 +121,71 @@ RadioBoard::Address ReadAddress(const uint8_t* p) {
   return a;
 }
 
+std::string AddressToText(const RadioBoard::Address& address) {
+  char text[18];
+  std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", address[5], address[4],
+                address[3], address[2], address[1], address[0]);
+  return text;
+}
+
+// The controller's HCI user channel, or -1.
+int OpenUserChannel(int hciIndex) {
+  const int fd = socket(AF_BLUETOOTH, SOCK_RAW | SOCK_CLOEXEC, kBtProtoHci);
+  if (fd < 0)
+    return -1;
+  const SockaddrHci where{AF_BLUETOOTH, static_cast<unsigned short>(hciIndex), kHciChannelUser};
+  // The kernel refuses while it still sets the controller up after it appeared.
+  const int64_t end = NowMs() + kCommandTimeoutMs;
+  int bound = -1;
+  while ((bound = bind(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where)) != 0 &&
+         errno == EBUSY && NowMs() < end)
+    usleep(50 * 1000);
+  if (bound != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool SendCommand(int fd, uint16_t opcode, const std::vector<uint8_t>& parameters) {
+  std::vector<uint8_t> packet{kCommandPacket};
+  PutLe16(packet, opcode);
+  packet.push_back(static_cast<uint8_t>(parameters.size()));
+  packet.insert(packet.end(), parameters.begin(), parameters.end());
+  return write(fd, packet.data(), packet.size()) == static_cast<ssize_t>(packet.size());
+}
+
+// Waits up to timeoutMs for the event `code` that `wanted` accepts (given
+// its parameters), dropping anything else; data holds its parameters.
+bool WaitEvent(int fd, uint8_t code, int timeoutMs, std::vector<uint8_t>& data,
+               const std::function<bool(const std::vector<uint8_t>&)>& wanted) {
+  const int64_t end = NowMs() + timeoutMs;
+  uint8_t packet[1024];
+  for (int64_t now = NowMs(); now < end; now = NowMs()) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(end - now)) <= 0)
+      return false;
+    const ssize_t n = read(fd, packet, sizeof packet);
+    if (n >= 3 && packet[0] == kEventPacket && packet[1] == code) {
+      data.assign(packet + 3, packet + n);
+      if (wanted(data))
+        return true;
+    }
+  }
+  return false;
+}
+
+// Used before any serving thread runs: waits for the command's completion.
+// reply holds its return parameters.
+bool WaitCommandComplete(int fd, uint16_t opcode, std::vector<uint8_t>& reply) {
+  std::vector<uint8_t> data;
+  if (!WaitEvent(fd, kEventCommandComplete, kCommandTimeoutMs, data,
+                 [opcode](const auto& d) { return d.size() >= 3 && Le16(&d[1]) == opcode; }))
+    return false;
+  reply.assign(data.begin() + 3, data.end());
+  return !reply.empty() && reply[0] == 0;
+}
+
 bool ParseAddress(const std::string& text, RadioBoard::Address& address) {
   unsigned b[6];
   if (std::sscanf(text.c_str(), "%x:%x:%x:%x:%x:%x", &b[5], &b[4], &b[3], &b[2], &b[1], &b[0]) != 6)
@@ -143,17 +210,10 @@ RadioBoard::~RadioBoard() {
 }
 
 int RadioBoard::Attach(int hciIndex) {
-  fd = socket(AF_BLUETOOTH, SOCK_RAW | SOCK_CLOEXEC, kBtProtoHci);
+  fd = OpenUserChannel(hciIndex);
   if (fd < 0)
     return 0;
-  const SockaddrHci where{AF_BLUETOOTH, static_cast<unsigned short>(hciIndex), kHciChannelUser};
-  // The kernel refuses while it still sets the controller up after it appeared.
-  const int64_t end = NowMs() + kCommandTimeoutMs;
-  int bound = -1;
-  while ((bound = bind(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where)) != 0 &&
-         errno == EBUSY && NowMs() < end)
-    usleep(50 * 1000);
-  if (bound != 0 || !Setup()) {
+  if (!Setup()) {
     close(fd);
     fd = -1;
     return 0;
@@ -171,6 +231,7 @@ void RadioBoard::Detach() {
   close(fd);
   fd = -1;
   ResetLink();
+  placeholderLinks = 0;
 }
 
 bool RadioBoard::Setup() {
@@ -193,30 +254,11 @@ bool RadioBoard::Setup() {
 }
 
 bool RadioBoard::Command(uint16_t opcode, const std::vector<uint8_t>& parameters) {
-  std::vector<uint8_t> packet{kCommandPacket};
-  PutLe16(packet, opcode);
-  packet.push_back(static_cast<uint8_t>(parameters.size()));
-  packet.insert(packet.end(), parameters.begin(), parameters.end());
-  return write(fd, packet.data(), packet.size()) == static_cast<ssize_t>(packet.size());
+  return SendCommand(fd, opcode, parameters);
 }
 
-// Used before the serving thread runs: waits for the command's completion,
-// dropping anything else. reply holds its return parameters.
 bool RadioBoard::WaitComplete(uint16_t opcode, std::vector<uint8_t>& reply) {
-  const int64_t end = NowMs() + kCommandTimeoutMs;
-  uint8_t packet[1024];
-  for (int64_t now = NowMs(); now < end; now = NowMs()) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(end - now)) <= 0)
-      return false;
-    const ssize_t n = read(fd, packet, sizeof packet);
-    if (n >= 6 && packet[0] == kEventPacket && packet[1] == kEventCommandComplete &&
-        Le16(packet + 4) == opcode) {
-      reply.assign(packet + 6, packet + n);
-      return !reply.empty() && reply[0] == 0;
-    }
-  }
-  return false;
+  return WaitCommandComplete(fd, opcode, reply);
 }
 
 void RadioBoard::Serve() {
@@ -280,6 +322,11 @@ void RadioBoard::OnEvent(uint8_t code, const uint8_t* data, int length) {
 }
 
 void RadioBoard::OnConnectionComplete(const uint8_t* data) {
+  if (placing) {
+    placing = false;
+    placeholderLinks += data[0] == 0;
+    return;
+  }
   const bool ours = paging;
   paging = false;
   if (data[0] != 0 || data[9] != 0x01 || handle >= 0)
@@ -554,10 +601,7 @@ void RadioBoard::Disconnect(uint8_t reason) {
 
 std::string RadioBoard::AddressText() const {
   std::lock_guard<std::recursive_mutex> hold(lock);
-  char text[18];
-  std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", address[5], address[4],
-                address[3], address[2], address[1], address[0]);
-  return text;
+  return AddressToText(address);
 }
 
 void RadioBoard::PressSync() {
@@ -573,13 +617,29 @@ void RadioBoard::PressButton() {
 }
 
 void RadioBoard::PageHost() {
-  std::vector<uint8_t> parameters(lastHost.begin(), lastHost.end());
+  paging = Page(lastHost);
+}
+
+bool RadioBoard::Page(const Address& whom) {
+  std::vector<uint8_t> parameters(whom.begin(), whom.end());
   PutLe16(parameters, 0xCC18);  // packet types DM1..DH5
   parameters.push_back(0x01);   // page scan repetition R1
   parameters.push_back(0x00);
   PutLe16(parameters, 0x0000);  // no clock offset known
   parameters.push_back(0x00);   // no role switch
-  paging = Command(kCreateConnection, parameters);
+  return Command(kCreateConnection, parameters);
+}
+
+void RadioBoard::HoldPlaceholderLink(const std::string& address) {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  Address bystander{};
+  if (ParseAddress(address, bystander))
+    placing = Page(bystander);
+}
+
+int RadioBoard::PlaceholderLinks() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return placeholderLinks;
 }
 
 void RadioBoard::PowerOff() {
@@ -637,4 +697,60 @@ bool RadioBoard::HidOpen() const {
 int RadioBoard::PairedHostCount() const {
   std::lock_guard<std::recursive_mutex> hold(lock);
   return static_cast<int>(keys.size());
+}
+
+AirBystander::~AirBystander() {
+  Detach();
+}
+
+int AirBystander::Attach(int hciIndex) {
+  fd = OpenUserChannel(hciIndex);
+  if (fd < 0)
+    return 0;
+  std::vector<uint8_t> reply;
+  if (SendCommand(fd, kReset, {}) && WaitCommandComplete(fd, kReset, reply) &&
+      SendCommand(fd, kReadAddress, {}) && WaitCommandComplete(fd, kReadAddress, reply) &&
+      reply.size() >= 7) {
+    address = ReadAddress(&reply[1]);
+    return 1;
+  }
+  Detach();
+  return 0;
+}
+
+void AirBystander::Detach() {
+  if (fd >= 0)
+    close(fd);
+  fd = -1;
+}
+
+std::string AirBystander::AddressText() const {
+  return AddressToText(address);
+}
+
+bool AirBystander::TakeLink(const std::function<void()>& page, int timeoutMs) {
+  if (!SetScan(kScanPage))
+    return false;
+  page();
+  const bool linked = AcceptLink(timeoutMs);
+  return SetScan(0) && linked;
+}
+
+bool AirBystander::AcceptLink(int timeoutMs) {
+  const auto atLeast = [](size_t size) {
+    return [size](const std::vector<uint8_t>& parameters) { return parameters.size() >= size; };
+  };
+  std::vector<uint8_t> event;
+  if (!WaitEvent(fd, kEventConnectionRequest, timeoutMs, event, atLeast(10)))
+    return false;
+  std::vector<uint8_t> accept(event.begin(), event.begin() + 6);
+  accept.push_back(0x01);  // stays peripheral
+  return SendCommand(fd, kAcceptConnection, accept) &&
+         WaitEvent(fd, kEventConnectionComplete, timeoutMs, event, atLeast(11)) && event[0] == 0;
+}
+
+bool AirBystander::SetScan(uint8_t mode) {
+  std::vector<uint8_t> reply;
+  return SendCommand(fd, kWriteScanEnable, {mode}) &&
+         WaitCommandComplete(fd, kWriteScanEnable, reply);
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -59,6 +60,11 @@ class RadioBoard {
   // Pairs it beforehand with a host, as an earlier pairing would have.
   void RememberHost(const std::string& hostAddress, const LinkKey& key);
 
+  // Pages the controller at address for a link the board then ignores; see
+  // AirBystander. Before the host's stack starts only.
+  void HoldPlaceholderLink(const std::string& address);
+  int PlaceholderLinks() const;
+
   // What a test can observe.
   bool Connected() const;
   int LinkHandle() const;  // -1 when there is no link
@@ -86,6 +92,7 @@ class RadioBoard {
   void SetScan(uint8_t mode);
   void Disconnect(uint8_t reason);
   void PageHost();
+  bool Page(const Address& whom);
   void OnPacket(const uint8_t* packet, int length);
   void OnEvent(uint8_t code, const uint8_t* data, int length);
   void OnConnectionComplete(const uint8_t* data);
@@ -131,12 +138,47 @@ class RadioBoard {
   uint8_t scan = 0;
   int handle = -1;
   Address peer{};
-  bool paging = false;           // a page of the host is under way
+  bool paging = false;   // a page of the host is under way
+  bool placing = false;  // a page of the bystander is under way
+  int placeholderLinks = 0;
   bool woke = false;             // the board paged the host and opens the channels
   std::vector<uint8_t> pending;  // an L2CAP frame still arriving
   std::vector<Channel> channels;
   uint8_t nextIdent = 1;
   uint16_t nextCid = 0x0040;
+};
+
+// A controller in the emulated air that only takes links, held so that a
+// board's controller numbers its link to the host as the host does.
+//
+// btvirt gives a new link the lowest free handle from 42 on each controller
+// separately, and passes ACL data on under the sender's handle. A host linked
+// to two boards numbers them 42 and 43, while each board's controller numbers
+// its only link 42: the host would take the second board's data for the
+// first's. A board whose controller already holds one link to the bystander
+// numbers its link to the host 43 as well. Real controllers need nothing of
+// the kind: handles are local to each end and never cross the air.
+class AirBystander {
+ public:
+  AirBystander() = default;
+  ~AirBystander();
+  AirBystander(const AirBystander&) = delete;
+  AirBystander& operator=(const AirBystander&) = delete;
+
+  // Takes controller hciIndex. 1 on success.
+  int Attach(int hciIndex);
+  void Detach();
+  std::string AddressText() const;
+  // Connectable only meanwhile (so no inquiry ever reports it), accepts the
+  // link that `page` makes a board ask for, within timeoutMs.
+  bool TakeLink(const std::function<void()>& page, int timeoutMs);
+
+ private:
+  bool AcceptLink(int timeoutMs);
+  bool SetScan(uint8_t mode);
+
+  int fd = -1;
+  RadioBoard::Address address{};
 };
 
 // A simulated board and its radio.

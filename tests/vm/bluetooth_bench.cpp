@@ -124,6 +124,7 @@ BluetoothBench::~BluetoothBench() {
   Stop(daemon);
   for (auto& board : boards)
     board->radio.Detach();
+  bystander.Detach();
   Stop(emulator);
   std::error_code ignored;
   std::filesystem::remove_all(kStorage, ignored);
@@ -131,9 +132,10 @@ BluetoothBench::~BluetoothBench() {
 }
 
 bool BluetoothBench::StartRadio() {
-  const std::string count = "-l" + std::to_string(adapters + boards.size());
+  const int boardCount = static_cast<int>(boards.size());
+  const int total = adapters + boardCount + (boardCount > 1 ? 1 : 0);
+  const std::string count = "-l" + std::to_string(total);
   emulator = Spawn({"/usr/bin/btvirt", "-B", count.c_str()}, "/tmp/btvirt.log");
-  const int total = adapters + static_cast<int>(boards.size());
   const bool appeared = WaitFor(
       [&] {
         adapterAddresses.clear();
@@ -152,6 +154,28 @@ bool BluetoothBench::StartRadio() {
     if (!scenario.Check(boards[i]->radio.Attach(adapters + static_cast<int>(i)) == 1,
                         "board %zu cannot take controller hci%zu", i, adapters + i))
       return false;
+  }
+  return boardCount < 2 || HoldPlaceholderLinks(total - 1);
+}
+
+// The host links the boards one after another in the order of their
+// addresses, which rise with their controllers' indices, and keeps each link:
+// its links to boards 0, 1, ... get the handles 42, 43, ... So board i's
+// controller first holds i links to the bystander (see AirBystander).
+bool BluetoothBench::HoldPlaceholderLinks(int bystanderIndex) {
+  if (!scenario.Check(bystander.Attach(bystanderIndex) == 1, "no bystander on hci%d",
+                      bystanderIndex))
+    return false;
+  for (size_t i = 1; i < boards.size(); ++i) {
+    RadioBoard& radio = boards[i]->radio;
+    for (size_t held = 0; held < i; ++held) {
+      const bool linked =
+          bystander.TakeLink([&] { radio.HoldPlaceholderLink(bystander.AddressText()); },
+                             kControllersMs) &&
+          WaitFor([&] { return radio.PlaceholderLinks() > static_cast<int>(held); }, kStopMs);
+      if (!scenario.Check(linked, "board %zu holds no placeholder link", i))
+        return false;
+    }
   }
   return true;
 }

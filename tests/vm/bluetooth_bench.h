@@ -16,7 +16,8 @@ class ktWiiLibDevice;
 
 // The test machine's Bluetooth stack for one scenario: BlueZ's emulator
 // btvirt with a controller per host adapter and one per board, the boards
-// in the air on theirs, and bluetoothd on the system bus over the host
+// in the air on theirs (with two boards or more, one more for an
+// AirBystander), and bluetoothd on the system bus over the host
 // adapters. Everything stops, and BlueZ's storage is wiped, when it goes;
 // after a failure it shows the end of bluetoothd's log first.
 class BluetoothBench {
@@ -56,10 +57,12 @@ class BluetoothBench {
   // Prints the end of bluetoothd's log, for a failed scenario.
   void ShowDaemonLog() const;
   bool WaitAdaptersPowered();
+  bool HoldPlaceholderLinks(int bystanderIndex);
 
   VmScenario& scenario;
   const int adapters;
   std::vector<std::unique_ptr<Board>> boards;
+  AirBystander bystander;
   std::vector<std::string> adapterAddresses;
   pid_t emulator = -1;
   pid_t daemon = -1;

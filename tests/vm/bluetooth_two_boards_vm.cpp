@@ -17,7 +17,7 @@ int main() {
   bench.board(1).radio.PressSync();
   Registration registration;
   const int result = registration.Result();
-  scenario.Check(result == 2, "result %d", result);
+  scenario.Check(result == 2, "result %d after %.1f s", result, registration.Seconds());
   bool withinWait = false;
   ktWiiLibDevice* first = IdentifiedAfterRegistration(*lib, 0, withinWait);
   ktWiiLibDevice* second = WaitIdentified(*lib, 1, 5000);
