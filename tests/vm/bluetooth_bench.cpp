@@ -119,8 +119,10 @@ BluetoothBench::BluetoothBench(VmScenario& scenario, int adapters, int boardCoun
 }
 
 BluetoothBench::~BluetoothBench() {
-  if (!scenario.Passed())
+  if (!scenario.Passed()) {
     ShowDaemonLog();
+    NoteEmulatorEnd();
+  }
   Stop(daemon);
   for (auto& board : boards)
     board->radio.Detach();
@@ -281,6 +283,17 @@ bool BluetoothBench::WaitConnected(int boardIndex, int timeoutMs) const {
         return false;
       },
       timeoutMs, kBusPollMs);
+}
+
+// The emulator ending early takes every controller with it, the host's too.
+void BluetoothBench::NoteEmulatorEnd() {
+  int status = 0;
+  if (emulator <= 0 || waitpid(emulator, &status, WNOHANG) != emulator)
+    return;
+  const bool signalled = WIFSIGNALED(status);
+  scenario.Note("btvirt ended during the scenario (%s %d)", signalled ? "signal" : "status",
+                signalled ? WTERMSIG(status) : WEXITSTATUS(status));
+  emulator = -1;
 }
 
 void BluetoothBench::ShowDaemonLog() const {

@@ -56,6 +56,7 @@ class BluetoothBench {
  private:
   // Prints the end of bluetoothd's log, for a failed scenario.
   void ShowDaemonLog() const;
+  void NoteEmulatorEnd();
   bool WaitAdaptersPowered();
   bool HoldPlaceholderLinks(int bystanderIndex);
 
