@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "render/screen_colors.h"
 #include "render/text.h"
 #include "resources/chart_texts.h"
 #include "resources/tr.h"
@@ -16,10 +17,6 @@
 // mean, so ten years of daily records draw as quickly as one month.
 
 namespace {
-
-constexpr CanvasColor kTextColor{20, 20, 20};
-constexpr CanvasColor kNoteColor{160, 160, 153};
-constexpr CanvasColor kNoticeColor{20, 20, 220};
 
 // The plot area, inside the frame; the scales' labels go outside it.
 constexpr int kPlotLeft = 56;
@@ -287,7 +284,7 @@ int Cells(const char* text) {
 
 void DrawScales(Canvas& canvas, const ChartLayout& layout, WeightUnit unit) {
   canvas.SelectFont(CanvasFont::Small);
-  canvas.SetTextColor(kTextColor);
+  canvas.SetTextColor(kDarkText);
   for (const ChartTick& tick : layout.weightTicks) {
     DrawFormattedText(canvas, kPlotLeft - kLabelGap - Cells(tick.label) * kSmallCell,
                       tick.position - kSmallHeight / 2, "%s", tick.label);
@@ -347,7 +344,7 @@ void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout) {
 }
 
 void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit) {
-  canvas.SetTextColor(kTextColor);
+  canvas.SetTextColor(kDarkText);
   canvas.SelectFont(CanvasFont::Medium);
   DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s", Tr(resources::kChartHeading));
   ChartLayout layout;
@@ -367,7 +364,7 @@ void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit) {
   }
   if (log.skippedLines > 0) {
     canvas.SelectFont(CanvasFont::Small);
-    canvas.SetTextColor(kNoteColor);
+    canvas.SetTextColor(kGreyText);
     DrawFormattedText(canvas, kHeadingLeft, kNoteTop, Tr(resources::kChartSkippedLines),
                       log.skippedLines);
   }

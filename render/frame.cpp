@@ -8,6 +8,7 @@
 #include "render/canvas.h"
 #include "render/chart.h"
 #include "render/gauge.h"
+#include "render/screen_colors.h"
 #include "render/text.h"
 #include "resources/tr.h"
 #include "resources/web_pages.h"
@@ -20,10 +21,7 @@
 namespace {
 
 constexpr CanvasColor kBackgroundColor{240, 240, 230};
-constexpr CanvasColor kTitleColor{20, 20, 20};
 constexpr CanvasColor kBlack{0, 0, 0};
-constexpr CanvasColor kHistoryColor{160, 160, 153};
-constexpr CanvasColor kNoticeColor{20, 20, 220};
 
 constexpr int kMessageLeft = 32;
 constexpr int kMessageTop = 88;
@@ -140,7 +138,7 @@ void DrawStatusLines(Canvas& canvas, const ScreenFrame& frame) {
   }
   if (!frame.history)
     return;
-  canvas.SetTextColor(kHistoryColor);
+  canvas.SetTextColor(kGreyText);
   for (int k = 0; k < kHistorySlots; ++k) {
     const char* record = (*frame.history)[k];
     if (record[0]) {
@@ -290,7 +288,7 @@ const char* const* BluetoothFailureLines(int32_t failure) {
 }
 
 void DrawTitle(Canvas& canvas, const char* blogAddress) {
-  canvas.SetTextColor(kTitleColor);
+  canvas.SetTextColor(kDarkText);
   canvas.SetBackgroundColor(kBackgroundColor);
   canvas.SelectFont(CanvasFont::Small);
   if (blogAddress[0] != '\0') {
