@@ -5,7 +5,7 @@ endfunction()
 
 # Files named for a platform are built only for it.
 if(WIN32)
-  set(gravimo_other_platforms "_(linux|gtk|cairo|bluez|uhid|glib)\\.cpp$")
+  set(gravimo_other_platforms "_(linux|gtk|cairo|bluez|uhid|glib|speechd)\\.cpp$")
 else()
   set(gravimo_other_platforms "_(win32|gdi)\\.cpp$")
 endif()
