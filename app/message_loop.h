@@ -2,8 +2,6 @@
 
 #include "app/window.h"
 
-typedef struct _cairo_surface cairo_surface_t;
-
 // Connects to the display; returns 1 on success, 0 when there is none.
 int InitWindowSystem();
 
@@ -12,12 +10,8 @@ int InitWindowSystem();
 // *exitCode when not null) and 0 when the queue is empty and no quit waits.
 int DrainMessages(int* exitCode);
 
-// Makes surface (an image of the client area's size) the picture of the
-// window's client area; the window keeps a reference. Null clears it and
-// the client area shows black.
-void SetClientSurface(WindowHandle window, cairo_surface_t* surface);
-
-// Paints the client area from its surface now, when the window is on the
+// Paints the client area from its picture (given by the platform's
+// SetClientSurface or SetClientPicture) now, when the window is on the
 // screen, and queues a redraw otherwise.
 void InvalidateClient(WindowHandle window);
 

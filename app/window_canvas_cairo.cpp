@@ -1,5 +1,6 @@
 #include "app/app_window.h"
 #include "app/message_loop.h"
+#include "app/message_loop_gtk.h"
 #include "app/window_canvas.h"
 #include "render/canvas_cairo.h"
 

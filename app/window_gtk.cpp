@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/message_loop.h"
+#include "app/message_loop_gtk.h"
 #include "app/virtual_key.h"
 #include "app/window.h"
 #include "app/window_system.h"

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/message_loop.h"
+#include "app/message_loop_gtk.h"
 #include "app/window.h"
 #include "probe_picture.h"
 
