@@ -4,6 +4,7 @@
 #   make run     build and start Gravimo with real boards
 #   make install install binaries, desktop entry, udev rule and manual
 #   make deb     build the Debian package build-release/gravimo_<version>_<arch>.deb
+#   make windows build the Windows zips and installers in build-windows/
 #   make bench   build and run the benchmarks
 #   make fuzz    run every fuzzer for FUZZ_SECONDS each
 
@@ -13,7 +14,7 @@ CHECK_FUZZ_SECONDS ?= 20
 PREFIX ?= /usr/local
 CMAKE := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps build release release-configure programs demo run deb check check-unit check-tsan check-m32 check-fuzz bench fuzz install clean
+.PHONY: all deps build release release-configure programs demo run deb windows check check-unit check-tsan check-m32 check-fuzz bench fuzz install clean
 
 all: build
 
@@ -54,6 +55,16 @@ deb: override PREFIX = /usr
 deb: programs
 	cd build-release && cpack -G DEB
 
+# For 32-bit and 64-bit Windows, cross-built on this machine: per word size
+# a zip of the program folder and an installer, in build-windows/.
+WINDOWS_ARCHS ?= i686 x86_64
+windows: deps
+	@for arch in $(WINDOWS_ARCHS); do \
+	  $(CMAKE) -S . -B build-windows/$$arch -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$$arch-w64-mingw32.cmake && \
+	  JOBS=$(JOBS) packaging/windows/make-packages build-windows/$$arch $$arch build-windows || exit 1; \
+	done
+
 # Every test, through CTest, in each build flavour. Any failure fails the run.
 check: deps
 	scripts/check
@@ -68,4 +79,4 @@ fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/check fuzz
 
 clean:
-	rm -rf build build-release build-tsan build-m32 build-fuzz build-vm
+	rm -rf build build-release build-tsan build-m32 build-fuzz build-vm build-win-i686 build-win-x86_64 build-windows
