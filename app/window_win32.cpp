@@ -15,8 +15,15 @@ constexpr const char* kMainClass = kWindowTitle;
 // accessible name as its window text.
 constexpr wchar_t kPictureClass[] = L"Gravimo picture";
 constexpr int kPictureId = 1;
-// The memory device context of the picture, kept with the main window.
+// The window's own copy of the last picture it was given, kept with the main
+// window, so that repaints never depend on the drawing's lifetime.
 constexpr char kPictureProperty[] = "GravimoPicture";
+
+struct PictureCopy {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ previous = nullptr;
+};
 
 constexpr DWORD kPopupStyle = WS_POPUP | WS_VISIBLE;
 constexpr int kPopupWidth = 256;
@@ -31,14 +38,38 @@ HWND PictureOf(HWND window) {
   return window ? GetDlgItem(window, kPictureId) : nullptr;
 }
 
-HDC PictureDc(HWND window) {
-  return static_cast<HDC>(GetPropA(window, kPictureProperty));
+PictureCopy* CopyOf(HWND window) {
+  return static_cast<PictureCopy*>(GetPropA(window, kPictureProperty));
+}
+
+PictureCopy* MakeCopy(HWND window, HDC like) {
+  auto* copy = new PictureCopy;
+  copy->dc = CreateCompatibleDC(like);
+  copy->bitmap = CreateCompatibleBitmap(like, kClientWidth, kClientHeight);
+  if (!copy->dc || !copy->bitmap) {
+    DeleteDC(copy->dc);
+    DeleteObject(copy->bitmap);
+    delete copy;
+    return nullptr;
+  }
+  copy->previous = SelectObject(copy->dc, copy->bitmap);
+  SetPropA(window, kPictureProperty, copy);
+  return copy;
+}
+
+void DeleteCopy(HWND window) {
+  PictureCopy* copy = static_cast<PictureCopy*>(RemovePropA(window, kPictureProperty));
+  if (copy) {
+    SelectObject(copy->dc, copy->previous);
+    DeleteObject(copy->bitmap);
+    DeleteDC(copy->dc);
+    delete copy;
+  }
 }
 
 void CopyPicture(HDC target, HWND window) {
-  HDC picture = PictureDc(window);
-  if (picture) {
-    BitBlt(target, 0, 0, kClientWidth, kClientHeight, picture, 0, 0, SRCCOPY);
+  if (PictureCopy* copy = CopyOf(window)) {
+    BitBlt(target, 0, 0, kClientWidth, kClientHeight, copy->dc, 0, 0, SRCCOPY);
     return;
   }
   const RECT all{0, 0, kClientWidth, kClientHeight};
@@ -75,7 +106,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   if (message == WM_COMMAND && HIWORD(wParam) == 0 && lParam == 0) {
     FlipCheckItem(window, LOWORD(wParam));
   } else if (message == WM_NCDESTROY) {
-    RemovePropA(window, kPictureProperty);
+    DeleteCopy(window);
   }
   return ktWindow::WindowProc(window, message, wParam, lParam);
 }
@@ -254,15 +285,17 @@ int DrainMessages(int* exitCode) {
   return TakeQuitMessage(exitCode);
 }
 
-void SetClientPicture(WindowHandle window, HDC picture) {
-  if (!IsWindow(AsHwnd(window))) {
+void ShowClientPicture(WindowHandle handle, HDC__* picture) {
+  HWND window = AsHwnd(handle);
+  if (!IsWindow(window) || !picture) {
     return;
   }
-  if (picture) {
-    SetPropA(AsHwnd(window), kPictureProperty, picture);
-  } else {
-    RemovePropA(AsHwnd(window), kPictureProperty);
+  PictureCopy* copy = CopyOf(window);
+  if (!copy && !(copy = MakeCopy(window, picture))) {
+    return;
   }
+  BitBlt(copy->dc, 0, 0, kClientWidth, kClientHeight, picture, 0, 0, SRCCOPY);
+  InvalidateClient(handle);
 }
 
 void InvalidateClient(WindowHandle window) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "demo/log_folder.h"
 #include "resources/tr.h"
 #include "sim/scenario.h"
 #include "sim/sim_board.h"
@@ -118,18 +119,6 @@ class DemoBoard {
   bool stopping = false;
   std::thread player;
 };
-
-std::string MakeLogFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string folder =
-      std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/gravimo-demo-XXXXXX";
-  std::vector<char> name(folder.begin(), folder.end());
-  name.push_back('\0');
-  if (mkdtemp(name.data()) == nullptr) {
-    return "";
-  }
-  return name.data();
-}
 
 struct DemoOptions {
   bool steady = false;

@@ -183,8 +183,8 @@ TEST_F(Win32WindowTest, KeepsOneUnitCheckedAndFlipsTheSpeechItem) {
   EXPECT_EQ(Checked(kCommandSpeech), 1);
 }
 
-// The client area shows the memory picture, and its name carries the
-// screen's description in any script.
+// The client area shows a copy of the last picture, also once the picture
+// itself is gone; its name carries the screen's description in any script.
 TEST_F(Win32WindowTest, ShowsThePictureAndItsDescription) {
   HDC screen = GetDC(nullptr);
   HDC picture = CreateCompatibleDC(screen);
@@ -193,17 +193,18 @@ TEST_F(Win32WindowTest, ShowsThePictureAndItsDescription) {
   const RECT all{0, 0, kClientWidth, kClientHeight};
   HBRUSH brush = CreateSolidBrush(RGB(0, 200, 40));
   FillRect(picture, &all, brush);
-  SetClientPicture(window.GetHandle(), picture);
-  InvalidateClient(window.GetHandle());
-  HDC shown = GetDC(window.Picture());
-  EXPECT_EQ(GetPixel(shown, 599, 399), RGB(0, 200, 40));
-  ReleaseDC(window.Picture(), shown);
-  SetClientPicture(window.GetHandle(), nullptr);
+  ShowClientPicture(window.GetHandle(), picture);
   SelectObject(picture, old);
   DeleteObject(brush);
   DeleteObject(bitmap);
   DeleteDC(picture);
   ReleaseDC(nullptr, screen);
+  HDC shown = GetDC(window.Picture());
+  EXPECT_EQ(GetPixel(shown, 599, 399), RGB(0, 200, 40));
+  SetPixel(shown, 599, 399, RGB(0, 0, 0));
+  RedrawWindow(window.Picture(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(GetPixel(shown, 599, 399), RGB(0, 200, 40)) << "a repaint shows the copy";
+  ReleaseDC(window.Picture(), shown);
 
   SetClientDescription(window.GetHandle(), "画面", "体重 60.0 kg");
   wchar_t text[64] = {};
