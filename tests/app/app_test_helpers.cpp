@@ -1,32 +1,6 @@
 #include "app_test_helpers.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 struct tm pinnedTime = {};
-
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "gravimo-app-XXXXXX").string();
-  char* made = mkdtemp(pattern.data());
-  EXPECT_NE(made, nullptr);
-  path = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteWholeFile(const std::string& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << contents;
-}
 
 int CountLines(const std::string& output) {
   int lines = 0;

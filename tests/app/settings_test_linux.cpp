@@ -39,14 +39,6 @@ WeightUnit UnitOfStartIn(const std::string& config, uint16_t command = 0) {
   return SettingsOfStartIn(config, command).unit;
 }
 
-WeightUnit LoadedUnit(const std::string& folder, int* loaded = nullptr) {
-  Settings settings;
-  const int result = LoadSettings(folder, &settings);
-  if (loaded)
-    *loaded = result;
-  return settings.unit;
-}
-
 TEST(SettingsTest, UnitIsKeptAcrossARestartInTheUsersConfigFolder) {
   TempFolder home;
   const std::string config = home.File("config");
@@ -72,57 +64,6 @@ TEST(SettingsTest, SpeechIsOffUntilChosenAndKeptAcrossARestart) {
   EXPECT_EQ(SettingsOfStartIn(config).speech, 0);
 }
 
-TEST(SettingsTest, MissingOrDamagedFileGivesTheDefaults) {
-  TempFolder folder;
-  int loaded = -1;
-  EXPECT_EQ(LoadedUnit(folder.File("none"), &loaded), WeightUnit::Kilograms);
-  EXPECT_EQ(loaded, 0);
-
-  const std::string path = folder.File(kSettingsFileName);
-  const char binary[] = "\x00\x01\x02[Display]\nUnit=lb\n";
-  const std::string damaged[] = {
-      "[Display\nUnit=lb\n",                   // a group line without its end
-      "Unit=lb\n",                             // a key before any group
-      "[Display]\nUnit lb\n",                  // no '='
-      "[Display]\nUnit=pounds\n",              // a value that means nothing
-      "[Display]\nUnit=\n",                    // an empty one
-      "[Display]\nUnit=l\xff\n",               // bytes that are not UTF-8
-      std::string(binary, sizeof binary - 1),  // binary rubbish
-  };
-  for (const std::string& text : damaged) {
-    WriteWholeFile(path, text);
-    EXPECT_EQ(LoadedUnit(folder.Path()), WeightUnit::Kilograms) << text;
-  }
-  for (const char* text : {"[Accessibility]\nSpeech=yes\n", "[Accessibility]\nSpeech=\n",
-                           "[Accessibility]\nSpeech=truex\n", "[Accessibility\nSpeech=true\n"}) {
-    WriteWholeFile(path, text);
-    Settings settings;
-    LoadSettings(folder.Path(), &settings);
-    EXPECT_EQ(settings.speech, 0) << text;
-  }
-  std::filesystem::remove(path);
-  std::filesystem::create_directory(path);
-  EXPECT_EQ(LoadedUnit(folder.Path(), &loaded), WeightUnit::Kilograms) << "a folder in its place";
-  EXPECT_EQ(loaded, 0);
-}
-
-TEST(SettingsTest, SavingKeepsOtherKeysAndReplacesADamagedFile) {
-  TempFolder folder;
-  const std::string path = folder.File(kSettingsFileName);
-  WriteWholeFile(path, "# mine\n[Display]\nUnit=kg\nSpeak=true\n[Other]\nA=1\n");
-  Settings settings;
-  settings.unit = WeightUnit::Pounds;
-  ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);
-  EXPECT_EQ(
-      ReadWholeFile(path),
-      "# "
-      "mine\n\n[Display]\nUnit=lb\nSpeak=true\n\n[Other]\nA=1\n\n[Accessibility]\nSpeech=false\n");
-
-  WriteWholeFile(path, "[Display\n");
-  ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);
-  EXPECT_EQ(ReadWholeFile(path), "[Display]\nUnit=lb\n\n[Accessibility]\nSpeech=false\n");
-}
-
 // The new file is written beside the old one and renamed over it. Here the
 // name of the new file is one that the system refuses (longer than a path
 // may be), which works even for a user whom permissions do not stop.
@@ -140,7 +81,9 @@ TEST(SettingsTest, FailedSaveLeavesTheOldFile) {
   settings.unit = WeightUnit::Pounds;
   EXPECT_EQ(SaveSettings(deep, settings), 0);
   EXPECT_EQ(ReadWholeFile(deep + name), "[Display]\nUnit=st\n");
-  EXPECT_EQ(LoadedUnit(deep), WeightUnit::StonesPounds);
+  Settings loaded;
+  EXPECT_EQ(LoadSettings(deep, &loaded), 1);
+  EXPECT_EQ(loaded.unit, WeightUnit::StonesPounds);
 
   WriteWholeFile(folder.File("file"), "");
   EXPECT_EQ(SaveSettings(folder.File("file/gravimo"), settings), 0) << "no folder can be made";
