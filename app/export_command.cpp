@@ -37,8 +37,9 @@ std::string ExportMessage(const CsvExportResult& result, const std::string& path
 // The whole log as CSV to a file the user picks; any records still waiting
 // for the log file are tried first, so the export holds them when it can.
 void AppWindow::ExportCsv() {
-  // The dialog opens where the log is, normally the documents folder.
-  const std::string logFolder = logPath.substr(0, logPath.rfind('/') + 1);
+  // The dialog opens where the log is, normally the documents folder; a
+  // Windows path parts its folders with backslashes.
+  const std::string logFolder = logPath.substr(0, logPath.find_last_of("/\\") + 1);
   const std::string path = AskSavePath(GetHandle(), Tr(resources::kCsvDialogTitle), logFolder,
                                        resources::kCsvDefaultName);
   if (path.empty())
