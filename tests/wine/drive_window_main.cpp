@@ -1,0 +1,203 @@
+// Drives the program's main window from outside, as a user would, and reads
+// what it shows. Reads its steps from standard input, one per line:
+//   window             wait for the main window; check its menu and client area
+//   wait MS TEXT       wait up to MS ms until the screen's description holds TEXT
+//   key VK             a key press (virtual-key code) to the window
+//   command ID         a menu command to the window
+//   close              the close box
+//   gone MS            wait up to MS ms until the window is gone
+//   picture FILE       write the client area as a binary PPM file
+// Prints every description it sees, with the milliseconds since it started;
+// exits 0 when every step held, 1 at the first that did not.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr char kTitle[] = "Gravimo v1.10";
+constexpr int kPictureId = 1;
+constexpr int kWidth = 600;
+constexpr int kHeight = 400;
+constexpr int kPopups = 5;
+constexpr int kWindowWaitMs = 30000;
+constexpr auto kPoll = std::chrono::milliseconds(2);
+
+using Clock = std::chrono::steady_clock;
+const Clock::time_point started = Clock::now();
+
+long long Elapsed() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+}
+
+HWND window = nullptr;
+std::string lastDescription;
+
+std::string Description() {
+  HWND picture = GetDlgItem(window, kPictureId);
+  wchar_t text[1024] = {};
+  GetWindowTextW(picture, text, 1024);
+  char utf8[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
+  std::string line = utf8;
+  for (char& c : line) {
+    c = c == '\n' ? '|' : c;
+  }
+  return line;
+}
+
+void NoteDescription() {
+  const std::string now = Description();
+  if (now != lastDescription) {
+    lastDescription = now;
+    std::printf("+%lld ms: %s\n", Elapsed(), now.c_str());
+    std::fflush(stdout);
+  }
+}
+
+bool Fail(const std::string& why) {
+  std::printf("FAILED: %s\n", why.c_str());
+  return false;
+}
+
+bool FindWindowStep() {
+  while (Elapsed() < kWindowWaitMs) {
+    window = FindWindowA(kTitle, kTitle);
+    if (window && IsWindowVisible(window) && (GetWindowLongA(window, GWL_STYLE) & WS_CAPTION)) {
+      break;
+    }
+    std::this_thread::sleep_for(kPoll);
+  }
+  if (!window) {
+    return Fail("no main window");
+  }
+  std::printf("window after %lld ms\n", Elapsed());
+  RECT client;
+  GetClientRect(window, &client);
+  std::printf("client %ld x %ld, menu of %d popups\n", client.right, client.bottom,
+              GetMenuItemCount(GetMenu(window)));
+  if (client.right != kWidth || client.bottom != kHeight) {
+    return Fail("client area is not 600 x 400");
+  }
+  return GetMenuItemCount(GetMenu(window)) == kPopups || Fail("menu bar incomplete");
+}
+
+bool WaitStep(long long ms, const std::string& text) {
+  const long long until = Elapsed() + ms;
+  do {
+    NoteDescription();
+    if (lastDescription.find(text) != std::string::npos) {
+      return true;
+    }
+    std::this_thread::sleep_for(kPoll);
+  } while (Elapsed() < until && IsWindow(window));
+  return Fail("no description with \"" + text + "\" within " + std::to_string(ms) + " ms");
+}
+
+bool GoneStep(long long ms) {
+  const long long until = Elapsed() + ms;
+  while (IsWindow(window)) {
+    if (Elapsed() > until) {
+      return Fail("window still there");
+    }
+    std::this_thread::sleep_for(kPoll);
+  }
+  std::printf("window gone after %lld ms\n", Elapsed());
+  return true;
+}
+
+bool PictureStep(const std::string& path) {
+  HWND picture = GetDlgItem(window, kPictureId);
+  HDC source = GetDC(picture);
+  HDC memory = CreateCompatibleDC(source);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = kWidth;
+  info.bmiHeader.biHeight = -kHeight;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::vector<unsigned char> rgb;
+  for (int i = 0; i < kWidth * kHeight; ++i) {
+    const uint32_t pixel = static_cast<const uint32_t*>(bits)[i];
+    rgb.push_back((pixel >> 16) & 0xFF);
+    rgb.push_back((pixel >> 8) & 0xFF);
+    rgb.push_back(pixel & 0xFF);
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(picture, source);
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    return Fail("cannot write " + path);
+  }
+  std::fprintf(file, "P6\n%d %d\n255\n", kWidth, kHeight);
+  std::fwrite(rgb.data(), 1, rgb.size(), file);
+  std::fclose(file);
+  return true;
+}
+
+bool Step(const std::string& line) {
+  std::istringstream words(line);
+  std::string verb;
+  words >> verb;
+  if (verb.empty()) {
+    return true;
+  }
+  if (verb != "window" && !window) {
+    return Fail("no window for: " + line);
+  }
+  long long number = 0;
+  std::string rest;
+  if (verb == "window") {
+    return FindWindowStep();
+  }
+  if (verb == "wait" && words >> number && std::getline(words >> std::ws, rest)) {
+    return WaitStep(number, rest);
+  }
+  if (verb == "key" && words >> number) {
+    return PostMessageA(window, WM_KEYDOWN, static_cast<WPARAM>(number), 1) || Fail(line);
+  }
+  if (verb == "command" && words >> number) {
+    return PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(number), 0) || Fail(line);
+  }
+  if (verb == "close") {
+    return PostMessageA(window, WM_CLOSE, 0, 0) || Fail(line);
+  }
+  if (verb == "gone" && words >> number) {
+    return GoneStep(number);
+  }
+  if (verb == "picture" && std::getline(words >> std::ws, rest)) {
+    return PictureStep(rest);
+  }
+  return Fail("step not understood: " + line);
+}
+
+}  // namespace
+
+int main() {
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    std::printf("> %s\n", line.c_str());
+    std::fflush(stdout);
+    if (!Step(line)) {
+      return 1;
+    }
+  }
+  return 0;
+}
