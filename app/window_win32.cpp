@@ -266,7 +266,15 @@ ktWindowSystem* PlatformWindowSystem() {
   return &system;
 }
 
+// Windows always has a desktop; Wine has none without a display, and then
+// no window can be made. A hidden window made and destroyed at once tells.
 int InitWindowSystem() {
+  HWND trial = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  if (!trial) {
+    return 0;
+  }
+  ::DestroyWindow(trial);
   return RegisterClasses();
 }
 
