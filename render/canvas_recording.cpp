@@ -1,5 +1,6 @@
 #include "render/canvas_recording.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -121,6 +122,27 @@ class RecordingCanvasImp : public RecordingCanvas {
 };
 
 }  // namespace
+
+CanvasSize CanvasOp::TextCells() const {
+  const int cell = currentFont == CanvasFont::Small    ? 6
+                   : currentFont == CanvasFont::Medium ? 12
+                                                       : 48;
+  int widest = 0;
+  int columns = 0;
+  int lines = 1;
+  for (unsigned char c : text) {
+    if (c == '\n') {
+      ++lines;
+      columns = 0;
+    } else if (c < 0x80) {
+      columns += 1;
+    } else if (c >= 0xC0) {
+      columns += 2;  // the lead byte of a character beyond ASCII
+    }
+    widest = std::max(widest, columns);
+  }
+  return {widest * cell, lines * 2 * cell};
+}
 
 std::string CanvasOp::ToString() const {
   switch (kind) {

@@ -5,6 +5,11 @@
 
 #include "render/canvas.h"
 
+struct CanvasSize {
+  int width = 0;
+  int height = 0;
+};
+
 // One drawing operation as the recording canvas saw it.
 struct CanvasOp {
   enum Kind {
@@ -38,6 +43,10 @@ struct CanvasOp {
 
   // One line such as "text 32 76 User0 測定中" or "polygon 317,209 309,196".
   std::string ToString() const;
+  // A text's cell area [x, x + width) x [y, y + height): its longest line
+  // in cells (one per ASCII character, two per other character) by one cell
+  // height per line.
+  CanvasSize TextCells() const;
 };
 
 // A canvas that draws nothing and keeps every operation with its

@@ -58,17 +58,8 @@ struct TextBox {
 };
 
 TextBox BoxOf(const CanvasOp& op) {
-  const int cell = op.currentFont == CanvasFont::Small    ? 6
-                   : op.currentFont == CanvasFont::Medium ? 12
-                                                          : 48;
-  int cells = 0;
-  for (unsigned char c : op.text) {
-    if (c < 0x80)
-      cells += 1;
-    else if (c >= 0xC0)
-      cells += 2;
-  }
-  return {op.text, op.x, op.y, op.x + cells * cell, op.y + 2 * cell};
+  const CanvasSize cells = op.TextCells();
+  return {op.text, op.x, op.y, op.x + cells.width, op.y + cells.height};
 }
 
 std::vector<TextBox> TextsOf(const char* state) {
