@@ -162,6 +162,24 @@ TEST_F(Win32WindowTest, SystemQuitMessageEndsTheLoopWithItsCode) {
   EXPECT_EQ(DrainMessages(&exitCode), 0);
 }
 
+// A key typed on the keyboard goes to the picture, which has the focus, and
+// from there to the owner.
+TEST_F(Win32WindowTest, TypedKeyReachesTheOwner) {
+  EXPECT_EQ(GetFocus(), window.Picture());
+  INPUT press[2] = {};
+  press[0].type = press[1].type = INPUT_KEYBOARD;
+  press[0].ki.wVk = press[1].ki.wVk = 'C';
+  press[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ASSERT_EQ(SendInput(2, press, sizeof(INPUT)), 2u);
+  const DWORD until = GetTickCount() + 2000;
+  while (!window.Got(kWmKeyDown, 'C') && GetTickCount() < until) {
+    int exitCode = 0;
+    DrainMessages(&exitCode);
+    Sleep(5);
+  }
+  EXPECT_EQ(window.Got(kWmKeyDown, 'C'), 1);
+}
+
 // The program checks a radio item among its group; the user's choice of a
 // check item flips it.
 TEST_F(Win32WindowTest, KeepsOneUnitCheckedAndFlipsTheSpeechItem) {
