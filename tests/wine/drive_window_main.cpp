@@ -2,7 +2,8 @@
 // what it shows. Reads its steps from standard input, one per line:
 //   window             wait for the main window; check its menu and client area
 //   wait MS TEXT       wait up to MS ms until the screen's description holds TEXT
-//   key VK             a key press (virtual-key code) to the window
+//   key VK             a key press (virtual-key code) posted to the window
+//   type VK            a key typed on the keyboard, with the window in front
 //   command ID         a menu command to the window
 //   close              the close box
 //   gone MS            wait up to MS ms until the window is gone
@@ -149,6 +150,15 @@ bool PictureStep(const std::string& path) {
   return true;
 }
 
+bool TypeStep(int virtualKey) {
+  SetForegroundWindow(window);
+  INPUT press[2] = {};
+  press[0].type = press[1].type = INPUT_KEYBOARD;
+  press[0].ki.wVk = press[1].ki.wVk = static_cast<WORD>(virtualKey);
+  press[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  return SendInput(2, press, sizeof(INPUT)) == 2 || Fail("keyboard input refused");
+}
+
 bool Step(const std::string& line) {
   std::istringstream words(line);
   std::string verb;
@@ -169,6 +179,9 @@ bool Step(const std::string& line) {
   }
   if (verb == "key" && words >> number) {
     return PostMessageA(window, WM_KEYDOWN, static_cast<WPARAM>(number), 1) || Fail(line);
+  }
+  if (verb == "type" && words >> number) {
+    return TypeStep(static_cast<int>(number));
   }
   if (verb == "command" && words >> number) {
     return PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(number), 0) || Fail(line);
