@@ -7,7 +7,7 @@
 //   command ID         a menu command to the window
 //   close              the close box
 //   gone MS            wait up to MS ms until the window is gone
-//   picture FILE       write the client area as a binary PPM file
+//   picture FILE       write the client area as a 24-bit BMP file
 // Prints every description it sees, with the milliseconds since it started;
 // exits 0 when every step held, 1 at the first that did not.
 #include <windows.h>
@@ -129,23 +129,32 @@ bool PictureStep(const std::string& path) {
   HGDIOBJ old = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
   GdiFlush();
-  std::vector<unsigned char> rgb;
+  // Rows of 600 pixels of 3 bytes need no padding; a negative height keeps
+  // them top-down.
+  std::vector<unsigned char> bgr;
   for (int i = 0; i < kWidth * kHeight; ++i) {
     const uint32_t pixel = static_cast<const uint32_t*>(bits)[i];
-    rgb.push_back((pixel >> 16) & 0xFF);
-    rgb.push_back((pixel >> 8) & 0xFF);
-    rgb.push_back(pixel & 0xFF);
+    bgr.push_back(pixel & 0xFF);
+    bgr.push_back((pixel >> 8) & 0xFF);
+    bgr.push_back((pixel >> 16) & 0xFF);
   }
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(picture, source);
+  BITMAPINFOHEADER header = info.bmiHeader;
+  header.biBitCount = 24;
+  BITMAPFILEHEADER fileHeader{};
+  fileHeader.bfType = 0x4D42;
+  fileHeader.bfOffBits = sizeof(fileHeader) + sizeof(header);
+  fileHeader.bfSize = fileHeader.bfOffBits + static_cast<DWORD>(bgr.size());
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {
     return Fail("cannot write " + path);
   }
-  std::fprintf(file, "P6\n%d %d\n255\n", kWidth, kHeight);
-  std::fwrite(rgb.data(), 1, rgb.size(), file);
+  std::fwrite(&fileHeader, sizeof(fileHeader), 1, file);
+  std::fwrite(&header, sizeof(header), 1, file);
+  std::fwrite(bgr.data(), 1, bgr.size(), file);
   std::fclose(file);
   return true;
 }
