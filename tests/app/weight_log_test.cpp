@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -48,24 +47,6 @@ TEST_F(WeightLogTest, RecordLineIsExactBytesWithCrLf) {
             "log 1 2024-05-06 07:08:09  60.5\r\n"
             "log 3 2025-12-31 23:59:58 123.5\r\n");
   EXPECT_STREQ(window.history[1], "3 2025-12-31 23:59:58 123.5");
-}
-
-TEST_F(WeightLogTest, NewFileIsPrivateAndAnExistingOneKeepsItsMode) {
-  mode_t previous = umask(0);
-  Append(0, 70.0f);
-  std::string other = folder.File("other_log.txt");
-  WriteWholeFile(other, "");
-  chmod(other.c_str(), 0644);
-  window.logPath = other;
-  Append(0, 71.0f);
-  umask(previous);
-
-  struct stat info = {};
-  ASSERT_EQ(stat(folder.File("Gravimo_log.txt").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  ASSERT_EQ(stat(other.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
-  EXPECT_EQ(ReadWholeFile(other), "log 0 2024-05-06 07:08:09  71.0\r\n");
 }
 
 TEST_F(WeightLogTest, AppendingNeverRewritesWhatIsThere) {
