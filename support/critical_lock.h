@@ -1,10 +1,15 @@
 #pragma once
 
-#include <mutex>
+#include <atomic>
+#include <cstdint>
 
 // A re-entrant lock with an initialised flag. The owning thread may enter it
 // again while it holds it; every Enter needs a matching Leave. Destroy only
 // acts on an initialised lock, so it may be called twice or without Init.
+//
+// Entering a free lock and leaving it uncontended is one atomic operation
+// each; only a thread that finds the lock held sleeps, and only a Leave that
+// knows of such a sleeper wakes one.
 class CriticalLock {
  public:
   CriticalLock() = default;
@@ -15,11 +20,44 @@ class CriticalLock {
   void Destroy();
   int IsInitialised() const { return initialised; }
 
-  void Enter() { mutex.lock(); }
-  void Leave() { mutex.unlock(); }
+  void Enter() {
+    std::uintptr_t self = CurrentThread();
+    if (owner.load(std::memory_order_relaxed) == self) {
+      ++depth;  // only this thread can have stored its own identity there
+      return;
+    }
+    int expected = kFree;
+    if (!state.compare_exchange_strong(expected, kHeld, std::memory_order_acquire)) {
+      WaitUntilFree();
+    }
+    owner.store(self, std::memory_order_relaxed);
+    depth = 1;
+  }
+
+  void Leave() {
+    if (--depth != 0) {
+      return;
+    }
+    owner.store(0, std::memory_order_relaxed);
+    if (state.exchange(kFree, std::memory_order_release) == kHeldWithWaiters) {
+      state.notify_one();
+    }
+  }
 
  private:
-  std::recursive_mutex mutex;
+  enum : int { kFree, kHeld, kHeldWithWaiters };
+
+  // The address of a per-thread variable tells the threads apart and is
+  // never 0.
+  static std::uintptr_t CurrentThread() {
+    static thread_local char identity;
+    return reinterpret_cast<std::uintptr_t>(&identity);
+  }
+  void WaitUntilFree();
+
+  std::atomic<int> state{kFree};
+  std::atomic<std::uintptr_t> owner{0};  // thread holding the lock, 0 when none
+  int depth = 0;                         // Enters of the owner not yet left
   int initialised = 0;
 };
 

@@ -35,14 +35,18 @@ TEST(CriticalLock, SerialisesThreads) {
     threads.emplace_back([&] {
       for (int i = 0; i < 20000; ++i) {
         CriticalLockGuard hold(lock);
-        ++counter;
+        {
+          CriticalLockGuard again(lock);
+          ++counter;
+        }
+        ++counter;  // still held: leaving the inner Enter must not free the lock
       }
     });
   }
   for (auto& thread : threads) {
     thread.join();
   }
-  EXPECT_EQ(counter, 80000);
+  EXPECT_EQ(counter, 160000);
   lock.Destroy();
 }
 
