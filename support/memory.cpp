@@ -1,5 +1,6 @@
 #include "support/memory.h"
 
+#include <cinttypes>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -52,20 +53,19 @@ const char* TextOrNull(const char* text) {
   return text != nullptr ? text : "(null)";
 }
 
-unsigned long AddressForReport(Word address) {
-  return static_cast<unsigned long>(address);
-}
-
 }  // namespace
 
 struct ktMemory::Inspection {
   enum State { kSound, kMemoryOver, kDirty };
   State state = kDirty;
   Word headerAddress = 0;
-  BlockHeader header{};
+  // The header when it lies inside the heap's regions, else null (its tag
+  // and size then report as 0).
+  const BlockHeader* header = nullptr;
   // The header lies in a chunk in use, points at itself and covers the
   // block: only then are its file and name texts read for the report.
   bool headerGenuine = false;
+  RegionHeap::Place place;  // the header's chunk, when the header starts a block in use
   unsigned char guard[kGuardBytes] = {};
 };
 
@@ -130,8 +130,8 @@ void ktMemory::Free(void* block) {
   std::uint16_t freedTag = kFreedTag;
   std::memcpy(PointerAt(inspection.headerAddress + offsetof(BlockHeader, tag)), &freedTag,
               sizeof freedTag);
-  StoreGuard(AddressOf(block) + static_cast<std::size_t>(inspection.header.size), kGuardFreed);
-  heap.Free(PointerAt(inspection.headerAddress));
+  StoreGuard(AddressOf(block) + static_cast<std::size_t>(inspection.header->size), kGuardFreed);
+  heap.Release(inspection.place);
 }
 
 int ktMemory::Check(const void* block) {
@@ -179,9 +179,7 @@ std::size_t ktMemory::ChunkSizeOf(const void* block) {
   if (!inspection.headerGenuine) {
     return 0;
   }
-  // The header is asked from the heap with word alignment, so its chunk's
-  // used header lies right in front of it.
-  return heap.BlockBytes(inspection.headerAddress) + RegionHeap::kUsedHeader;
+  return inspection.place.chunk->size;
 }
 
 // Reads the header and guard of a block without touching memory outside the
@@ -198,9 +196,11 @@ ktMemory::Inspection ktMemory::Inspect(const void* block) const {
   if (header % alignof(BlockHeader) != 0 || !heap.Contains(header, sizeof(BlockHeader))) {
     return inspection;
   }
-  std::memcpy(&inspection.header, PointerAt(header), sizeof inspection.header);
-  const BlockHeader& fields = inspection.header;
-  std::size_t chunkBytes = heap.BlockBytes(header);
+  inspection.header = static_cast<const BlockHeader*>(PointerAt(header));
+  const BlockHeader& fields = *inspection.header;
+  inspection.place = heap.Find(header);
+  const ChunkHeader* chunk = inspection.place.chunk;
+  std::size_t chunkBytes = chunk != nullptr ? AddressOf(chunk) + chunk->size - header : 0;
   inspection.headerGenuine =
       AddressOf(fields.self) == header && fields.size >= 0 &&
       address >= header + sizeof(BlockHeader) &&
@@ -223,22 +223,24 @@ void ktMemory::Report(const Inspection& inspection) const {
     return;
   }
   ReportFunction sink = report != nullptr ? report : Trace;
-  const BlockHeader& fields = inspection.header;
-  const char* file = inspection.headerGenuine ? fields.file : nullptr;
-  const char* name = inspection.headerGenuine ? fields.name : nullptr;
-  int line = inspection.headerGenuine ? fields.line : 0;
+  const BlockHeader* header = inspection.header;
+  unsigned tag = header != nullptr ? header->tag : 0;
+  int size = header != nullptr ? header->size : 0;
+  const char* file = inspection.headerGenuine ? header->file : nullptr;
+  const char* name = inspection.headerGenuine ? header->name : nullptr;
+  int line = inspection.headerGenuine ? header->line : 0;
+  // Addresses print in full hex digits of the pointer's own width, without
+  // padding, on every platform.
   if (inspection.state == Inspection::kDirty) {
-    sink("ktMemory::CHK dirty memory adr:%lx id:%x size:%d %s %d %s",
-         AddressForReport(inspection.headerAddress), static_cast<unsigned>(fields.tag),
-         static_cast<int>(fields.size), TextOrNull(file), line, TextOrNull(name));
+    sink("ktMemory::CHK dirty memory adr:%" PRIxPTR " id:%x size:%d %s %d %s",
+         inspection.headerAddress, tag, size, TextOrNull(file), line, TextOrNull(name));
     return;
   }
   const unsigned char* guard = inspection.guard;
-  sink("ktMemory::CHK memory over adr:%lx id:%x eid:%02x%02x%02x%02x size:%d %s %d %s",
-       AddressForReport(inspection.headerAddress), static_cast<unsigned>(fields.tag),
-       static_cast<unsigned>(guard[0]), static_cast<unsigned>(guard[1]),
-       static_cast<unsigned>(guard[2]), static_cast<unsigned>(guard[3]),
-       static_cast<int>(fields.size), TextOrNull(file), line, TextOrNull(name));
+  sink("ktMemory::CHK memory over adr:%" PRIxPTR " id:%x eid:%02x%02x%02x%02x size:%d %s %d %s",
+       inspection.headerAddress, tag, static_cast<unsigned>(guard[0]),
+       static_cast<unsigned>(guard[1]), static_cast<unsigned>(guard[2]),
+       static_cast<unsigned>(guard[3]), size, TextOrNull(file), line, TextOrNull(name));
 }
 
 void* ktAllocator16::operator new(std::size_t size) noexcept {

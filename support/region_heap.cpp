@@ -120,11 +120,17 @@ void* RegionHeap::Alloc(std::size_t size, std::size_t alignment) {
 }
 
 int RegionHeap::Free(void* block) {
-  RegionIndex* index = RegionOf(AddressOf(block));
-  ChunkHeader* chunk = index != nullptr ? ChunkOfBlock(index, AddressOf(block)) : nullptr;
-  if (chunk == nullptr) {
+  Place place = Find(AddressOf(block));
+  if (place.chunk == nullptr) {
     return 0;
   }
+  Release(place);
+  return 1;
+}
+
+void RegionHeap::Release(const Place& place) {
+  RegionIndex* index = place.index;
+  ChunkHeader* chunk = place.chunk;
   ChunkHeader* next = Following(chunk);
   ChunkHeader* merged;
   if (chunk->mark != 0) {
@@ -155,7 +161,6 @@ int RegionHeap::Free(void* block) {
   if (IsEndMarker(after) && merged->size == after->nextFree) {
     ReleaseRegion(index, merged);
   }
-  return 1;
 }
 
 void RegionHeap::Destroy() {
@@ -185,15 +190,10 @@ void RegionHeap::Destroy() {
   initialised = 0;
 }
 
-int RegionHeap::Contains(std::uintptr_t address, std::size_t bytes) const {
-  const RegionIndex* index = RegionOf(address);
-  return index != nullptr && bytes <= index->EndMarker() - address ? 1 : 0;
-}
-
-std::size_t RegionHeap::BlockBytes(std::uintptr_t block) const {
-  const RegionIndex* index = RegionOf(block);
-  const ChunkHeader* chunk = index != nullptr ? ChunkOfBlock(index, block) : nullptr;
-  return chunk != nullptr ? AddressOf(chunk) + chunk->size - block : 0;
+RegionHeap::Place RegionHeap::Find(std::uintptr_t block) const {
+  RegionIndex* index = RegionOf(block);
+  ChunkHeader* chunk = index != nullptr ? ChunkOfBlock(index, block) : nullptr;
+  return chunk != nullptr ? Place{index, chunk} : Place{};
 }
 
 // Steps back over the alignment fill to the chunk's used header and checks
@@ -329,15 +329,6 @@ void RegionHeap::Take(ChunkHeader* chunk, std::size_t need, std::size_t smallest
     Following(chunk)->mark = 0;
   }
   chunk->mark = 0;
-}
-
-RegionIndex* RegionHeap::RegionOf(std::uintptr_t address) const {
-  for (RegionIndex* index = indexes; index != nullptr; index = index->next) {
-    if (index->Covers(address)) {
-      return index;
-    }
-  }
-  return nullptr;
 }
 
 void RegionHeap::PushFront(ChunkHeader* chunk) {

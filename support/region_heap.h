@@ -73,12 +73,24 @@ class RegionHeap {
   // returns null and takes no region.
   void Destroy();
 
+  // A block in use as Find located it: its region's index and its chunk.
+  struct Place {
+    RegionIndex* index = nullptr;
+    ChunkHeader* chunk = nullptr;  // null when the address is no block in use
+  };
+
   // 1 when [address, address + bytes) lies inside the chunks of one region.
-  int Contains(std::uintptr_t address, std::size_t bytes) const;
-  // Bytes from block to the end of its chunk when block looks like the start
-  // of a block in use (it lies in a region and its chunk header says so);
-  // otherwise 0. Reads nothing outside the heap's regions.
-  std::size_t BlockBytes(std::uintptr_t block) const;
+  int Contains(std::uintptr_t address, std::size_t bytes) const {
+    const RegionIndex* index = RegionOf(address);
+    return index != nullptr && bytes <= index->EndMarker() - address ? 1 : 0;
+  }
+  // Locates block when it looks like the start of a block in use (it lies in
+  // a region and its chunk header says so). Reads nothing outside the heap's
+  // regions.
+  Place Find(std::uintptr_t block) const;
+  // Gives back the block that Find located, as Free does; nothing may have
+  // changed the heap in between.
+  void Release(const Place& place);
 
   // Walks every region and the free list and checks their invariants. On a
   // fault returns 0 and points reason at a description.
@@ -90,13 +102,20 @@ class RegionHeap {
   int RegionCount() const;
 
  private:
+  RegionIndex* RegionOf(std::uintptr_t address) const {
+    for (RegionIndex* index = indexes; index != nullptr; index = index->next) {
+      if (index->Covers(address)) {
+        return index;
+      }
+    }
+    return nullptr;
+  }
   ChunkHeader* FirstFit(std::size_t need) const;
   int Grow(std::size_t need);
   int AddRegion(std::size_t bytes);
   void ReleaseRegion(RegionIndex* index, ChunkHeader* chunk);
   RegionIndex* IndexFor(RegionHeader* region);
   void Take(ChunkHeader* chunk, std::size_t need, std::size_t smallest);
-  RegionIndex* RegionOf(std::uintptr_t address) const;
   ChunkHeader* ChunkOfBlock(const RegionIndex* index, std::uintptr_t block) const;
   int ValidateRegion(const RegionIndex* index, std::size_t* freeChunks, const char** reason) const;
   int ValidateFreeList(std::size_t freeChunks, const char** reason) const;

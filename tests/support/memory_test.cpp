@@ -226,6 +226,20 @@ TEST(MemoryCheck, DamagedTagIsDirty) {
   EXPECT_EQ(memory.RegionCount(), 1);  // refused: still held
 }
 
+// Every hex digit of the address, unpadded, whatever the width of long.
+TEST(MemoryCheck, ReportsPrintTheWholeAddress) {
+  ktMemory memory;
+  ReportCapture capture(memory);
+  ASSERT_EQ(memory.Init(0, kGrowSize), 1);
+  bool wide = sizeof(void*) > 4;
+  auto address = wide ? static_cast<std::uintptr_t>(0x123456789abcdef0ULL) : 0x9abcdef0u;
+  EXPECT_EQ(memory.Check(reinterpret_cast<void*>(address)), 0);  // outside the heap: nothing read
+  ASSERT_EQ(capture.Lines().size(), 1u);
+  EXPECT_EQ(capture.Lines()[0], std::string("ktMemory::CHK dirty memory adr:") +
+                                    (wide ? "123456789abcdef0" : "9abcdef0") +
+                                    " id:0 size:0 (null) 0 (null)");
+}
+
 TEST(Memory, FreeOfNullAndShutdownAreHarmless) {
   ktMemory memory;
   ReportCapture capture(memory);

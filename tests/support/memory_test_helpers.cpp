@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cinttypes>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -42,7 +43,6 @@ void ExpectHeapValid(ktMemory& memory) {
 
 std::string HexAddress(const void* address) {
   char text[32];
-  snprintf(text, sizeof text, "%lx",
-           static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(address)));
+  snprintf(text, sizeof text, "%" PRIxPTR, reinterpret_cast<std::uintptr_t>(address));
   return text;
 }
