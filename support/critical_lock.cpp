@@ -16,9 +16,17 @@ void CriticalLock::Destroy() {
 
 // Marks the lock as wanted before sleeping, so the holder's Leave wakes a
 // sleeper; a thread that gets the lock this way keeps the mark, which at
-// worst costs one needless wake-up later.
+// worst costs one needless wake-up later. The mark is set while holding
+// sleepMutex, and WakeOne takes sleepMutex before it signals, so a wake-up
+// cannot fall between a sleeper's last look at the state and its wait.
 void CriticalLock::WaitUntilFree() {
+  std::unique_lock<std::mutex> hold(sleepMutex);
   while (state.exchange(kHeldWithWaiters, std::memory_order_acquire) != kFree) {
-    state.wait(kHeldWithWaiters, std::memory_order_relaxed);
+    sleepers.wait(hold);
   }
+}
+
+void CriticalLock::WakeOne() {
+  std::lock_guard<std::mutex> hold(sleepMutex);
+  sleepers.notify_one();
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 // A re-entrant lock with an initialised flag. The owning thread may enter it
 // again while it holds it; every Enter needs a matching Leave. Destroy only
@@ -40,7 +42,7 @@ class CriticalLock {
     }
     owner.store(0, std::memory_order_relaxed);
     if (state.exchange(kFree, std::memory_order_release) == kHeldWithWaiters) {
-      state.notify_one();
+      WakeOne();
     }
   }
 
@@ -54,10 +56,14 @@ class CriticalLock {
     return reinterpret_cast<std::uintptr_t>(&identity);
   }
   void WaitUntilFree();
+  void WakeOne();
 
   std::atomic<int> state{kFree};
   std::atomic<std::uintptr_t> owner{0};  // thread holding the lock, 0 when none
   int depth = 0;                         // Enters of the owner not yet left
+  // Where threads that found the lock held sleep.
+  std::mutex sleepMutex;
+  std::condition_variable sleepers;
   int initialised = 0;
 };
 
