@@ -1,9 +1,8 @@
-// gravimo-snapshot [--text-boxes] STATE OUTPUT [STATE OUTPUT ...]: draws one
-// frame of each named screen state in the locale's language with the
-// window's real canvas and writes it as a picture file (PNG on Linux, BMP on
-// Windows). With --text-boxes, OUTPUT.boxes gets the cell area of every text
-// of the frame, one "left top right bottom" line each, so that a comparison
-// of pictures can tell text from figures.
+// gravimo-snapshot [--text-boxes] STATE OUTPUT [STATE OUTPUT ...]: draws one frame
+// of each named screen state in the locale's language with the window's real
+// canvas and writes it as a picture file (PNG on Linux, BMP on Windows). With
+// --text-boxes, OUTPUT.boxes names the texts and slanted edges of the frame,
+// so that a comparison of pictures can tell them from the rest.
 
 #include <cstdio>
 #include <cstring>
@@ -47,7 +46,28 @@ int WritePicture(const char* state, const char* path) {
   return result;
 }
 
-int WriteTextBoxes(const char* state, const std::string& path) {
+// One line per text ("text LEFT TOP RIGHT BOTTOM", its cell area) and per
+// slanted edge of a figure ("slant X0 Y0 X1 Y1"): the parts of a picture
+// where another rasteriser may put its pixels differently.
+void WriteBox(FILE* file, const CanvasOp& op) {
+  if (op.kind == CanvasOp::DrawText) {
+    const CanvasSize cells = op.TextCells();
+    std::fprintf(file, "text %d %d %d %d\n", op.x, op.y, op.x + cells.width, op.y + cells.height);
+    return;
+  }
+  if (op.kind != CanvasOp::Polygon && op.kind != CanvasOp::Polyline)
+    return;
+  const size_t count = op.points.size();
+  const size_t edges = op.kind == CanvasOp::Polygon ? count : count - 1;
+  for (size_t i = 0; count > 1 && i < edges; ++i) {
+    const CanvasPoint a = op.points[i];
+    const CanvasPoint b = op.points[(i + 1) % count];
+    if (a.x != b.x && a.y != b.y)
+      std::fprintf(file, "slant %d %d %d %d\n", a.x, a.y, b.x, b.y);
+  }
+}
+
+int WriteBoxes(const char* state, const std::string& path) {
   AppWindow window(nullptr);
   RecordingCanvas* canvas = CreateRecordingCanvas();
   window.canvas = canvas;
@@ -55,17 +75,12 @@ int WriteTextBoxes(const char* state, const std::string& path) {
   window.RenderFrame();
   window.canvas = nullptr;
   FILE* file = std::fopen(path.c_str(), "w");
-  bool written = file != nullptr;
-  for (const CanvasOp& op : canvas->Ops()) {
-    if (file && op.kind == CanvasOp::DrawText) {
-      const CanvasSize cells = op.TextCells();
-      written &= std::fprintf(file, "%d %d %d %d\n", op.x, op.y, op.x + cells.width,
-                              op.y + cells.height) > 0;
-    }
+  if (file) {
+    for (const CanvasOp& op : canvas->Ops())
+      WriteBox(file, op);
   }
   canvas->Release();
-  if (file)
-    written &= std::fclose(file) == 0;
+  const bool written = file && !std::ferror(file) && std::fclose(file) == 0;
   if (!written)
     std::fprintf(stderr, "gravimo-snapshot: cannot write %s\n", path.c_str());
   return written ? 1 : 0;
@@ -75,8 +90,8 @@ int WriteTextBoxes(const char* state, const std::string& path) {
 
 int main(int argc, char** argv) {
   int first = 1;
-  const bool textBoxes = argc > 1 && std::strcmp(argv[1], "--text-boxes") == 0;
-  if (textBoxes)
+  const bool boxes = argc > 1 && std::strcmp(argv[1], "--text-boxes") == 0;
+  if (boxes)
     ++first;
   if (argc - first < 2 || (argc - first) % 2 != 0) {
     PrintUsage();
@@ -89,7 +104,7 @@ int main(int argc, char** argv) {
       PrintUsage();
     if (result != 1)
       return result == 2 ? 2 : 1;
-    if (textBoxes && !WriteTextBoxes(argv[i], std::string(argv[i + 1]) + ".boxes"))
+    if (boxes && !WriteBoxes(argv[i], std::string(argv[i + 1]) + ".boxes"))
       return 1;
   }
   return 0;
