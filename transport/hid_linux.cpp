@@ -17,6 +17,7 @@
 
 #include "transport/hid_descriptor.h"
 #include "transport/hid_provider_common.h"
+#include "transport/hid_system.h"
 
 namespace {
 
@@ -275,4 +276,8 @@ int TakeHidrawChanges(int watch) {
 ktHidProvider& HidrawProvider() {
   static HidrawProviderImp provider;
   return provider;
+}
+
+ktHidProvider& SystemHidProvider() {
+  return HidrawProvider();
 }

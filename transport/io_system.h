@@ -12,6 +12,9 @@ enum class IoResult {
 
 int IoLastError();
 void IoClose(int fd);
+// A second descriptor of the same event or file, closed on its own; -1 on
+// failure.
+int IoDuplicate(int fd);
 // Ends both directions of a socket; the peer reads end of file.
 void IoShutdown(int fd);
 

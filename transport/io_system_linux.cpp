@@ -20,6 +20,10 @@ void IoClose(int fd) {
   }
 }
 
+int IoDuplicate(int fd) {
+  return fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
 void IoShutdown(int fd) {
   if (fd >= 0) {
     shutdown(fd, SHUT_RDWR);

@@ -11,7 +11,7 @@
 #include "device/wii_device.h"
 #include "support/trace.h"
 #include "transport/device_channel.h"
-#include "transport/hid_linux.h"
+#include "transport/hid_system.h"
 #include "transport/io_system.h"
 
 namespace {
@@ -48,7 +48,7 @@ ktWiiLib* CreateWiiLibOn(ktHidProvider& provider) {
 }
 
 ktWiiLib* CreateWiiLib() {
-  return CreateWiiLibOn(HidrawProvider());
+  return CreateWiiLibOn(SystemHidProvider());
 }
 
 int CountRefusedDevices(ktWiiLib* lib) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/debug_output_capture.h"
 #include "transport/virtual_hid_bus.h"
 #include "transport_test_helpers.h"
 
@@ -28,9 +29,9 @@ class HidBindingTest : public testing::Test {
 
 TEST_F(HidBindingTest, MissingSetupModuleReleasesHidAndBindsNothing) {
   loader.missingModules.insert("setupapi");
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   EXPECT_EQ(InitModule(loader), 0);
-  std::string printed = testing::internal::GetCapturedStderr();
+  std::string printed = CapturedDebugOutput();
   EXPECT_EQ(printed.find("ERROR: func"), std::string::npos);
   EXPECT_EQ(loader.releases, 1);
   EXPECT_EQ(hidFunctions.hidModule, nullptr);
@@ -40,9 +41,9 @@ TEST_F(HidBindingTest, MissingSetupModuleReleasesHidAndBindsNothing) {
 
 TEST_F(HidBindingTest, MissingExportIsReportedOnceAndTheOthersAreBound) {
   loader.missingExports.insert("HidD_GetHidGuid");
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   EXPECT_EQ(InitModule(loader), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: func HidD_GetHidGuid\n\r\n");
+  EXPECT_EQ(CapturedDebugOutput(), "ERROR: func HidD_GetHidGuid\n\r\n");
   EXPECT_EQ(BoundEntries(), 9);
   EXPECT_EQ(hidFunctions.getHidGuid.function, nullptr);
 }

@@ -1,7 +1,6 @@
 #include "transport_test_helpers.h"
 
 #include <errno.h>
-#include <fcntl.h>
 
 #include <cstring>
 #include <thread>
@@ -79,7 +78,7 @@ int FakeLoader::PeekAttributes(const char* path, HidAttributes* attributes) {
 
 // A second descriptor of the one event: the manager closes its own.
 int FakeLoader::OpenChangeWatch() {
-  return fcntl(changeEvent, F_DUPFD_CLOEXEC, 0);
+  return IoDuplicate(changeEvent);
 }
 
 int FakeLoader::TakeChanges(int watch) {

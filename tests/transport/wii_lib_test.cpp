@@ -6,6 +6,7 @@
 #include "device/wii_lib_device.h"
 #include "sim/sim_board.h"
 #include "sim/sim_remote.h"
+#include "support/debug_output_capture.h"
 #include "transport/io_system.h"
 #include "transport/virtual_hid_bus.h"
 #include "transport/wii_lib.h"
@@ -265,14 +266,14 @@ TEST_F(WiiLibTest, RefusedBoardIsReportedOnceAndOpenedWhenItsAccessChanges) {
   loader.knownIds = {{"virtual:board0", {kWiiVendorId, kWiiProductId}},
                      {"virtual:other", {0x1234, 0x5678}}};
   loader.SetRefused("virtual:board0", true);
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   StartOn(loader);
   ASSERT_TRUE(WaitUntil([&] { return CountRefusedDevices(lib) == 1; }));
   EXPECT_EQ(loader.enumerations, 2);  // counted at the second look, the retry
   loader.SignalChange();              // a change elsewhere: still refused, not reported again
   ASSERT_TRUE(WaitUntil([&] { return loader.enumerations == 3; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  std::string printed = testing::internal::GetCapturedStderr();
+  std::string printed = CapturedDebugOutput();
   EXPECT_EQ(printed.find("virtual:board0"), printed.rfind("virtual:board0")) << printed;
   EXPECT_NE(printed.find("\"make install\""), std::string::npos) << printed;
   EXPECT_EQ(CountRefusedDevices(lib), 1);
