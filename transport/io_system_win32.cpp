@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -291,12 +292,16 @@ void Latch(int fd) {
   }
 }
 
-DWORD TimeLeft(ULONGLONG started, int timeoutMs) {
+// The system's time-outs may end a little early by the steady clock (they
+// count in timer ticks): a wait ends only once the whole time has passed, as
+// callers measure it.
+DWORD TimeLeft(std::chrono::steady_clock::time_point started, int timeoutMs) {
   if (timeoutMs < 0) {
     return INFINITE;
   }
-  ULONGLONG passed = GetTickCount64() - started;
-  return passed >= static_cast<ULONGLONG>(timeoutMs) ? 0 : static_cast<DWORD>(timeoutMs - passed);
+  auto left = std::chrono::milliseconds(timeoutMs) - (std::chrono::steady_clock::now() - started);
+  auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return ms > 0 ? static_cast<DWORD>(ms) : 0;
 }
 
 }  // namespace
@@ -411,28 +416,30 @@ int IoConsumeEvent(int fd) {
 int IoWait(IoWaitItem* items, int count, int timeoutMs) {
   thread_local std::vector<HANDLE> events;
   thread_local std::vector<int> eventFds;
-  ULONGLONG started = GetTickCount64();
+  auto started = std::chrono::steady_clock::now();
+  bool waited = false;  // a zero time-out still runs the completions due
   for (;;) {
     int ready = Survey(items, count, events, eventFds);
     if (ready > 0) {
       return ready;
     }
     DWORD left = TimeLeft(started, timeoutMs);
+    if (left == 0 && waited) {
+      return 0;
+    }
+    waited = true;
     if (events.empty()) {
-      if (SleepEx(left, TRUE) != WAIT_IO_COMPLETION) {
-        return 0;
-      }
+      SleepEx(left, TRUE);
       continue;
     }
     DWORD got = WaitForMultipleObjectsEx(static_cast<DWORD>(events.size()), events.data(), FALSE,
                                          left, TRUE);
-    if (got == WAIT_IO_COMPLETION) {
-      continue;
+    if (got == WAIT_FAILED) {
+      return 0;
     }
-    if (got >= WAIT_OBJECT_0 + events.size()) {
-      return 0;  // the time is up, or the wait failed
+    if (got < WAIT_OBJECT_0 + events.size()) {
+      Latch(eventFds[got - WAIT_OBJECT_0]);
     }
-    Latch(eventFds[got - WAIT_OBJECT_0]);
   }
 }
 
