@@ -14,10 +14,14 @@ namespace {
 class TrTest : public ::testing::Test {
  protected:
   void SetUp() override { SetEnvironmentVariableA("GRAVIMO_LOCALE_DIR", GRAVIMO_TEST_LOCALE_DIR); }
+  // Back to the source texts, which the other suites expect; without any
+  // variable the user's Windows language would choose.
   void TearDown() override {
-    for (const char* name : {"GRAVIMO_LOCALE_DIR", "LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
+    for (const char* name : {"GRAVIMO_LOCALE_DIR", "LANGUAGE", "LC_MESSAGES", "LANG"})
       SetEnvironmentVariableA(name, nullptr);
+    SetEnvironmentVariableA("LC_ALL", "C");
     InitTranslations();
+    SetEnvironmentVariableA("LC_ALL", nullptr);
   }
   static void Choose(const char* language, const char* locale) {
     SetEnvironmentVariableA("LANGUAGE", language);
