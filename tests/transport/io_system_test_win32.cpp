@@ -93,6 +93,26 @@ TEST_F(PacketPairTest, ClosedOrShutDownEndHangsUpAfterWhatItWrote) {
   EXPECT_TRUE(seen.hungUp);
 }
 
+// Writes the other end does not take pile up only so far; once it reads,
+// there is room again.
+TEST_F(PacketPairTest, WriterIsToldToWaitWhenTheOtherEndStopsReading) {
+  std::vector<uint8_t> report(300, 0x22);
+  int accepted = 0;
+  while (accepted < 2000 && IoWrite(host, report.data(), 300) == IoResult::kDone) {
+    ++accepted;
+  }
+  ASSERT_LT(accepted, 2000);
+  EXPECT_EQ(IoWrite(host, report.data(), 300), IoResult::kWouldBlock);
+  std::vector<uint8_t> got;
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_EQ(WaitAndRead(device, got), IoResult::kDone);
+    ASSERT_EQ(got.size(), 300u);
+  }
+  IoWaitItem item{host, false, false};
+  IoWait(&item, 0, 50);  // lets the completions of the writes that went through run
+  EXPECT_EQ(IoWrite(host, report.data(), 300), IoResult::kDone);
+}
+
 // A wait takes an event's signal but keeps it until it is consumed, once.
 TEST(IoEventTest, SignalFromAnotherThreadWakesAWaitAndIsConsumedOnce) {
   int event = IoCreateEvent();
