@@ -10,16 +10,6 @@
 
 namespace {
 
-int BoundEntries() {
-  const HidFunctionTable& t = hidFunctions;
-  return (t.getAttributes.function != nullptr) + (t.getCaps.function != nullptr) +
-         (t.freePreparsedData.function != nullptr) + (t.getPreparsedData.function != nullptr) +
-         (t.setOutputReport.function != nullptr) + (t.getHidGuid.function != nullptr) +
-         (t.getClassDevs.function != nullptr) + (t.enumDeviceInterfaces.function != nullptr) +
-         (t.getDeviceInterfaceDetail.function != nullptr) +
-         (t.destroyDeviceInfoList.function != nullptr);
-}
-
 class HidBindingTest : public testing::Test {
  protected:
   void TearDown() override { ExitModule(); }

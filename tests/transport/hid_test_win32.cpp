@@ -8,27 +8,9 @@
 #include "transport/hid_binding.h"
 #include "transport/hid_system.h"
 #include "transport/hid_win32.h"
+#include "transport_test_helpers.h"
 
 namespace {
-
-int BoundEntries() {
-  const HidFunctionTable& t = hidFunctions;
-  const void* entries[] = {reinterpret_cast<const void*>(t.getAttributes.function),
-                           reinterpret_cast<const void*>(t.getCaps.function),
-                           reinterpret_cast<const void*>(t.freePreparsedData.function),
-                           reinterpret_cast<const void*>(t.getPreparsedData.function),
-                           reinterpret_cast<const void*>(t.setOutputReport.function),
-                           reinterpret_cast<const void*>(t.getHidGuid.function),
-                           reinterpret_cast<const void*>(t.getClassDevs.function),
-                           reinterpret_cast<const void*>(t.enumDeviceInterfaces.function),
-                           reinterpret_cast<const void*>(t.getDeviceInterfaceDetail.function),
-                           reinterpret_cast<const void*>(t.destroyDeviceInfoList.function)};
-  int bound = 0;
-  for (const void* entry : entries) {
-    bound += entry != nullptr ? 1 : 0;
-  }
-  return bound;
-}
 
 // The system's libraries bind completely, and walking the HID interfaces
 // gives well-formed paths (there may be none).

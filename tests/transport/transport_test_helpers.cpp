@@ -7,6 +7,16 @@
 
 #include "transport/io_system.h"
 
+int BoundEntries() {
+  const HidFunctionTable& t = hidFunctions;
+  return (t.getAttributes.function != nullptr) + (t.getCaps.function != nullptr) +
+         (t.freePreparsedData.function != nullptr) + (t.getPreparsedData.function != nullptr) +
+         (t.setOutputReport.function != nullptr) + (t.getHidGuid.function != nullptr) +
+         (t.getClassDevs.function != nullptr) + (t.enumDeviceInterfaces.function != nullptr) +
+         (t.getDeviceInterfaceDetail.function != nullptr) +
+         (t.destroyDeviceInfoList.function != nullptr);
+}
+
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
   auto deadline = std::chrono::steady_clock::now() + limit;
   while (!pred()) {

@@ -12,6 +12,9 @@
 #include "transport/hid_binding.h"
 #include "transport/virtual_hid_bus.h"
 
+// How many of the ten binding entries are bound now.
+int BoundEntries();
+
 // Polls pred until it holds or the time is up; returns its last value.
 bool WaitUntil(const std::function<bool()>& pred,
                std::chrono::milliseconds limit = std::chrono::seconds(5));
