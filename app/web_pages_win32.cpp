@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <string>
@@ -58,7 +59,13 @@ int OpenUriWithDesktop(const char* uri) {
   info.lpVerb = "open";
   info.lpFile = uri;
   info.nShow = SW_SHOWNORMAL;
-  return ShellExecuteExA(&info) ? 1 : 0;
+  // The shell may pass the address to extensions that need COM on this
+  // thread; a thread that has COM already keeps its own.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  const int opened = ShellExecuteExA(&info) ? 1 : 0;
+  if (SUCCEEDED(com))
+    CoUninitialize();
+  return opened;
 }
 
 // The manual beside gravimo.exe, as the packages install it; the source

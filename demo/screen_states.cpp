@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <numbers>
 
 #include "app/app_window.h"
 #include "sim/fixed_devices.h"
@@ -84,7 +85,7 @@ void ShowChartOfAYear(AppWindow& window) {
     for (int user = 0; user < 3; ++user) {
       if ((day + user * 2) % kSkipEvery[user] == 0)
         continue;
-      const double season = std::cos(2.0 * M_PI * (day - 20) / kDays);
+      const double season = std::cos(2.0 * std::numbers::pi * (day - 20) / kDays);
       const double wobble = 0.2 * std::sin(day * 2.3 + user) + 0.25 * std::sin(day * 0.37 + user);
       const double kg =
           kStart[user] + kChangePerYear[user] * day / kDays + kSeasonal[user] * season + wobble;

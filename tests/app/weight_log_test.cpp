@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app_test_helpers.h"
+#include "support/debug_output_capture.h"
 
 namespace {
 
@@ -150,11 +151,11 @@ TEST_F(WeightLogTest, RecordsWrittenByOneRunAreLoadedByTheNext) {
 
 TEST_F(WeightLogTest, UnwrittenRecordsWaitInOrderUntilTheFolderAppears) {
   window.logPath = folder.File("later/Gravimo_log.txt");
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   Append(0, 61.0f);
   Append(1, 62.0f);
   Append(2, 63.0f);
-  std::string output = testing::internal::GetCapturedStderr();
+  std::string output = CapturedDebugOutput();
   EXPECT_EQ(History(), (Slots{"0 2024-05-06 07:08:09  61.0", "1 2024-05-06 07:08:09  62.0",
                               "2 2024-05-06 07:08:09  63.0", "", "", "", "", ""}));
   EXPECT_EQ(CountLines(output), 1) << output;
@@ -171,19 +172,19 @@ TEST_F(WeightLogTest, UnwrittenRecordsWaitInOrderUntilTheFolderAppears) {
 
   // A new failure after the file was written again is worth a new line.
   window.logPath = folder.File("gone/Gravimo_log.txt");
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   Append(0, 65.0f);
-  EXPECT_EQ(CountLines(testing::internal::GetCapturedStderr()), 1);
+  EXPECT_EQ(CountLines(CapturedDebugOutput()), 1);
 }
 
 TEST_F(WeightLogTest, RecordsStillUnwrittenAtExitGoWholeToTheDebugOutput) {
   window.logPath = folder.File("missing/Gravimo_log.txt");
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   Append(0, 61.0f);
   Append(1, 62.0f);
   window.CloseLog();
   window.CloseLog();
-  std::string output = testing::internal::GetCapturedStderr();
+  std::string output = CapturedDebugOutput();
   EXPECT_EQ(CountLines(output), 3) << output;
   size_t first = output.find("log 0 2024-05-06 07:08:09  61.0\r\n");
   size_t second = output.find("log 1 2024-05-06 07:08:09  62.0\r\n");
@@ -197,11 +198,11 @@ TEST_F(WeightLogTest, RecordsStillUnwrittenAtExitGoWholeToTheDebugOutput) {
 TEST_F(WeightLogTest, WaitingRecordsAreBoundedByDroppingTheOldest) {
   constexpr int kKept = 1000;
   window.logPath = folder.File("later/Gravimo_log.txt");
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   for (int i = 1; i <= kKept + 1; ++i) {
     Append(0, static_cast<float>(i));
   }
-  std::string output = testing::internal::GetCapturedStderr();
+  std::string output = CapturedDebugOutput();
   EXPECT_EQ(CountLines(output), 2) << output;
   EXPECT_NE(output.find("log 0 2024-05-06 07:08:09   1.0\r\n"), std::string::npos) << output;
 
@@ -220,11 +221,11 @@ TEST_F(WeightLogTest, EachWindowReportsItsOwnFirstFailure) {
   other.logPath = unwritable;
   other.localTime = ReadPinnedTime;
   DeviceEntry entry;
-  testing::internal::CaptureStderr();
+  CaptureDebugOutput();
   window.AppendLog(entry);
   other.AppendLog(entry);
   other.AppendLog(entry);
-  std::string output = testing::internal::GetCapturedStderr();
+  std::string output = CapturedDebugOutput();
   EXPECT_EQ(output.find("\r\n", output.find("\r\n") + 2), output.size() - 2) << output;
 }
 

@@ -1,6 +1,5 @@
 #include "app_window_fakes_helpers.h"
 
-#include <filesystem>
 #include <thread>
 
 #include "app/web_pages.h"
@@ -94,8 +93,6 @@ int RecordUri(const char* uri) {
 }
 
 AppWindowFixture::AppWindowFixture() {
-  folder = (std::filesystem::temp_directory_path() / "gravimo-window-XXXXXX").string();
-  EXPECT_NE(mkdtemp(folder.data()), nullptr);
   currentScript = &script;
   openedUris.clear();
   SetUriOpener(RecordUri);
@@ -115,8 +112,6 @@ AppWindowFixture::~AppWindowFixture() {
   SetUriOpener(nullptr);
   TakeQuitMessage(nullptr);
   currentScript = nullptr;
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
 }
 
 // Fontconfig (under the window's real canvas) keeps its caches for the life

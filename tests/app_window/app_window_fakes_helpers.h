@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app_window.h"
+#include "app/temp_folder.h"
 #include "transport/bluetooth_lib.h"
 #include "transport/wii_lib.h"
 
@@ -89,6 +90,7 @@ class AppWindowFixture : public ::testing::Test {
   BluetoothScript script;
   FakeWiiLib fakeWiiLib;
   FakeWiiLib* wiiLib = &fakeWiiLib;
-  std::string folder;
+  TempFolder temp;
+  const std::string folder = temp.Path();
   AppWindow window{nullptr};
 };
