@@ -254,11 +254,19 @@ IoResult StartWrite(int fd, const void* bytes, int size) {
   return IoResult::kDone;
 }
 
+// The events a wait still has to wait on, and whose descriptors they are. A
+// plain record on the waiting thread's stack: objects with destructors in
+// thread-local storage are freed out of order at thread exit by this runtime.
+struct WaitEvents {
+  HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+  int fds[MAXIMUM_WAIT_OBJECTS];
+  DWORD count;
+};
+
 // Marks what is ready, posts the reads that are missing, and gathers the
 // events still to wait on. Returns the number of ready items.
-int Survey(IoWaitItem* items, int count, std::vector<HANDLE>& events, std::vector<int>& eventFds) {
-  events.clear();
-  eventFds.clear();
+int Survey(IoWaitItem* items, int count, WaitEvents& events) {
+  events.count = 0;
   std::lock_guard lock(tableMutex);
   int ready = 0;
   for (int i = 0; i < count; ++i) {
@@ -270,9 +278,9 @@ int Survey(IoWaitItem* items, int count, std::vector<HANDLE>& events, std::vecto
       item.hungUp = item.fd >= 0;  // a closed descriptor, as poll reports it
     } else if (entry->kind == Kind::kEvent) {
       item.readable = entry->latched;
-      if (!entry->latched && events.size() < MAXIMUM_WAIT_OBJECTS) {
-        events.push_back(entry->handle);
-        eventFds.push_back(item.fd);
+      if (!entry->latched && events.count < MAXIMUM_WAIT_OBJECTS) {
+        events.handles[events.count] = entry->handle;
+        events.fds[events.count++] = item.fd;
       }
     } else {
       PostReadLocked(*entry, item.fd);
@@ -414,12 +422,11 @@ int IoConsumeEvent(int fd) {
 }
 
 int IoWait(IoWaitItem* items, int count, int timeoutMs) {
-  thread_local std::vector<HANDLE> events;
-  thread_local std::vector<int> eventFds;
+  WaitEvents events;
   auto started = std::chrono::steady_clock::now();
   bool waited = false;  // a zero time-out still runs the completions due
   for (;;) {
-    int ready = Survey(items, count, events, eventFds);
+    int ready = Survey(items, count, events);
     if (ready > 0) {
       return ready;
     }
@@ -428,17 +435,16 @@ int IoWait(IoWaitItem* items, int count, int timeoutMs) {
       return 0;
     }
     waited = true;
-    if (events.empty()) {
+    if (events.count == 0) {
       SleepEx(left, TRUE);
       continue;
     }
-    DWORD got = WaitForMultipleObjectsEx(static_cast<DWORD>(events.size()), events.data(), FALSE,
-                                         left, TRUE);
+    DWORD got = WaitForMultipleObjectsEx(events.count, events.handles, FALSE, left, TRUE);
     if (got == WAIT_FAILED) {
       return 0;
     }
-    if (got < WAIT_OBJECT_0 + events.size()) {
-      Latch(eventFds[got - WAIT_OBJECT_0]);
+    if (got < WAIT_OBJECT_0 + events.count) {
+      Latch(events.fds[got - WAIT_OBJECT_0]);
     }
   }
 }
