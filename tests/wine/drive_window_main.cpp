@@ -1,7 +1,8 @@
 // Drives the program's main window from outside, as a user would, and reads
 // what it shows. Reads its steps from standard input, one per line:
 //   window             wait for the main window; check its menu bar and client area
-//   wait MS TEXT       wait up to MS ms until the screen's description holds TEXT
+//   wait MS TEXT       wait up to MS ms until the screen's description holds
+//                      TEXT (or one of the texts parted by "||")
 //   key VK             a key press (virtual-key code) posted to the window
 //   type VK            a key typed on the keyboard, with the window in front
 //   command ID         a menu command to the window
@@ -13,6 +14,7 @@
 // exits 0 when every step held, 1 at the first that did not.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -95,11 +97,22 @@ bool FindWindowStep() {
   return outer.bottom - outer.top == expected.bottom - expected.top || Fail("no menu bar");
 }
 
+bool Holds(const std::string& description, const std::string& texts) {
+  for (size_t start = 0; start <= texts.size();) {
+    const size_t end = std::min(texts.find("||", start), texts.size());
+    if (description.find(texts.substr(start, end - start)) != std::string::npos) {
+      return true;
+    }
+    start = end + 2;
+  }
+  return false;
+}
+
 bool WaitStep(long long ms, const std::string& text) {
   const long long until = Elapsed() + ms;
   do {
     NoteDescription();
-    if (lastDescription.find(text) != std::string::npos) {
+    if (Holds(lastDescription, text)) {
       return true;
     }
     std::this_thread::sleep_for(kPoll);
