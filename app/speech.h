@@ -8,7 +8,7 @@ class ktSpeech {
   // Queues the sentence (UTF-8) in the given language ("ja", "en"); 1 when
   // queued, 0 when the service is known to be missing.
   virtual int Say(const char* sentence, const char* language) = 0;
-  // Stops the thread and lets go of the service. May be repeated.
+  // Stops the thread, lets go of the service and deletes the object.
   virtual void Release() = 0;
 
  protected:
