@@ -1,6 +1,27 @@
 # Warnings are errors in the project's own code. Targets call gravimo_warnings().
 function(gravimo_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  gravimo_unity_exclusions(${target})
+endfunction()
+
+# The Windows check builds compile each target's files together
+# (CMAKE_UNITY_BUILD), which saves most of their compile time. Files that
+# include <windows.h>, whose names clash with the program's own, and the few
+# whose file-local names clash with a neighbour's are compiled on their own.
+set(gravimo_unity_alone support/region_heap.cpp render/frame.cpp tests/render/gauge_test.cpp
+                        tests/support/region_heap_test.cpp tests/window/window_test.cpp)
+function(gravimo_unity_exclusions target)
+  if(NOT CMAKE_UNITY_BUILD)
+    return()
+  endif()
+  get_target_property(sources ${target} SOURCES)
+  foreach(source IN LISTS sources)
+    get_filename_component(path ${source} ABSOLUTE)
+    file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR} ${path})
+    if(relative MATCHES "_(win32|gdi)\\.cpp$" OR relative IN_LIST gravimo_unity_alone)
+      set_source_files_properties(${source} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+    endif()
+  endforeach()
 endfunction()
 
 # Files named for a platform are built only for it.
