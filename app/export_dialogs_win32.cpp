@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/export_dialogs.h"
-#include "app/wide_text.h"
+#include "support/wide_text.h"
 #include "resources/chart_texts.h"
 #include "resources/tr.h"
 

@@ -8,7 +8,7 @@
 #include "app/key_file.h"
 #include "app/replace_file.h"
 #include "app/settings.h"
-#include "app/wide_text.h"
+#include "support/wide_text.h"
 #include "support/trace.h"
 
 // The settings file as the key file that the Linux program writes through

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/web_pages.h"
-#include "app/wide_text.h"
 #include "resources/tr.h"
+#include "support/wide_text.h"
 
 namespace {
 
@@ -27,18 +27,6 @@ std::string FileUri(const std::string& path) {
       uri.append({'%', kHex[c >> 4], kHex[c & 15]});
   }
   return uri;
-}
-
-// The folder of the running program, with its closing backslash.
-std::string ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD length;
-  while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
-         path.size()) {
-    path.resize(path.size() * 2);
-  }
-  path.resize(length);
-  return Utf8Text(path.substr(0, path.rfind(L'\\') + 1));
 }
 
 bool IsFile(const std::string& path) {
@@ -74,7 +62,7 @@ std::string LocalManualUri() {
   // Japanese while the screen shows its texts as written, English when a
   // catalogue translates them.
   const bool japanese = ShowsSourceTexts() != 0;
-  std::string path = ProgramFolder() + (japanese ? "manual.ja.md" : "manual.md");
+  std::string path = Utf8Text(ProgramFolder()) + (japanese ? "manual.ja.md" : "manual.md");
   if (!IsFile(path))
     path = japanese ? GRAVIMO_SOURCE_MANUAL_JA : GRAVIMO_SOURCE_MANUAL;
   return FileUri(path);

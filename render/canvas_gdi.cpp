@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/trace.h"
+#include "support/wide_text.h"
 
 // <windows.h> maps DrawText to DrawTextA or DrawTextW; the canvas's own
 // method keeps its name.
@@ -42,17 +43,6 @@ COLORREF ToColorRef(CanvasColor c) {
   return RGB(c.r, c.g, c.b);
 }
 
-// The folder of the running program, with its final backslash.
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH)
-    return L"";
-  std::wstring folder(path, length);
-  const size_t slash = folder.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? L"" : folder.substr(0, slash + 1);
-}
-
 // Loads the screen font for this process only, so that the picture looks the
 // same whatever fonts the machine has; once per process.
 bool LoadFontFile() {
@@ -64,17 +54,6 @@ bool LoadFontFile() {
     return false;
   }();
   return loaded;
-}
-
-// The text as UTF-16; bytes that are not UTF-8 become replacement characters.
-std::wstring Utf16(const char* text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  if (length <= 1)
-    return L"";
-  std::wstring wide(length, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
-  wide.resize(length - 1);
-  return wide;
 }
 
 class GdiCanvasImp : public GdiCanvas {
@@ -154,7 +133,7 @@ class GdiCanvasImp : public GdiCanvas {
   // the font's line box, which is taller than the cell. The glyphs then go
   // over it line by line.
   void DrawText(int x, int y, const char* text) override {
-    const std::wstring wide = Utf16(text);
+    const std::wstring wide = WideText(text);
     const FontCell& cell = kCells[static_cast<int>(selectedFont)];
     std::vector<std::wstring_view> lines;
     int widest = 0;

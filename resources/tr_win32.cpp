@@ -7,6 +7,7 @@
 
 #include "resources/mo_catalogue.h"
 #include "resources/tr.h"
+#include "support/wide_text.h"
 
 // Translations on Windows, where there is no gettext: the same compiled
 // catalogues <folder>/<language>/LC_MESSAGES/gravimo.mo, read by the
@@ -25,16 +26,6 @@ std::wstring Environment(const wchar_t* name) {
   return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
 }
 
-std::wstring Utf16(const char* text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  if (length <= 1)
-    return L"";
-  std::wstring wide(length, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
-  wide.resize(length - 1);
-  return wide;
-}
-
 bool IsFolder(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -46,15 +37,10 @@ std::wstring CatalogueFolder() {
     return chosen;
   // An installed program keeps its catalogues in "locale" beside it; one run
   // from the build folder takes the build's.
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) {
-    std::wstring folder(path, length);
-    folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"locale";
-    if (IsFolder(folder))
-      return folder;
-  }
-  return Utf16(GRAVIMO_BUILD_LOCALE_DIR);
+  const std::wstring folder = ProgramFolder() + L"locale";
+  if (IsFolder(folder))
+    return folder;
+  return WideText(GRAVIMO_BUILD_LOCALE_DIR);
 }
 
 // The languages to try, best first. The environment decides as with
