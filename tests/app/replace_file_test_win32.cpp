@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/replace_file.h"
-#include "app/wide_text.h"
+#include "support/wide_text.h"
 #include "temp_folder.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/settings.h"
-#include "app/wide_text.h"
+#include "support/wide_text.h"
 #include "temp_folder.h"
 
 namespace {
