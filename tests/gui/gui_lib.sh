@@ -5,9 +5,9 @@
 GUI_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 # gui_find_window NAME [SECONDS]: prints the id of the first visible window
-# whose name matches NAME, waiting up to SECONDS (default 10) for it.
+# whose name matches NAME, waiting up to SECONDS (default 30) for it.
 gui_find_window() {
-  local name=$1 seconds=${2:-10} id
+  local name=$1 seconds=${2:-30} id
   local tries=$((seconds * 10))
   for _ in $(seq "$tries"); do
     id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n 1)
@@ -19,6 +19,19 @@ gui_find_window() {
   done
   echo "gui_find_window: no window named '$name' after ${seconds}s" >&2
   return 1
+}
+
+# eventually SECONDS COMMAND...: retries COMMAND until it succeeds, about
+# SECONDS long (counted in tries, so a slow COMMAND gets more time), and
+# shows the last try's complaint.
+eventually() {
+  local tries=$(($1 * 5))
+  shift
+  for _ in $(seq "$tries"); do
+    "$@" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  "$@"
 }
 
 # gui_window_size WINDOW: prints "WIDTH HEIGHT" of the window.
@@ -80,9 +93,10 @@ gui_compare_region() {
 }
 
 # gui_wait_for_line FILE PATTERN [SECONDS]: waits until a line of FILE
-# matches the extended regular expression PATTERN.
+# matches the extended regular expression PATTERN, for up to SECONDS
+# (default 30): a bound for a failure, never a pace to rely on.
 gui_wait_for_line() {
-  local file=$1 pattern=$2 seconds=${3:-5}
+  local file=$1 pattern=$2 seconds=${3:-30}
   local tries=$((seconds * 20))
   for _ in $(seq "$tries"); do
     grep -Eq "$pattern" "$file" 2>/dev/null && return 0
