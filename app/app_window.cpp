@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/web_pages.h"
-#include "app/window_canvas.h"
+#include "bluetooth/bluetooth_lib.h"
+#include "platform/web_pages.h"
 #include "render/canvas.h"
 #include "resources/menu.h"
 #include "resources/web_pages.h"
 #include "support/trace.h"
-#include "transport/bluetooth_lib.h"
 #include "transport/wii_lib.h"
+#include "window/window_canvas.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ AppWindow::~AppWindow() {
 // picture without a canvas, no board without a device manager.
 int AppWindow::Setup() {
   if (canvas == nullptr) {
-    canvas = CreateWindowCanvas(*this);
+    canvas = CreateWindowCanvas(*this, W, H, firstPresent);
   }
   LoadUserSettings();
   registerThread.Open();

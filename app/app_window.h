@@ -10,9 +10,9 @@
 
 #include "app/registration_gate.h"
 #include "app/settings.h"
-#include "app/window.h"
 #include "screen/screen_data.h"
 #include "support/worker_thread.h"
+#include "window/window.h"
 
 class ktWiiLib;
 class ktWiiLibDevice;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/log_reader.h"
-#include "app/replace_file.h"
+#include "platform/replace_file.h"
 
 namespace {
 

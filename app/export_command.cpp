@@ -3,7 +3,7 @@
 
 #include "app/app_window.h"
 #include "app/csv_export.h"
-#include "app/export_dialogs.h"
+#include "platform/export_dialogs.h"
 #include "resources/chart_texts.h"
 #include "resources/tr.h"
 

@@ -5,12 +5,12 @@
 #include <thread>
 
 #include "app/app_window.h"
-#include "app/message_loop.h"
 #include "app/screen_description.h"
 #include "device/wii_lib_device.h"
 #include "render/canvas.h"
 #include "render/frame.h"
 #include "transport/wii_lib.h"
+#include "window/message_loop.h"
 
 namespace {
 

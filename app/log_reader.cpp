@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/log_file.h"
+#include "platform/log_file.h"
 #include "screen/screen_data.h"
 
 namespace {

@@ -5,10 +5,10 @@
 
 #include "app/app_window.h"
 #include "app/csv_export.h"
-#include "app/documents.h"
-#include "app/message_loop.h"
+#include "platform/documents.h"
 #include "resources/tr.h"
 #include "support/memory.h"
+#include "window/message_loop.h"
 
 namespace {
 

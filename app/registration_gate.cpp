@@ -3,7 +3,7 @@
 #include <chrono>
 #include <utility>
 
-#include "transport/bluetooth_lib.h"
+#include "bluetooth/bluetooth_lib.h"
 
 int RegistrationGate::Attach(ktBluetoothLib* lib) {
   std::lock_guard<std::mutex> hold(mutex);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "transport/bluetooth_lib.h"
+#include "bluetooth/bluetooth_lib.h"
 
 // A phase of the registration as the screen shows its progress.
 struct RegistrationPhase {

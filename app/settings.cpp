@@ -1,37 +1,39 @@
 #include "app/settings.h"
 
 #include <string>
+#include <vector>
 
 // The keys of the settings file. The file's format is shared by every
-// platform, so a key's group, name and values never change.
+// platform, so a key's group, name and values never change. A new setting is
+// one field of Settings and one key here.
 
 namespace {
 
-const char* WriteUnit(const Settings& settings) {
-  return UnitName(settings.unit);
-}
-
-int ReadUnit(const char* text, Settings* settings) {
-  return ParseUnitName(text, &settings->unit);
-}
-
-const char* WriteSpeech(const Settings& settings) {
-  return settings.speech ? "true" : "false";
-}
-
-int ReadSpeech(const char* text, Settings* settings) {
+int ReadSpeech(const char* text, int* speech) {
   const std::string value = text;
   if (value != "true" && value != "false")
     return 0;
-  settings->speech = value == "true";
+  *speech = value == "true";
   return 1;
+}
+
+std::vector<SettingsFileKey> Keys(Settings* settings) {
+  return {
+      {"Display", "Unit", [settings] { return std::string(UnitName(settings->unit)); },
+       [settings](const char* text) { return ParseUnitName(text, &settings->unit); }},
+      {"Accessibility", "Speech",
+       [settings] { return std::string(settings->speech ? "true" : "false"); },
+       [settings](const char* text) { return ReadSpeech(text, &settings->speech); }},
+  };
 }
 
 }  // namespace
 
-const SettingKey kSettingKeys[] = {
-    {"Display", "Unit", WriteUnit, ReadUnit},
-    {"Accessibility", "Speech", WriteSpeech, ReadSpeech},
-};
+int LoadSettings(const std::string& folder, Settings* settings) {
+  return LoadSettingsFile(folder, Keys(settings));
+}
 
-const int kSettingKeyCount = sizeof(kSettingKeys) / sizeof(kSettingKeys[0]);
+int SaveSettings(const std::string& folder, const Settings& settings) {
+  Settings written = settings;
+  return SaveSettingsFile(folder, Keys(&written));
+}

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/app_window.h"
-#include "app/documents.h"
-#include "app/log_file.h"
+#include "platform/documents.h"
+#include "platform/log_file.h"
 #include "support/trace.h"
 
 namespace {

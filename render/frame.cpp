@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "bluetooth/bluetooth_lib.h"
 #include "device/wii_lib_device.h"
 #include "render/canvas.h"
 #include "render/chart.h"
@@ -13,7 +14,6 @@
 #include "resources/tr.h"
 #include "resources/web_pages.h"
 #include "screen/units.h"
-#include "transport/bluetooth_lib.h"
 
 // The picture of one frame, drawn from what the application gathered: the
 // title, then either the registration screen or the main screen.

@@ -2,15 +2,6 @@
 
 struct tm pinnedTime = {};
 
-int CountLines(const std::string& output) {
-  int lines = 0;
-  for (size_t end = 0; (end = output.find("\r\n", end)) != std::string::npos; end += 2) {
-    ++lines;
-  }
-  EXPECT_TRUE(output.empty() || output.substr(output.size() - 2) == "\r\n") << output;
-  return lines;
-}
-
 void ReadPinnedTime(struct tm* out) {
   *out = pinnedTime;
 }

@@ -6,10 +6,8 @@
 #include <string>
 
 #include "app/app_window.h"
-#include "temp_folder.h"
-
-// The number of lines in captured debug output, each checked to end in CR LF.
-int CountLines(const std::string& output);
+#include "platform/temp_folder.h"
+#include "support/debug_output_capture.h"
 
 // The clock every test window reads: 2024-05-06 07:08:09 unless a test sets
 // another time.

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/settings.h"
-#include "temp_folder.h"
+#include "platform/temp_folder.h"
 
 // The settings file reads and writes the same on every platform: these
 // cases run against each platform's reader and writer.

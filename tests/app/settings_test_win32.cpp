@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/settings.h"
+#include "platform/temp_folder.h"
 #include "support/wide_text.h"
-#include "temp_folder.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/speech.h"
 #include "app_test_helpers.h"
+#include "platform/speech.h"
 #include "resources/menu.h"
 #include "sim/sim_board.h"
 #include "sim/sim_wii_lib.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/virtual_key.h"
 #include "app_test_helpers.h"
 #include "resources/menu.h"
+#include "window/virtual_key.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "app/web_pages.h"
+#include "platform/web_pages.h"
 #include "render/canvas_recording.h"
 
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/app_window.h"
-#include "app/temp_folder.h"
-#include "transport/bluetooth_lib.h"
+#include "bluetooth/bluetooth_lib.h"
+#include "platform/temp_folder.h"
 #include "transport/wii_lib.h"
 
 // Polls pred every millisecond until it holds or the limit passes.

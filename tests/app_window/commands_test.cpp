@@ -2,9 +2,9 @@
 // each handler returns (0 handled, non-zero passed on to the default).
 #include <cstring>
 
-#include "app/web_pages.h"
 #include "app_window_fakes_helpers.h"
 #include "english_locale.h"
+#include "platform/web_pages.h"
 #include "resources/menu.h"
 #include "resources/web_pages.h"
 

@@ -4,9 +4,9 @@
 
 #include "app/app_window.h"
 #include "app/screen_description.h"
+#include "bluetooth/bluetooth_lib.h"
 #include "device/wii_lib_device.h"
 #include "english_locale.h"
-#include "transport/bluetooth_lib.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "bluetooth/bluetooth_lib.h"
 #include "mock_bluez.h"
-#include "transport/bluetooth_lib.h"
 
 namespace {
 

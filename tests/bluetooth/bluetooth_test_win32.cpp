@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "transport/bluetooth_win32.h"
+#include "bluetooth/bluetooth_win32.h"
 
 namespace {
 

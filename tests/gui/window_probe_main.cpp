@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/message_loop.h"
-#include "app/message_loop_gtk.h"
-#include "app/window.h"
 #include "probe_picture.h"
+#include "window/message_loop.h"
+#include "window/message_loop_gtk.h"
+#include "window/window.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <fstream>
 #include <thread>
 
+#include "bluetooth/bluetooth_lib.h"
 #include "sim/sdp_board.h"
 #include "sim/virtual_board_uhid.h"
-#include "transport/bluetooth_lib.h"
 
 namespace {
 

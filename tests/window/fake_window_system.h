@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/window.h"
-#include "app/window_system.h"
+#include "window/window.h"
+#include "window/window_system.h"
 
 struct FakeWindow {
   std::string title;

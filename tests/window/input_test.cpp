@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "app/virtual_key.h"
 #include "resources/menu.h"
+#include "window/virtual_key.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "app/message_loop.h"
-#include "app/message_loop_win32.h"
-#include "app/win32_api.h"
-#include "app/window.h"
-#include "app/window_system.h"
 #include "resources/menu.h"
+#include "window/message_loop.h"
+#include "window/message_loop_win32.h"
+#include "window/win32_api.h"
+#include "window/window.h"
+#include "window/window_system.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/app_window.h"
-#include "app/window.h"
 #include "fake_window_system.h"
+#include "window/window.h"
 
 namespace {
 

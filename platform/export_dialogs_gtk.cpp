@@ -1,0 +1,44 @@
+#include <gtk/gtk.h>
+
+#include "platform/export_dialogs.h"
+#include "resources/chart_texts.h"
+#include "resources/tr.h"
+
+namespace {
+
+GtkWindow* AsParent(WindowHandle owner) {
+  return owner ? GTK_WINDOW(owner) : nullptr;
+}
+
+}  // namespace
+
+// The native dialog where the desktop offers one (a portal), GTK's own
+// otherwise; it asks before replacing an existing file.
+std::string AskSavePath(WindowHandle owner, const char* title, const std::string& folder,
+                        const char* suggestedName) {
+  GtkFileChooserNative* dialog =
+      gtk_file_chooser_native_new(title, AsParent(owner), GTK_FILE_CHOOSER_ACTION_SAVE,
+                                  Tr(resources::kCsvSaveButton), Tr(resources::kCsvCancelButton));
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+  if (!folder.empty())
+    gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+  gtk_file_chooser_set_current_name(chooser, suggestedName);
+  std::string path;
+  if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    gchar* chosen = gtk_file_chooser_get_filename(chooser);
+    if (chosen)
+      path = chosen;
+    g_free(chosen);
+  }
+  g_object_unref(dialog);
+  return path;
+}
+
+void ShowExportMessage(WindowHandle owner, const std::string& text, int isError) {
+  GtkWidget* dialog = gtk_message_dialog_new(AsParent(owner), GTK_DIALOG_MODAL,
+                                             isError ? GTK_MESSAGE_ERROR : GTK_MESSAGE_INFO,
+                                             GTK_BUTTONS_OK, "%s", text.c_str());
+  gtk_dialog_run(GTK_DIALOG(dialog));
+  gtk_widget_destroy(dialog);
+}

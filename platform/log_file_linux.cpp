@@ -1,0 +1,102 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/log_file.h"
+
+namespace {
+
+constexpr mode_t kNewFileMode = 0600;
+
+int OpenFlagsFor(const char* mode) {
+  if (strcmp(mode, "rb") == 0) {
+    return O_RDONLY | O_CLOEXEC;
+  }
+  if (strcmp(mode, "a") == 0) {
+    return O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+  }
+  return -1;
+}
+
+ssize_t WriteOnce(int descriptor, const char* text, size_t length) {
+  ssize_t written;
+  do {
+    written = write(descriptor, text, length);
+  } while (written < 0 && errno == EINTR);
+  return written;
+}
+
+// Bytes from the start of text up to and including its last line feed
+// within the first `length` bytes.
+size_t WholeLines(const char* text, size_t length) {
+  while (length > 0 && text[length - 1] != '\n') {
+    --length;
+  }
+  return length;
+}
+
+// Takes the last `bytes` this descriptor wrote off the end of the file, but
+// only while they still are its end: what another program appended since
+// stays untouched.
+void TakeBack(int descriptor, size_t bytes) {
+  off_t end = lseek(descriptor, 0, SEEK_CUR);
+  struct stat info = {};
+  if (end < static_cast<off_t>(bytes) || fstat(descriptor, &info) != 0 || info.st_size != end) {
+    return;
+  }
+  off_t start = end - static_cast<off_t>(bytes);
+  if (ftruncate(descriptor, start) == 0) {
+    lseek(descriptor, start, SEEK_SET);
+  }
+}
+
+}  // namespace
+
+FILE* OpenLogStream(const char* path, const char* mode) {
+  int flags = OpenFlagsFor(mode);
+  if (flags < 0) {
+    return nullptr;
+  }
+  int descriptor = open(path, flags, kNewFileMode);
+  if (descriptor < 0) {
+    return nullptr;
+  }
+  FILE* stream = fdopen(descriptor, mode);
+  if (stream == nullptr) {
+    close(descriptor);
+  }
+  return stream;
+}
+
+size_t AppendLines(FILE* stream, const char* text, size_t length) {
+  int descriptor = fileno(stream);
+  ssize_t written = WriteOnce(descriptor, text, length);
+  if (written < 0) {
+    return 0;
+  }
+  int error = 0;  // a short write gives no cause
+  size_t kept = WholeLines(text, static_cast<size_t>(written));
+  if (kept < static_cast<size_t>(written)) {
+    TakeBack(descriptor, static_cast<size_t>(written) - kept);
+  }
+  // Lines that cannot be flushed may never reach the disk: they are taken
+  // out too and count as not written, so that writing them again later
+  // does not double them.
+  if (kept > 0 && fsync(descriptor) != 0) {
+    error = errno;
+    TakeBack(descriptor, kept);
+    kept = 0;
+  }
+  errno = error;
+  return kept;
+}
+
+void ReadLocalTime(struct tm* out) {
+  time_t now = time(nullptr);
+  localtime_r(&now, out);
+}

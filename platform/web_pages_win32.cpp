@@ -1,0 +1,69 @@
+#include <windows.h>
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "platform/web_pages.h"
+#include "resources/tr.h"
+#include "support/wide_text.h"
+
+namespace {
+
+// A path as a file:// address: forward slashes, and every byte outside the
+// plain ASCII of a path written as %XX (UTF-8 for other letters).
+std::string FileUri(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string uri = path.rfind("\\\\", 0) == 0 ? "file:" : path[0] == '/' ? "file://" : "file:///";
+  for (unsigned char c : path) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       std::string("-._~/:").find(static_cast<char>(c)) != std::string::npos;
+    if (c == '\\')
+      uri += '/';
+    else if (plain)
+      uri += static_cast<char>(c);
+    else
+      uri.append({'%', kHex[c >> 4], kHex[c & 15]});
+  }
+  return uri;
+}
+
+bool IsFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(WideText(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// The shell opens the address with the user's browser, or a file with the
+// program its type is associated with. SEE_MASK_NOASYNC: the call returns
+// only when the shell has taken the address over, so nothing is lost when the
+// program ends soon after.
+int OpenUriWithDesktop(const char* uri) {
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = "open";
+  info.lpFile = uri;
+  info.nShow = SW_SHOWNORMAL;
+  // The shell may pass the address to extensions that need COM on this
+  // thread; a thread that has COM already keeps its own.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  const int opened = ShellExecuteExA(&info) ? 1 : 0;
+  if (SUCCEEDED(com))
+    CoUninitialize();
+  return opened;
+}
+
+// The manual beside gravimo.exe, as the packages install it; the source
+// tree's when the program runs from its build folder.
+std::string LocalManualUri() {
+  // Japanese while the screen shows its texts as written, English when a
+  // catalogue translates them.
+  const bool japanese = ShowsSourceTexts() != 0;
+  std::string path = Utf8Text(ProgramFolder()) + (japanese ? "manual.ja.md" : "manual.md");
+  if (!IsFile(path))
+    path = japanese ? GRAVIMO_SOURCE_MANUAL_JA : GRAVIMO_SOURCE_MANUAL;
+  return FileUri(path);
+}

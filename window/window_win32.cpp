@@ -1,0 +1,344 @@
+#include <string>
+
+#include "resources/menu.h"
+#include "window/message_loop.h"
+#include "window/message_loop_win32.h"
+#include "window/win32_api.h"
+#include "window/window.h"
+#include "window/window_system.h"
+
+namespace {
+
+// The main window's class carries the menu; its name is the window's title.
+constexpr const char* kMainClass = kWindowTitle;
+// The client area is one child window that shows the picture and carries its
+// accessible name as its window text.
+constexpr wchar_t kPictureClass[] = L"Gravimo picture";
+constexpr int kPictureId = 1;
+// The window's own copy of the last picture it was given, kept with the main
+// window, so that repaints never depend on the drawing's lifetime.
+constexpr char kPictureProperty[] = "GravimoPicture";
+
+struct PictureCopy {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ previous = nullptr;
+};
+
+constexpr DWORD kPopupStyle = WS_POPUP | WS_VISIBLE;
+constexpr int kPopupWidth = 256;
+constexpr int kPopupHeight = 32;
+constexpr UINT kSizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER;
+
+HWND AsHwnd(WindowHandle window) {
+  return static_cast<HWND>(window);
+}
+
+HWND PictureOf(HWND window) {
+  return window ? GetDlgItem(window, kPictureId) : nullptr;
+}
+
+PictureCopy* CopyOf(HWND window) {
+  return static_cast<PictureCopy*>(GetPropA(window, kPictureProperty));
+}
+
+PictureCopy* MakeCopy(HWND window, HDC like) {
+  auto* copy = new PictureCopy;
+  copy->dc = CreateCompatibleDC(like);
+  copy->bitmap = CreateCompatibleBitmap(like, kClientWidth, kClientHeight);
+  if (!copy->dc || !copy->bitmap) {
+    DeleteDC(copy->dc);
+    DeleteObject(copy->bitmap);
+    delete copy;
+    return nullptr;
+  }
+  copy->previous = SelectObject(copy->dc, copy->bitmap);
+  SetPropA(window, kPictureProperty, copy);
+  return copy;
+}
+
+void DeleteCopy(HWND window) {
+  PictureCopy* copy = static_cast<PictureCopy*>(RemovePropA(window, kPictureProperty));
+  if (copy) {
+    SelectObject(copy->dc, copy->previous);
+    DeleteObject(copy->bitmap);
+    DeleteDC(copy->dc);
+    delete copy;
+  }
+}
+
+void CopyPicture(HDC target, HWND window) {
+  if (PictureCopy* copy = CopyOf(window)) {
+    BitBlt(target, 0, 0, kClientWidth, kClientHeight, copy->dc, 0, 0, SRCCOPY);
+    return;
+  }
+  const RECT all{0, 0, kClientWidth, kClientHeight};
+  FillRect(target, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
+const resources::MenuItem* FindMenuItem(uint16_t command, int* popup, int* position) {
+  for (int p = 0; p < resources::kMainMenuPopupCount; ++p) {
+    const resources::MenuPopup& entries = resources::kMainMenu[p];
+    for (int i = 0; i < entries.itemCount; ++i) {
+      if (entries.items[i].commandId == command) {
+        *popup = p;
+        *position = i;
+        return &entries.items[i];
+      }
+    }
+  }
+  return nullptr;
+}
+
+// A check item flips with every choice, as the user sees it on a menu.
+void FlipCheckItem(HWND window, uint16_t command) {
+  int popup = 0, position = 0;
+  const resources::MenuItem* item = FindMenuItem(command, &popup, &position);
+  HMENU menu = GetMenu(window);
+  if (!item || item->kind != resources::MenuItemKind::Check || !menu) {
+    return;
+  }
+  const UINT state = GetMenuState(menu, command, MF_BYCOMMAND);
+  CheckMenuItem(menu, command, MF_BYCOMMAND | ((state & MF_CHECKED) ? MF_UNCHECKED : MF_CHECKED));
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND && HIWORD(wParam) == 0 && lParam == 0) {
+    FlipCheckItem(window, LOWORD(wParam));
+  } else if (message == WM_NCDESTROY) {
+    DeleteCopy(window);
+  }
+  return ktWindow::WindowProc(window, message, wParam, lParam);
+}
+
+// The picture paints itself from the memory device context; key presses
+// belong to the main window, which the picture passes them on to while it
+// has the focus.
+LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) {
+    PAINTSTRUCT paint;
+    HDC target = BeginPaint(picture, &paint);
+    CopyPicture(target, GetParent(picture));
+    EndPaint(picture, &paint);
+    return 0;
+  }
+  if (message == WM_ERASEBKGND) {
+    return 1;
+  }
+  if (message >= WM_KEYFIRST && message <= WM_KEYLAST) {
+    return SendMessageW(GetParent(picture), message, wParam, lParam);
+  }
+  return DefWindowProcW(picture, message, wParam, lParam);
+}
+
+int RegisterClasses() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA main{};
+  main.style = CS_HREDRAW | CS_VREDRAW;
+  main.lpfnWndProc = MainWindowProc;
+  main.hInstance = instance;
+  main.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  main.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  main.lpszMenuName = MAKEINTRESOURCEA(resources::kMainMenuId);
+  main.lpszClassName = kMainClass;
+  WNDCLASSW picture{};
+  picture.lpfnWndProc = PictureProc;
+  picture.hInstance = instance;
+  picture.hCursor = main.hCursor;
+  picture.lpszClassName = kPictureClass;
+  // A second registration fails as the class exists already, which is fine.
+  RegisterClassA(&main);
+  RegisterClassW(&picture);
+  WNDCLASSA found;
+  return GetClassInfoA(instance, kMainClass, &found) ? 1 : 0;
+}
+
+std::wstring Utf16(const std::string& text) {
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+class ktWindowSystemWin32 final : public ktWindowSystem {
+ public:
+  WindowHandle CreateMainWindow(const char* title, int withMenu) override {
+    RegisterClasses();
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HWND window = CreateWindowExA(0, kMainClass, title, kPopupStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  kPopupWidth, kPopupHeight, nullptr, nullptr, instance, nullptr);
+    if (!window) {
+      return nullptr;
+    }
+    if (!withMenu) {
+      HMENU menu = GetMenu(window);
+      SetMenu(window, nullptr);
+      DestroyMenu(menu);
+    }
+    CreateWindowExW(0, kPictureClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, kClientWidth, kClientHeight,
+                    window, reinterpret_cast<HMENU>(kPictureId), instance, nullptr);
+    return window;
+  }
+
+  // Only the size changes: the window keeps the place it was given when it
+  // was made.
+  void ShowMainWindow(WindowHandle handle, const char* title, int clientWidth,
+                      int clientHeight) override {
+    HWND window = AsHwnd(handle);
+    if (!IsWindow(window)) {
+      return;
+    }
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, GetMenu(window) != nullptr, WS_EX_APPWINDOW);
+    SetWindowLongA(window, GWL_STYLE, WS_OVERLAPPEDWINDOW);
+    SetWindowLongA(window, GWL_EXSTYLE, WS_EX_APPWINDOW);
+    SetWindowTextA(window, title);
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 kSizeOnly);
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    // The picture takes the focus, so that a screen reader presents it when
+    // the window opens.
+    SetFocus(PictureOf(window));
+  }
+
+  void DestroyWindow(WindowHandle window) override {
+    if (IsWindow(AsHwnd(window))) {
+      ::DestroyWindow(AsHwnd(window));
+    }
+  }
+
+  // Stored off by one, so that a window without a slot, whose user data is
+  // 0, reads as -1 and never reaches the object in slot 0.
+  void SetWindowSlot(WindowHandle window, int32_t slot) override {
+    SetWindowLongPtrA(AsHwnd(window), GWLP_USERDATA, slot + 1);
+  }
+
+  int32_t GetWindowSlot(WindowHandle window) override {
+    if (!window) {
+      return -1;
+    }
+    return static_cast<int32_t>(GetWindowLongPtrA(AsHwnd(window), GWLP_USERDATA) - 1);
+  }
+
+  // A radio item is checked among the radio items of its popup; a check
+  // item is set on.
+  void CheckMenuRadioItem(WindowHandle window, uint16_t checked) override {
+    int popup = 0, position = 0;
+    const resources::MenuItem* item = FindMenuItem(checked, &popup, &position);
+    HMENU menu = IsWindow(AsHwnd(window)) ? GetMenu(AsHwnd(window)) : nullptr;
+    if (!item || !menu) {
+      return;
+    }
+    if (item->kind == resources::MenuItemKind::Check) {
+      CheckMenuItem(menu, checked, MF_BYCOMMAND | MF_CHECKED);
+    } else if (item->kind == resources::MenuItemKind::Radio) {
+      const resources::MenuPopup& entries = resources::kMainMenu[popup];
+      int first = position, last = position;
+      while (first > 0 && entries.items[first - 1].kind == resources::MenuItemKind::Radio) {
+        --first;
+      }
+      while (last + 1 < entries.itemCount &&
+             entries.items[last + 1].kind == resources::MenuItemKind::Radio) {
+        ++last;
+      }
+      ::CheckMenuRadioItem(GetSubMenu(menu, popup), first, last, position, MF_BYPOSITION);
+    }
+  }
+
+  // The focus goes on to the picture whenever the window gets it back.
+  intptr_t DefaultWindowProc(WindowHandle handle, uint32_t message, uintptr_t wParam,
+                             intptr_t lParam) override {
+    HWND window = AsHwnd(handle);
+    if (message == WM_SETFOCUS && PictureOf(window)) {
+      SetFocus(PictureOf(window));
+      return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+};
+
+}  // namespace
+
+ktWindowSystem* PlatformWindowSystem() {
+  static ktWindowSystemWin32 system;
+  return &system;
+}
+
+// Windows always has a desktop; Wine has none without a display, and then
+// no window can be made. A hidden window made and destroyed at once tells.
+int InitWindowSystem() {
+  HWND trial = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  if (!trial) {
+    return 0;
+  }
+  ::DestroyWindow(trial);
+  return RegisterClasses();
+}
+
+// A quit message of the system (WM_QUIT) and the framework's own end the
+// loop alike, with their exit code.
+int DrainMessages(int* exitCode) {
+  MSG message;
+  while (!IsQuitPosted() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return TakeQuitMessage(exitCode);
+}
+
+void ShowClientPicture(WindowHandle handle, HDC__* picture) {
+  HWND window = AsHwnd(handle);
+  if (!IsWindow(window) || !picture) {
+    return;
+  }
+  PictureCopy* copy = CopyOf(window);
+  if (!copy && !(copy = MakeCopy(window, picture))) {
+    return;
+  }
+  BitBlt(copy->dc, 0, 0, kClientWidth, kClientHeight, picture, 0, 0, SRCCOPY);
+  InvalidateClient(handle);
+}
+
+void InvalidateClient(WindowHandle window) {
+  HWND picture = PictureOf(AsHwnd(window));
+  if (!picture) {
+    return;
+  }
+  if (!IsWindowVisible(picture)) {
+    InvalidateRect(picture, nullptr, FALSE);
+    return;
+  }
+  HDC target = GetDC(picture);
+  CopyPicture(target, AsHwnd(window));
+  ReleaseDC(picture, target);
+}
+
+// The picture's window text is what screen readers read as its name: the
+// screen's name, then the description of what it shows.
+void SetClientDescription(WindowHandle window, const char* name, const char* description) {
+  HWND picture = PictureOf(AsHwnd(window));
+  if (picture) {
+    SetWindowTextW(picture, Utf16(std::string(name) + "\n" + description).c_str());
+  }
+}
+
+// The picture's place within the window's outer rectangle.
+int GetClientRect(WindowHandle window, int* x, int* y, int* width, int* height) {
+  HWND picture = PictureOf(AsHwnd(window));
+  RECT outer, inner;
+  if (!picture || !GetWindowRect(AsHwnd(window), &outer) || !GetWindowRect(picture, &inner)) {
+    return 0;
+  }
+  *x = inner.left - outer.left;
+  *y = inner.top - outer.top;
+  *width = inner.right - inner.left;
+  *height = inner.bottom - inner.top;
+  return 1;
+}
