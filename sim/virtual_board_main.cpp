@@ -25,6 +25,8 @@ constexpr char kUsage[] =
     "  --vanish-after S     remove the board S seconds after it appeared\n"
     "  --return-after S     bring it back, with the same address, S seconds after it\n"
     "                       vanished (needs --vanish-after)\n"
+    "  SIGUSR1              switches the board off (it vanishes) or on again (it\n"
+    "                       returns with the same address), at any time\n"
     "  --refuse-set-output  not possible with uhid; see below\n"
     "\n"
     "On Linux a set-output-report (HIDIOCSOUTPUT) and a plain write() on the\n"
@@ -45,9 +47,14 @@ constexpr int kDriverQuietMs = 500;
 constexpr int kPumpMs = 50;
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t switchRequested = 0;
 
 void OnSignal(int) {
   stopRequested = 1;
+}
+
+void OnSwitch(int) {
+  switchRequested = 1;
 }
 
 bool ParseNumber(const char* text, double& value) {
@@ -104,20 +111,35 @@ void WaitForDriverQuiet(UhidBoard& board) {
   }
 }
 
-// Serves the kernel for the given number of seconds, or until stopped when
-// seconds is negative.
-void Serve(UhidBoard& board, double seconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!stopRequested && (seconds < 0 || std::chrono::steady_clock::now() < end)) {
-    board.PumpOnce(kPumpMs);
-  }
-}
-
 int Appear(UhidBoard& board, const Options& options) {
   if (!board.Create())
     return 0;
   std::printf("virtual board %s is present\n", options.uniq.c_str());
   std::fflush(stdout);
+  return 1;
+}
+
+void Vanish(UhidBoard& board) {
+  board.Destroy();
+  std::puts("virtual board vanished");
+  std::fflush(stdout);
+}
+
+// Serves the kernel for the given number of seconds, or until stopped when
+// seconds is negative; a SIGUSR1 meanwhile switches the board off or on. 0
+// when the board cannot come back.
+int Serve(UhidBoard& board, const Options& options, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!stopRequested && (seconds < 0 || std::chrono::steady_clock::now() < end)) {
+    if (switchRequested) {
+      switchRequested = 0;
+      if (board.IsCreated())
+        Vanish(board);
+      else if (!Appear(board, options))
+        return 0;
+    }
+    board.PumpOnce(kPumpMs);
+  }
   return 1;
 }
 
@@ -131,6 +153,7 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
+  std::signal(SIGUSR1, OnSwitch);
 
   SimBoard sim;
   UhidBoard board({.uniq = options.uniq});
@@ -145,18 +168,12 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   if (options.vanishAfter >= 0) {
-    Serve(board, options.vanishAfter);
-    board.Destroy();
-    std::puts("virtual board vanished");
-    std::fflush(stdout);
-    if (options.returnAfter < 0) {
-      Serve(board, -1);
-      return 0;
-    }
-    Serve(board, options.returnAfter);
-    if (!stopRequested && !Appear(board, options))
+    if (!Serve(board, options, options.vanishAfter))
+      return 1;
+    Vanish(board);
+    if (options.returnAfter >= 0 && (!Serve(board, options, options.returnAfter) ||
+                                     (!stopRequested && !Appear(board, options))))
       return 1;
   }
-  Serve(board, -1);
-  return 0;
+  return Serve(board, options, -1) ? 0 : 1;
 }

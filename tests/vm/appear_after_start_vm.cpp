@@ -14,8 +14,8 @@
 int main() {
   VmScenario scenario("appear_after_start");
   ktWiiLib* lib = StartManager();
-  // Let the first, empty enumeration pass before the board exists.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The board comes once the first, empty look is over and the manager waits.
+  scenario.Check(WaitManagerWaiting(5000), "the manager never waits");
   scenario.Check(lib->GetDeviceCount() == 0, "%d devices before the board", lib->GetDeviceCount());
 
   VirtualBoard board("00:1f:32:aa:bb:07");

@@ -326,14 +326,6 @@ int Registration::Result() {
   return result;
 }
 
-bool WiimoteBound(const std::string& node) {
-  const std::string link =
-      "/sys/class/hidraw/" + node.substr(node.rfind('/') + 1) + "/device/driver";
-  std::error_code error;
-  const auto target = std::filesystem::read_symlink(link, error);
-  return !error && target.filename() == "wiimote";
-}
-
 ktWiiLibDevice* IdentifiedAfterRegistration(ktWiiLib& lib, unsigned index, bool& withinWait) {
   ktWiiLibDevice* device = WaitIdentified(lib, index, Registration::kWaitMs);
   withinWait = device != nullptr;

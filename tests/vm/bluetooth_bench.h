@@ -88,9 +88,6 @@ class Registration {
   double seconds = 0.0;
 };
 
-// hid-wiimote is bound to the board's HID device behind node.
-bool WiimoteBound(const std::string& node);
-
 // After a registration that registered something the program waits
 // Registration::kWaitMs and then asks the manager to look again. Gives the
 // board at index once it is identified, and whether that happened within

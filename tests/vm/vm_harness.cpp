@@ -3,11 +3,14 @@
 #include "device/wii_lib_device.h"
 
 #include <dirent.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -83,6 +86,42 @@ std::string FindHidraw(const std::string& uniq) {
   return found;
 }
 
+bool WiimoteBound(const std::string& node) {
+  const std::string link =
+      "/sys/class/hidraw/" + node.substr(node.rfind('/') + 1) + "/device/driver";
+  std::error_code error;
+  const auto target = std::filesystem::read_symlink(link, error);
+  return !error && target.filename() == "wiimote";
+}
+
+namespace {
+
+// The system call a thread of this process is in: the first field of its
+// /proc syscall file, -1 while it runs.
+long SyscallOf(const std::string& task) {
+  std::ifstream file("/proc/self/task/" + task + "/syscall");
+  long number = -1;
+  return file >> number ? number : -1;
+}
+
+bool AnotherThreadPolls() {
+  const std::string self = std::to_string(gettid());
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+    const std::string id = task.path().filename();
+    const long call = id == self ? -1 : SyscallOf(id);
+    if (call == SYS_poll || call == SYS_ppoll)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool WaitManagerWaiting(int timeoutMs) {
+  return WaitFor(AnotherThreadPolls, timeoutMs);
+}
+
 BoardPump::BoardPump(UhidBoard& board) : thread([this, &board] { board.Run(stop); }) {}
 
 BoardPump::~BoardPump() {
@@ -97,7 +136,8 @@ constexpr int kWeighTimeoutMs = 3000;
 constexpr float kWeighTolerance = 0.1f;
 // Raw units the cells' zero points have moved since the factory calibration.
 constexpr int kZeroDrift[4] = {40, -25, 30, -35};
-constexpr int kZeroAdjustReports = 16;
+constexpr int kZeroAdjustReports = 16;  // even, so the button ends released
+constexpr int kBoardButtonBit = 0x0008;
 
 }  // namespace
 
@@ -152,12 +192,17 @@ void DriftZeroPoints(SimBoard& board) {
 bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
   board.SetTotalLoad(0.0f);
   device.SetZeroAdjust(1);
-  // Each report halves the distance to the drifted zero point.
+  // Each report halves the distance to the drifted zero point. The front
+  // button changes with each one, so the device's button word tells when it
+  // has handled the report, still in zero-adjust mode.
   for (int i = 0; i < kZeroAdjustReports; ++i) {
-    board.ResendData();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const bool pressed = i % 2 == 0;
+    board.SetButton(pressed);
+    const bool handled = WaitFor(
+        [&] { return ((device.GetButtons() & kBoardButtonBit) != 0) == pressed; }, kWeighTimeoutMs);
+    if (!scenario.Check(handled, "zero-adjust report %d not handled", i))
+      return false;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   device.SetZeroAdjust(0);
   return Weighs(scenario, device, board, kg);
 }

@@ -41,6 +41,13 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs, int pollMs =
 // The /dev/hidrawN node whose HID device carries uniq, or "" if none does.
 std::string FindHidraw(const std::string& uniq);
 
+// hid-wiimote is bound to the board's HID device behind node.
+bool WiimoteBound(const std::string& node);
+
+// Waits until another thread of this process waits in poll(2): the device
+// manager's I/O thread has made its first look and waits for news.
+bool WaitManagerWaiting(int timeoutMs);
+
 // Serves a uhid board's kernel requests on a thread of its own.
 class BoardPump {
  public:
