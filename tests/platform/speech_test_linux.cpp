@@ -25,9 +25,7 @@ TEST(SpeechServiceTest, MissingServiceKeepsTheProgramGoing) {
   setenv("SPEECHD_ADDRESS", "unix_socket:/nonexistent/gravimo-speech", 1);
   testing::internal::CaptureStderr();
   ktSpeech* speech = CreateSpeech();
-  const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(speech->Say("User1 の体重 60.0kg を記録しました。", "ja"), 1);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
   for (int i = 0; i < 1000 && speech->Say("もう一度", "ja"); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(speech->Say("もう一度", "ja"), 0) << "known to be missing by now";
