@@ -42,15 +42,12 @@ std::string PasswordHome() {
   return found->pw_dir;
 }
 
-// $HOME, or the password database's when $HOME is unset or empty; empty
-// when neither names a folder of the user's own, so that the log never goes
-// to the root or to the folder the program started in.
+// $HOME (which SettleHomeFolder has set when it could); empty when it names
+// no folder of the user's own, so that the log never goes to the root or to
+// the folder the program started in.
 std::string HomeFolder() {
   const char* home = getenv("HOME");
-  if (IsSet(home)) {
-    return IsUsersFolder(home) ? home : "";
-  }
-  return PasswordHome();
+  return IsUsersFolder(home) ? home : "";
 }
 
 LogLocation InHomeFolder(const std::string& why) {
