@@ -17,7 +17,7 @@ constexpr char kInterfaceXml[] =
     "<node><interface name='org.freedesktop.Application'>"
     "<method name='Activate'><arg type='a{sv}' name='platform_data' direction='in'/></method>"
     "</interface></node>";
-// RequestName's flag and answers (the D-Bus specification's numbers).
+// RequestName's flag and answers, as the bus daemon numbers them.
 constexpr guint32 kDoNotQueue = 4;
 constexpr guint32 kPrimaryOwner = 1;
 constexpr guint32 kAlreadyOwner = 4;
