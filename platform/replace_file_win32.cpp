@@ -143,8 +143,8 @@ int WriteToHandle(HANDLE file, const std::string& contents) {
 
 }  // namespace
 
-// Opening for writing refuses a read-only file, and one another program
-// holds without sharing; the opening itself changes nothing.
+// Opening for writing refuses a file another program holds without sharing
+// (the opening itself changes nothing); a read-only file is refused too.
 int WriteToDestination(const std::string& path, const std::string& contents) {
   if (path == kStandardOutput)
     return WriteToHandle(GetStdHandle(STD_OUTPUT_HANDLE), contents);
@@ -165,6 +165,11 @@ int WriteToDestination(const std::string& path, const std::string& contents) {
   CloseHandle(file);
   if (!isFile || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     errno = isFile ? EISDIR : EINVAL;
+    return 0;
+  }
+  // A privileged caller may open a read-only file for writing all the same.
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+    errno = EACCES;
     return 0;
   }
   return ReplaceFileContents(target, contents);

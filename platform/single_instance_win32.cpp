@@ -1,8 +1,8 @@
-#include <windows.h>
+// Windows first: the window framework renames its clashing names.
+#include "window/win32_api.h"
 
 #include "platform/single_instance.h"
 #include "window/message_loop.h"
-#include "window/window.h"
 
 // A mutex named for the program in the user's session (the "Local" space):
 // the second copy finds it made already, and brings the first copy's window
