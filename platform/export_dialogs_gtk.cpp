@@ -50,6 +50,7 @@ void ShowExportMessage(WindowHandle owner, const std::string& text, int isError)
 int AskToSaveElsewhere(WindowHandle owner, const std::string& text) {
   GtkWidget* dialog = gtk_message_dialog_new(AsParent(owner), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
                                              GTK_BUTTONS_NONE, "%s", text.c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), Tr(resources::kUnwrittenTitle));
   gtk_dialog_add_buttons(GTK_DIALOG(dialog), Tr(resources::kUnwrittenSaveButton), kSaveElsewhere,
                          Tr(resources::kUnwrittenLeaveButton), kLeave, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), kSaveElsewhere);
