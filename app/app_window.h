@@ -10,6 +10,7 @@
 
 #include "app/registration_gate.h"
 #include "app/settings.h"
+#include "platform/export_dialogs.h"
 #include "screen/screen_data.h"
 #include "support/worker_thread.h"
 #include "window/window.h"
@@ -59,12 +60,18 @@ class AppWindow : public ktWindow {
 
   // Weight log.
   void ChooseLogFile();
-  FILE* OpenLogFile(const char* mode);
   void LoadHistory();
   void AppendLog(DeviceEntry& entry);
   int WriteUnwrittenLog();   // 1 when no record is left unwritten
   void RetryUnwrittenLog();  // once per frame
+  // Appends the waiting records to the file at path and forgets those it
+  // took: 1 when none is left; errno says why the rest were not written.
+  int AppendUnwritten(const std::string& path);
   void CloseLog();
+  // At exit: offers to save the records that the log did not take in a file
+  // the user picks, until they are saved or the user declines.
+  void OfferToSaveUnwritten();
+  std::string LogFolder() const;
 
   // The weight chart, which replaces the main screen while shown.
   void ToggleChart();
@@ -73,6 +80,10 @@ class AppWindow : public ktWindow {
   // Commands.
   int OnCommand(uint16_t command);
   void ExportCsv();
+  // The platform's dialogs, or the hooks below when set.
+  std::string AskForSavePath(const SaveQuestion& question);
+  void Tell(const std::string& text, int isError);
+  int AskWhetherToSaveElsewhere(const std::string& text);
   void StartRegistration();
   int RegistrationMain();
   void FinishRegistration();
@@ -155,4 +166,9 @@ class AppWindow : public ktWindow {
   int32_t failureNoticeFrames = 0;
   // Called once, when the first picture has been copied to the window.
   std::function<void()> firstPresent;
+  // The dialogs the commands show; the platform's when not set. Tests
+  // answer them without a window system.
+  std::function<std::string(const SaveQuestion&)> askSavePath;
+  std::function<void(const std::string& text, int isError)> showMessage;
+  std::function<int(const std::string& text)> askToSaveElsewhere;
 };

@@ -14,17 +14,6 @@ constexpr char kHeader[] = "user,date,time,kg";
 // The longest record line: user, date, time and a weight of eight digits.
 constexpr size_t kRecordLineSize = 64;
 
-// Tenths of a kilogram as a plain number with one decimal, exactly: "64.8",
-// "-0.5".
-void AppendKilograms(std::string& line, int32_t tenths) {
-  const int64_t value = tenths;
-  const int64_t magnitude = value < 0 ? -value : value;
-  char text[32];
-  std::snprintf(text, sizeof text, "%s%lld.%lld", value < 0 ? "-" : "",
-                static_cast<long long>(magnitude / 10), static_cast<long long>(magnitude % 10));
-  line += text;
-}
-
 void AppendRecord(std::string& csv, const LogRecord& record) {
   char date[32];
   char time[32];
@@ -36,7 +25,7 @@ void AppendRecord(std::string& csv, const LogRecord& record) {
   csv += ',';
   csv += CsvField(time);
   csv += ',';
-  AppendKilograms(csv, record.tenthsKg);
+  csv += KilogramsText(record.tenthsKg);
   csv += kLineEnd;
 }
 
@@ -71,6 +60,11 @@ std::string FormatCsv(const LogRecords& log) {
 int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath,
                    CsvExportResult* result) {
   *result = {};
+  if (IsSameFile(logPath, csvPath)) {
+    result->failure = CsvExportResult::IsTheLog;
+    result->error = "will not write " + csvPath + ": it is the weight log itself";
+    return 0;
+  }
   LogRecords log;
   if (!ReadLogFile(logPath, &log)) {
     result->failure = CsvExportResult::NoLog;
@@ -79,7 +73,7 @@ int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath,
   }
   result->records = static_cast<int>(log.records.size());
   result->skippedLines = log.skippedLines;
-  if (!ReplaceFileContents(csvPath, FormatCsv(log))) {
+  if (!WriteToDestination(csvPath, FormatCsv(log))) {
     result->failure = CsvExportResult::CannotWrite;
     result->error = "cannot write " + csvPath + ": " + std::strerror(errno);
     return 0;

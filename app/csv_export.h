@@ -17,16 +17,19 @@ std::string FormatCsv(const LogRecords& log);
 
 // What an export did, for the message that reports it.
 struct CsvExportResult {
-  enum Failure { None, NoLog, CannotWrite };
+  enum Failure { None, NoLog, CannotWrite, IsTheLog };
   Failure failure = None;
   int records = 0;
   int skippedLines = 0;
   std::string error;  // empty on success: says what failed, naming the file
 };
 
-// Reads the log at logPath and writes it as CSV to csvPath, through a
-// temporary file in the same folder that is renamed over csvPath, so that no
-// partly written file is ever left: 1 on success, 0 on failure.
+// Reads the log at logPath and writes it as CSV to csvPath as
+// WriteToDestination does: a file through a temporary file in its folder
+// that is renamed over it, so that no partly written file is ever left; a
+// pipe or a device ("-" is standard output) as a stream. A destination that
+// is the log itself is refused before anything is read or written. 1 on
+// success, 0 on failure.
 int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath, CsvExportResult* result);
 
 // The result as one sentence for the user (English), e.g. "Exported 3

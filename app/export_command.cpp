@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/app_window.h"
@@ -17,6 +19,17 @@ std::string Format(const char* format, Args... args) {
   return text;
 }
 
+const char* FailureHeadline(CsvExportResult::Failure failure) {
+  switch (failure) {
+    case CsvExportResult::NoLog:
+      return resources::kCsvNoLog;
+    case CsvExportResult::IsTheLog:
+      return resources::kCsvIsTheLog;
+    default:
+      return resources::kCsvCannotWrite;
+  }
+}
+
 // What the user reads after an export: the count and the file, or what
 // failed with the system's reason.
 std::string ExportMessage(const CsvExportResult& result, const std::string& path) {
@@ -26,9 +39,7 @@ std::string ExportMessage(const CsvExportResult& result, const std::string& path
       text.append("\n").append(Format(Tr(resources::kCsvSkipped), result.skippedLines));
     return text;
   }
-  const char* headline =
-      result.failure == CsvExportResult::NoLog ? resources::kCsvNoLog : resources::kCsvCannotWrite;
-  std::string text = Tr(headline);
+  std::string text = Tr(FailureHeadline(result.failure));
   return text.append("\n").append(result.error);
 }
 
@@ -36,17 +47,60 @@ std::string ExportMessage(const CsvExportResult& result, const std::string& path
 
 // The whole log as CSV to a file the user picks; any records still waiting
 // for the log file are tried first, so the export holds them when it can.
+// The dialog opens where the log is, so a name the user keeps may be the
+// log's own: the export refuses that and says so.
 void AppWindow::ExportCsv() {
-  // The dialog opens where the log is, normally the documents folder; a
-  // Windows path parts its folders with backslashes.
-  const std::string logFolder = logPath.substr(0, logPath.find_last_of("/\\") + 1);
-  const std::string path = AskSavePath(GetHandle(), Tr(resources::kCsvDialogTitle), logFolder,
-                                       resources::kCsvDefaultName);
+  const std::string path =
+      AskForSavePath({Tr(resources::kCsvDialogTitle), LogFolder(), resources::kCsvDefaultName, 0});
   if (path.empty())
     return;
   WriteUnwrittenLog();
   CsvExportResult result;
   ExportLogAsCsv(logPath, path, &result);
-  ShowExportMessage(GetHandle(), ExportMessage(result, path),
-                    result.failure != CsvExportResult::None);
+  Tell(ExportMessage(result, path), result.failure != CsvExportResult::None);
+}
+
+// Records that the log did not take, saved by the log's own writer: added
+// to the end of the file picked, so nothing it holds is lost.
+void AppWindow::OfferToSaveUnwritten() {
+  while (!unwrittenLog.empty()) {
+    const int count = static_cast<int>(unwrittenLog.size());
+    if (!AskWhetherToSaveElsewhere(Format(Tr(resources::kUnwrittenText), count, logPath.c_str())))
+      return;
+    const std::string path = AskForSavePath(
+        {Tr(resources::kUnwrittenSaveTitle), LogFolder(), resources::kUnwrittenDefaultName, 1});
+    if (path.empty())
+      continue;
+    if (AppendUnwritten(path)) {
+      Tell(Format(Tr(resources::kUnwrittenSaved), count, path.c_str()), 0);
+    } else {
+      const std::string reason = std::strerror(errno != 0 ? errno : EIO);
+      Tell(std::string(Tr(resources::kUnwrittenNotSaved)) + "\n" + path + ": " + reason, 1);
+    }
+  }
+}
+
+// A Windows path parts its folders with backslashes.
+std::string AppWindow::LogFolder() const {
+  return logPath.substr(0, logPath.find_last_of("/\\") + 1);
+}
+
+std::string AppWindow::AskForSavePath(const SaveQuestion& question) {
+  return askSavePath ? askSavePath(question) : AskSavePath(GetHandle(), question);
+}
+
+void AppWindow::Tell(const std::string& text, int isError) {
+  if (showMessage) {
+    showMessage(text, isError);
+  } else {
+    ShowExportMessage(GetHandle(), text, isError);
+  }
+}
+
+// A window object without a window (the snapshot program, tests) has nobody
+// to ask.
+int AppWindow::AskWhetherToSaveElsewhere(const std::string& text) {
+  if (askToSaveElsewhere)
+    return askToSaveElsewhere(text);
+  return GetHandle() != nullptr && AskToSaveElsewhere(GetHandle(), text);
 }

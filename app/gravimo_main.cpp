@@ -6,9 +6,11 @@
 #include <cstring>
 
 #include "app/program.h"
+#include "platform/documents.h"
 #include "resources/tr.h"
 
 int main(int argc, char** argv) {
+  SettleHomeFolder();
   InitTranslations();
   if (argc >= 2 && std::strcmp(argv[1], "--export-csv") == 0) {
     if (argc != 3 || argv[2][0] == '\0') {
@@ -17,5 +19,7 @@ int main(int argc, char** argv) {
     }
     return RunCsvExport(argv[2]);
   }
-  return RunProgram(ProgramSetup{});
+  ProgramSetup setup;
+  setup.singleInstance = true;
+  return RunProgram(setup);
 }

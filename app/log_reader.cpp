@@ -13,6 +13,10 @@ constexpr char kRecordPrefix[] = "log ";
 constexpr size_t kPrefixLength = sizeof(kRecordPrefix) - 1;
 // More digits than any weight has; also keeps the tenths within int32_t.
 constexpr int kMaxWeightDigits = 6;
+// No body weighs nothing, and none weighs more than 350 kg: a line outside
+// that is a typing mistake, and kept it would squeeze every other line of
+// the chart flat.
+constexpr int32_t kMaxTenthsKg = 3500;
 constexpr size_t kReadChunk = 1 << 16;
 constexpr size_t kTypicalLineLength = 33;
 
@@ -99,16 +103,15 @@ bool TakeTime(LineCursor& line, LogRecord* record) {
   return true;
 }
 
-// "%5.1f": spaces that pad it to five characters, an optional minus sign,
-// the whole kilograms, a point and exactly one decimal.
+// "%5.1f": spaces that pad it to five characters, the whole kilograms, a
+// point and exactly one decimal; a weight that no body has is no record.
 bool TakeWeight(LineCursor& line, LogRecord* record) {
   line.SkipSpaces();
-  const bool negative = line.Take('-');
   int whole = 0, tenths = 0;
   if (!line.TakeDigits(kMaxWeightDigits, &whole) || !line.Take('.') || !line.TakeNumber(1, &tenths))
     return false;
-  record->tenthsKg = (whole * 10 + tenths) * (negative ? -1 : 1);
-  return true;
+  record->tenthsKg = whole * 10 + tenths;
+  return record->tenthsKg > 0 && record->tenthsKg <= kMaxTenthsKg;
 }
 
 bool ParseRecord(const char* begin, const char* end, LogRecord* record) {
@@ -167,4 +170,16 @@ int ReadLogFile(const std::string& path, LogRecords* out) {
   }
   ParseLog(text.data(), text.size(), out);
   return 1;
+}
+
+std::string KilogramsText(int32_t tenthsKg) {
+  return std::to_string(tenthsKg / 10) + '.' + std::to_string(tenthsKg % 10);
+}
+
+std::string RecordText(const LogRecord& record) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%d %04d-%02d-%02d %02d:%02d:%02d %5s", record.user, record.year,
+                record.month, record.day, record.hour, record.minute, record.second,
+                KilogramsText(record.tenthsKg).c_str());
+  return text;
 }

@@ -10,10 +10,18 @@
 
 // Parses every line of the log text into *out, replacing what it held. A record line is "log ", the
 // user (0..3), the date, the time and the weight with one decimal, as the log writes them, ending
-// in LF, CR LF or the end of the text. Every other line that is not blank is skipped and counted;
-// nothing in the bytes is fatal.
+// in LF, CR LF or the end of the text; its weight is more than 0 and at most 350 kg. Every other
+// line that is not blank is skipped and counted; nothing in the bytes is fatal. The history, the
+// chart and the CSV export all read the log through here, so they agree on what a record is.
 void ParseLog(const char* text, size_t length, LogRecords* out);
 
 // Reads and parses the log file at path: 1 on success, 0 when the file
 // cannot be opened or read (errno says why).
 int ReadLogFile(const std::string& path, LogRecords* out);
+
+// Tenths of a kilogram as a number with one decimal, exactly: "64.8".
+std::string KilogramsText(int32_t tenthsKg);
+
+// The record as the log line holds it after "log ", in the program's own
+// format: "1 2024-05-06 07:08:09  60.5".
+std::string RecordText(const LogRecord& record);

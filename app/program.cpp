@@ -2,10 +2,14 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 
 #include "app/app_window.h"
 #include "app/csv_export.h"
 #include "platform/documents.h"
+#include "platform/replace_file.h"
+#include "platform/single_instance.h"
 #include "resources/tr.h"
 #include "support/memory.h"
 #include "window/message_loop.h"
@@ -13,6 +17,9 @@
 namespace {
 
 constexpr std::size_t kHeapGrowth = 0x400000;
+
+// What an activation by another copy does: nothing until the window exists.
+std::function<void()> bringToFront;
 
 int RunMainWindow(const ProgramSetup& setup) {
   if (!InitWindowSystem()) {
@@ -30,6 +37,9 @@ int RunMainWindow(const ProgramSetup& setup) {
     window->logPath = setup.logPath;
   }
   window->Create();
+  // Another copy that starts from now on brings this window to the front,
+  // from this thread's message loop.
+  bringToFront = [window] { BringToFront(window->GetHandle()); };
   window->Show();
   window->Setup();
   // Waiting messages always go first; a frame runs only on an empty queue
@@ -37,6 +47,7 @@ int RunMainWindow(const ProgramSetup& setup) {
   while (!DrainMessages(nullptr)) {
     window->RenderFrame();
   }
+  bringToFront = nullptr;
   window->Cleanup();
   delete window;
   return 0;
@@ -45,17 +56,31 @@ int RunMainWindow(const ProgramSetup& setup) {
 }  // namespace
 
 int RunProgram(const ProgramSetup& setup) {
+  if (setup.singleInstance && !ClaimSingleInstance([] {
+        if (bringToFront)
+          bringToFront();
+      })) {
+    std::fprintf(stderr, "%s",
+                 Tr("gravimo: already running; its window was brought to the front\n"));
+    return 0;
+  }
   theMemory.Init(0, kHeapGrowth);
   const int status = RunMainWindow(setup);
   theMemory.Shutdown();
+  ReleaseSingleInstance();
   return status;
 }
 
+// The report goes to standard error when the CSV itself goes to standard
+// output, so that a pipe receives the CSV alone.
 int RunCsvExport(const char* destination) {
   const std::string logPath = ChooseLogLocation().path;
   CsvExportResult result;
   if (ExportLogAsCsv(logPath, destination, &result)) {
-    std::printf("gravimo: %s\n", DescribeCsvExport(result, destination).c_str());
+    const bool toOutput = IsSameFile(destination, "-");
+    const std::string where = std::strcmp(destination, "-") == 0 ? "standard output" : destination;
+    std::fprintf(toOutput ? stderr : stdout, "gravimo: %s\n",
+                 DescribeCsvExport(result, where).c_str());
     return 0;
   }
   std::fprintf(stderr, "gravimo: %s\n", result.error.c_str());

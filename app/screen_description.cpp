@@ -1,9 +1,12 @@
 #include "app/screen_description.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "device/wii_lib_device.h"
 #include "render/frame.h"
+#include "resources/chart_texts.h"
 #include "resources/tr.h"
 #include "screen/units.h"
 
@@ -92,6 +95,68 @@ void AddWeight(std::string& text, const DeviceEntry& entry, WeightUnit unit) {
   AddLine(text, sentence);
 }
 
+// A weight as the chart's unit writes it, without padding: "64.8kg".
+std::string WeightWords(int32_t tenthsKg, WeightUnit unit) {
+  char figure[kFigure];
+  FormatHistoryWeight(figure, sizeof figure, tenthsKg / 10.0, unit);
+  const char* weight = figure;
+  while (*weight == ' ')
+    ++weight;
+  return weight;
+}
+
+std::string DateWords(const LogRecord& record) {
+  char date[kFigure];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", record.year, record.month, record.day);
+  return date;
+}
+
+// Orders records by their date and time, as the chart places them.
+int64_t Moment(const LogRecord& record) {
+  return (static_cast<int64_t>(record.DayNumber()) * 24 + record.hour) * 3600 + record.minute * 60 +
+         record.second;
+}
+
+// What the chart shows: its records' dates, the range of weights, and each
+// user's latest weight, in the unit shown.
+void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
+  if (log.records.empty()) {
+    AddLine(text, Tr(resources::kChartEmpty));
+    return;
+  }
+  const LogRecord* first = &log.records[0];
+  const LogRecord* last = first;
+  int32_t lightest = first->tenthsKg;
+  int32_t heaviest = first->tenthsKg;
+  const LogRecord* latest[kUsers] = {};
+  for (const LogRecord& record : log.records) {
+    if (Moment(record) < Moment(*first))
+      first = &record;
+    if (Moment(record) >= Moment(*last))
+      last = &record;
+    lightest = std::min(lightest, record.tenthsKg);
+    heaviest = std::max(heaviest, record.tenthsKg);
+    if (!latest[record.user] || Moment(record) >= Moment(*latest[record.user]))
+      latest[record.user] = &record;
+  }
+  char sentence[kSentence];
+  std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysRecords),
+                static_cast<int>(log.records.size()), DateWords(*first).c_str(),
+                DateWords(*last).c_str());
+  AddLine(text, sentence);
+  std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysRange),
+                WeightWords(lightest, unit).c_str(), WeightWords(heaviest, unit).c_str());
+  AddLine(text, sentence);
+  for (int user = 0; user < kUsers; ++user) {
+    if (!latest[user])
+      continue;
+    std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysLatest), user,
+                  WeightWords(latest[user]->tenthsKg, unit).c_str(),
+                  DateWords(*latest[user]).c_str());
+    AddLine(text, sentence);
+  }
+}
+
 }  // namespace
 
 const char* ScreenName() {
@@ -109,7 +174,9 @@ std::string DescribeScreen(const ScreenFrame& frame) {
       AddLine(text, Tr(*line));
     return text;
   }
-  if (frame.activeEntry) {
+  if (frame.chart) {
+    AddChart(text, *frame.chart, frame.unit);
+  } else if (frame.activeEntry) {
     AddWeight(text, *frame.activeEntry, frame.unit);
     AddStatus(text, frame);
   } else {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -6,6 +7,7 @@
 #include <string>
 
 #include "app/app_window.h"
+#include "app/log_reader.h"
 #include "platform/documents.h"
 #include "platform/log_file.h"
 #include "support/trace.h"
@@ -34,37 +36,11 @@ bool IsEmpty(const HistoryText& slot) {
   return slot[0] == '\0';
 }
 
-void CutAtLineEnd(HistoryText& slot) {
-  slot[strcspn(slot, "\r\n")] = '\0';
-}
-
 void FormatRecord(char (&record)[kRecordBuffer], int user, const struct tm& when, float weight) {
   snprintf(record, sizeof record, "%d %04d-%02d-%02d %02d:%02d:%02d %5.1f", user,
            when.tm_year + 1900, when.tm_mon + 1, when.tm_mday, when.tm_hour, when.tm_min,
            when.tm_sec, static_cast<double>(weight));
 }
-
-// Keeps the last records of the file as it is read: slot `next` is written
-// next, and after eight records it holds the oldest one.
-struct RecordRing {
-  HistoryText slots[kHistorySlots] = {};
-  int next = 0;
-  int count = 0;  // records seen, counted up to kHistorySlots only
-
-  void Add(const char* text) {
-    CopyText(slots[next], text);
-    next = (next + 1) % kHistorySlots;
-    if (count < kHistorySlots) {
-      ++count;
-    }
-  }
-
-  // The oldest kept record first.
-  const HistoryText& InFileOrder(int i) const {
-    int start = count == kHistorySlots ? next : 0;
-    return slots[(start + i) % kHistorySlots];
-  }
-};
 
 // The record goes into the first empty slot; when all are full, the oldest
 // one makes room at the end.
@@ -96,30 +72,18 @@ size_t LogLineLength(const std::string& record) {
 
 }  // namespace
 
-FILE* AppWindow::OpenLogFile(const char* mode) {
-  return OpenLogStream(logPath.c_str(), mode);
-}
-
-// Reads the file in pieces of at most 63 bytes, each ending after a line feed
-// at the latest, and keeps the text after "log " of every piece that starts
-// with it. An over-long line thus arrives in several pieces, each judged on
-// its own.
+// The last records that the log reader finds, oldest first: the history
+// shows what the chart and the CSV export show, and a line they skip is not
+// listed either.
 void AppWindow::LoadHistory() {
-  FILE* file = OpenLogFile("rb");
-  if (file == nullptr) {
+  LogRecords log;
+  if (!ReadLogFile(logPath, &log)) {
     return;
   }
-  RecordRing ring;
-  char piece[kHistoryText];
-  while (fgets(piece, sizeof piece, file) != nullptr) {
-    if (strncmp(piece, kRecordPrefix, kPrefixLength) == 0) {
-      ring.Add(piece + kPrefixLength);
-    }
-  }
-  fclose(file);
-  for (int i = 0; i < kHistorySlots; ++i) {
-    CopyText(history[i], ring.InFileOrder(i));
-    CutAtLineEnd(history[i]);
+  const size_t count = std::min(log.records.size(), static_cast<size_t>(kHistorySlots));
+  const size_t first = log.records.size() - count;
+  for (size_t i = 0; i < count; ++i) {
+    CopyText(history[i], RecordText(log.records[first + i]).c_str());
   }
 }
 
@@ -164,8 +128,21 @@ int AppWindow::WriteUnwrittenLog() {
   if (unwrittenLog.empty()) {
     return 1;
   }
+  if (AppendUnwritten(logPath)) {
+    logFailureReported = 0;
+    return 1;
+  }
+  if (!logFailureReported) {
+    logFailureReported = 1;
+    DebugPrint("Weight log not written: %s (%s)", logPath.c_str(),
+               errno != 0 ? strerror(errno) : "short write");
+  }
+  return 0;
+}
+
+int AppWindow::AppendUnwritten(const std::string& path) {
   errno = 0;
-  FILE* file = OpenLogFile("a");
+  FILE* file = OpenLogStream(path.c_str(), "a");
   int error = errno;
   size_t kept = 0;
   if (file != nullptr) {
@@ -179,16 +156,8 @@ int AppWindow::WriteUnwrittenLog() {
     kept -= LogLineLength(unwrittenLog.front());
     unwrittenLog.pop_front();
   }
-  if (unwrittenLog.empty()) {
-    logFailureReported = 0;
-    return 1;
-  }
-  if (!logFailureReported) {
-    logFailureReported = 1;
-    DebugPrint("Weight log not written: %s (%s)", logPath.c_str(),
-               error != 0 ? strerror(error) : "short write");
-  }
-  return 0;
+  errno = error;
+  return unwrittenLog.empty();
 }
 
 // Room that comes back is used without waiting for the next measurement;
@@ -202,12 +171,14 @@ void AppWindow::RetryUnwrittenLog() {
   WriteUnwrittenLog();
 }
 
-// The last try at exit. What still cannot be written goes whole to the
-// debug output, from where it can be copied into the file by hand.
+// The last try at exit; then the user may save what is left in another
+// file. What is still left goes whole to the debug output, from where it can
+// be copied into the file by hand.
 void AppWindow::CloseLog() {
   if (WriteUnwrittenLog()) {
     return;
   }
+  OfferToSaveUnwritten();
   for (const std::string& record : unwrittenLog) {
     DebugPrint("Weight log: not written at exit: %s%s", kRecordPrefix, record.c_str());
   }

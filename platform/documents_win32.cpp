@@ -22,3 +22,5 @@ LogLocation ChooseLogLocation() {
   }
   return {folder + std::string(kLogFileName), ""};
 }
+
+void SettleHomeFolder() {}

@@ -6,24 +6,27 @@
 
 namespace {
 
+enum : int { kSaveElsewhere = 1, kLeave = 2 };
+
+// A window the user has closed already parents no dialog (the question at
+// exit comes after it).
 GtkWindow* AsParent(WindowHandle owner) {
-  return owner ? GTK_WINDOW(owner) : nullptr;
+  return owner && gtk_widget_get_realized(GTK_WIDGET(owner)) ? GTK_WINDOW(owner) : nullptr;
 }
 
 }  // namespace
 
 // The native dialog where the desktop offers one (a portal), GTK's own
 // otherwise; it asks before replacing an existing file.
-std::string AskSavePath(WindowHandle owner, const char* title, const std::string& folder,
-                        const char* suggestedName) {
+std::string AskSavePath(WindowHandle owner, const SaveQuestion& question) {
   GtkFileChooserNative* dialog =
-      gtk_file_chooser_native_new(title, AsParent(owner), GTK_FILE_CHOOSER_ACTION_SAVE,
+      gtk_file_chooser_native_new(question.title, AsParent(owner), GTK_FILE_CHOOSER_ACTION_SAVE,
                                   Tr(resources::kCsvSaveButton), Tr(resources::kCsvCancelButton));
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-  gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
-  if (!folder.empty())
-    gtk_file_chooser_set_current_folder(chooser, folder.c_str());
-  gtk_file_chooser_set_current_name(chooser, suggestedName);
+  gtk_file_chooser_set_do_overwrite_confirmation(chooser, question.appends ? FALSE : TRUE);
+  if (!question.folder.empty())
+    gtk_file_chooser_set_current_folder(chooser, question.folder.c_str());
+  gtk_file_chooser_set_current_name(chooser, question.suggestedName);
   std::string path;
   if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
     gchar* chosen = gtk_file_chooser_get_filename(chooser);
@@ -41,4 +44,17 @@ void ShowExportMessage(WindowHandle owner, const std::string& text, int isError)
                                              GTK_BUTTONS_OK, "%s", text.c_str());
   gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
+}
+
+// Closing the dialog leaves the records, as the second button does.
+int AskToSaveElsewhere(WindowHandle owner, const std::string& text) {
+  GtkWidget* dialog = gtk_message_dialog_new(AsParent(owner), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                                             GTK_BUTTONS_NONE, "%s", text.c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), Tr(resources::kUnwrittenTitle));
+  gtk_dialog_add_buttons(GTK_DIALOG(dialog), Tr(resources::kUnwrittenSaveButton), kSaveElsewhere,
+                         Tr(resources::kUnwrittenLeaveButton), kLeave, nullptr);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), kSaveElsewhere);
+  const int answer = gtk_dialog_run(GTK_DIALOG(dialog));
+  gtk_widget_destroy(dialog);
+  return answer == kSaveElsewhere;
 }

@@ -3,6 +3,7 @@
 
 #include <commdlg.h>
 
+#include <cwctype>
 #include <string>
 
 #include "platform/export_dialogs.h"
@@ -15,29 +16,57 @@ namespace {
 // Room for a long path that the dialog may return.
 constexpr size_t kPathRoom = 32768;
 
-// The filter as pairs of NUL-ended texts, the list ending in a second NUL.
-constexpr wchar_t kCsvFilter[] = L"CSV (*.csv)\0*.csv\0";
+// The suggested name's extension, without its point: "csv".
+std::wstring ExtensionOf(const char* name) {
+  const std::string text = name;
+  const size_t point = text.rfind('.');
+  return point == std::string::npos ? L"" : WideText(text.substr(point + 1));
+}
+
+// The filter as pairs of NUL-ended texts, the list ending in a second NUL:
+// "CSV (*.csv)", "*.csv".
+std::wstring FilterFor(const std::wstring& extension) {
+  std::wstring upper = extension;
+  for (wchar_t& c : upper)
+    c = towupper(c);
+  const std::wstring pattern = L"*." + extension;
+  std::wstring filter = upper + L" (" + pattern + L")";
+  filter.push_back(L'\0');
+  filter += pattern;
+  filter.push_back(L'\0');
+  return filter;
+}
+
+// A window the user has closed already owns no dialog (the question at exit
+// comes after it).
+HWND Owner(WindowHandle owner) {
+  HWND window = static_cast<HWND>(owner);
+  return window && IsWindow(window) ? window : nullptr;
+}
 
 }  // namespace
 
-// The system's save dialog; it asks before replacing an existing file and
-// adds ".csv" to a name typed without an extension.
-std::string AskSavePath(WindowHandle owner, const char* title, const std::string& folder,
-                        const char* suggestedName) {
-  std::wstring path = WideText(suggestedName);
+// The system's save dialog; it asks before replacing an existing file
+// (unless the file is only added to) and adds the suggested name's
+// extension to a name typed without one.
+std::string AskSavePath(WindowHandle owner, const SaveQuestion& question) {
+  std::wstring path = WideText(question.suggestedName);
   path.resize(kPathRoom, L'\0');
-  const std::wstring wideTitle = WideText(title);
-  const std::wstring wideFolder = WideText(folder);
+  const std::wstring wideTitle = WideText(question.title);
+  const std::wstring wideFolder = WideText(question.folder);
+  const std::wstring extension = ExtensionOf(question.suggestedName);
+  const std::wstring filter = FilterFor(extension);
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = static_cast<HWND>(owner);
-  dialog.lpstrFilter = kCsvFilter;
+  dialog.hwndOwner = Owner(owner);
+  dialog.lpstrFilter = filter.c_str();
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
   dialog.lpstrTitle = wideTitle.c_str();
-  dialog.lpstrDefExt = L"csv";
-  dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  dialog.lpstrDefExt = extension.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
+                 (question.appends ? 0 : OFN_OVERWRITEPROMPT);
   if (!GetSaveFileNameW(&dialog))
     return "";
   path.resize(path.find(L'\0'));
@@ -45,7 +74,14 @@ std::string AskSavePath(WindowHandle owner, const char* title, const std::string
 }
 
 void ShowExportMessage(WindowHandle owner, const std::string& text, int isError) {
-  MessageBoxW(static_cast<HWND>(owner), WideText(text).c_str(),
+  MessageBoxW(Owner(owner), WideText(text).c_str(),
               WideText(Tr(resources::kCsvDialogTitle)).c_str(),
               MB_OK | (isError ? MB_ICONERROR : MB_ICONINFORMATION));
+}
+
+// The text ends in the question, which Yes and No answer.
+int AskToSaveElsewhere(WindowHandle owner, const std::string& text) {
+  return MessageBoxW(Owner(owner), WideText(text).c_str(),
+                     WideText(Tr(resources::kUnwrittenTitle)).c_str(),
+                     MB_YESNO | MB_ICONWARNING) == IDYES;
 }

@@ -14,11 +14,14 @@ FILE* OpenLogStream(const char* path, const char* mode);
 
 // Appends lines, each ending in a line feed, to a stream from
 // OpenLogStream(path, "a") with a single write, so that other writers never
-// split them, and flushes them to the disk. When not all of them get there
-// (a full file system), the whole lines written stay and a cut line after
-// them is taken out again, so the file only ever holds whole lines. Gives
-// the number of bytes kept, always whole lines; errno then says why the rest
-// was not (0 when the system did not say).
+// split them, and flushes them to the disk. When the file's last line has no
+// line end (an editor may save it so), CR LF goes first, so that the new
+// lines start a line of their own; nothing already in the file changes.
+// When not all of them get there (a full file system), the whole lines
+// written stay and a cut line after them is taken out again, so the file
+// only ever holds whole lines. Gives the number of the caller's bytes kept,
+// always whole lines; errno then says why the rest was not (0 when the
+// system did not say).
 size_t AppendLines(FILE* stream, const char* text, size_t length);
 
 // The current local time.

@@ -6,19 +6,24 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "platform/log_file.h"
 
 namespace {
 
 constexpr mode_t kNewFileMode = 0600;
+// Ends a last line that has no line end before the next record starts.
+constexpr std::string_view kLineBreak = "\r\n";
 
 int OpenFlagsFor(const char* mode) {
   if (strcmp(mode, "rb") == 0) {
     return O_RDONLY | O_CLOEXEC;
   }
   if (strcmp(mode, "a") == 0) {
-    return O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+    // Read as well: the last byte tells whether the file ends in a line.
+    return O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC;
   }
   return -1;
 }
@@ -55,6 +60,14 @@ void TakeBack(int descriptor, size_t bytes) {
   }
 }
 
+// Whether the file's last line lacks its line end, as an editor may save it.
+bool EndsWithinALine(int descriptor) {
+  struct stat info = {};
+  char last = '\n';
+  return fstat(descriptor, &info) == 0 && info.st_size > 0 &&
+         pread(descriptor, &last, 1, info.st_size - 1) == 1 && last != '\n';
+}
+
 }  // namespace
 
 FILE* OpenLogStream(const char* path, const char* mode) {
@@ -75,12 +88,15 @@ FILE* OpenLogStream(const char* path, const char* mode) {
 
 size_t AppendLines(FILE* stream, const char* text, size_t length) {
   int descriptor = fileno(stream);
-  ssize_t written = WriteOnce(descriptor, text, length);
+  const size_t lineBreak = EndsWithinALine(descriptor) ? kLineBreak.size() : 0;
+  std::string lines(kLineBreak.substr(0, lineBreak));
+  lines.append(text, length);
+  ssize_t written = WriteOnce(descriptor, lines.data(), lines.size());
   if (written < 0) {
     return 0;
   }
   int error = 0;  // a short write gives no cause
-  size_t kept = WholeLines(text, static_cast<size_t>(written));
+  size_t kept = WholeLines(lines.data(), static_cast<size_t>(written));
   if (kept < static_cast<size_t>(written)) {
     TakeBack(descriptor, static_cast<size_t>(written) - kept);
   }
@@ -93,7 +109,7 @@ size_t AppendLines(FILE* stream, const char* text, size_t length) {
     kept = 0;
   }
   errno = error;
-  return kept;
+  return kept > lineBreak ? kept - lineBreak : 0;
 }
 
 void ReadLocalTime(struct tm* out) {

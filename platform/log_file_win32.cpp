@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "platform/log_file.h"
 
@@ -12,6 +14,8 @@ namespace {
 // Writers of the log take turns through a lock on one byte far beyond any
 // real end of the file, so that readers are never locked out of its text.
 constexpr DWORD kTurnOffsetHigh = 0x7FFFFFFF;
+// Ends a last line that has no line end before the next record starts.
+constexpr std::string_view kLineBreak = "\r\n";
 
 // Bytes from the start of text up to and including its last line feed
 // within the first `length` bytes.
@@ -30,21 +34,38 @@ void CutAt(HANDLE file, LONGLONG end) {
   }
 }
 
-// Appends at the end the file has now; the caller holds the writers' turn.
+// Whether the file's last line lacks its line end, as Notepad saves it.
+bool EndsWithinALine(HANDLE file, LONGLONG size) {
+  if (size == 0) {
+    return false;
+  }
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(size - 1);
+  at.OffsetHigh = static_cast<DWORD>((size - 1) >> 32);
+  char last = '\n';
+  DWORD read = 0;
+  return ReadFile(file, &last, 1, &read, &at) && read == 1 && last != '\n';
+}
+
+// Appends at the end the file has now, after a line end when the last line
+// has none; the caller holds the writers' turn. Gives the bytes of text kept.
 size_t AppendAtEnd(HANDLE file, const char* text, size_t length, int* error) {
   LARGE_INTEGER start;
   if (!GetFileSizeEx(file, &start)) {
     return 0;
   }
+  const size_t lineBreak = EndsWithinALine(file, start.QuadPart) ? kLineBreak.size() : 0;
+  std::string lines(kLineBreak.substr(0, lineBreak));
+  lines.append(text, length);
   OVERLAPPED at = {};
   at.Offset = start.LowPart;
   at.OffsetHigh = static_cast<DWORD>(start.HighPart);
   DWORD written = 0;
-  if (!WriteFile(file, text, static_cast<DWORD>(length), &written, &at)) {
+  if (!WriteFile(file, lines.data(), static_cast<DWORD>(lines.size()), &written, &at)) {
     DWORD cause = GetLastError();
     *error = cause == ERROR_DISK_FULL || cause == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
   }
-  size_t kept = WholeLines(text, written);
+  size_t kept = WholeLines(lines.data(), written);
   if (kept < written) {
     CutAt(file, start.QuadPart + static_cast<LONGLONG>(kept));
   }
@@ -55,7 +76,7 @@ size_t AppendAtEnd(HANDLE file, const char* text, size_t length, int* error) {
     CutAt(file, start.QuadPart);
     kept = 0;
   }
-  return kept;
+  return kept > lineBreak ? kept - lineBreak : 0;
 }
 
 }  // namespace

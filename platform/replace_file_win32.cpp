@@ -48,6 +48,8 @@ HANDLE CreateTemporary(const std::wstring& path, std::wstring* temporary) {
   return INVALID_HANDLE_VALUE;
 }
 
+constexpr char kStandardOutput[] = "-";
+
 int WriteAll(HANDLE file, const std::string& contents) {
   size_t done = 0;
   while (done < contents.size()) {
@@ -85,4 +87,98 @@ int ReplaceFileContents(const std::string& path, const std::string& contents) {
     errno = ErrnoOf(error);
   }
   return done;
+}
+
+namespace {
+
+// Opens what path names, links followed, for the access given; a folder
+// opens too, so that it can be told apart.
+HANDLE OpenExisting(const std::string& path, DWORD access) {
+  return CreateFileW(WideText(path).c_str(), access,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+int Fail(DWORD error) {
+  errno = ErrnoOf(error);
+  return 0;
+}
+
+// The file a handle of a file on a disk names, links resolved: "\\?\C:\...".
+int FinalPath(HANDLE file, std::string* path) {
+  std::wstring name(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
+  if (length >= name.size()) {
+    name.resize(length);
+    length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
+  }
+  if (length == 0 || length >= name.size())
+    return 0;
+  name.resize(length);
+  *path = Utf8Text(name);
+  return 1;
+}
+
+int IdentifyFile(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  return file != INVALID_HANDLE_VALUE && file != nullptr && GetFileInformationByHandle(file, info);
+}
+
+int Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  if (path == kStandardOutput)
+    return IdentifyFile(GetStdHandle(STD_OUTPUT_HANDLE), info);
+  HANDLE file = OpenExisting(path, 0);
+  const int known = IdentifyFile(file, info);
+  if (file != INVALID_HANDLE_VALUE)
+    CloseHandle(file);
+  return known;
+}
+
+int WriteToHandle(HANDLE file, const std::string& contents) {
+  if (file == INVALID_HANDLE_VALUE || file == nullptr) {
+    errno = EBADF;
+    return 0;
+  }
+  return WriteAll(file, contents) ? 1 : Fail(GetLastError());
+}
+
+}  // namespace
+
+// Opening for writing refuses a file another program holds without sharing
+// (the opening itself changes nothing); a read-only file is refused too.
+int WriteToDestination(const std::string& path, const std::string& contents) {
+  if (path == kStandardOutput)
+    return WriteToHandle(GetStdHandle(STD_OUTPUT_HANDLE), contents);
+  HANDLE file = OpenExisting(path, GENERIC_WRITE);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? ReplaceFileContents(path, contents) : Fail(error);
+  }
+  const DWORD type = GetFileType(file);
+  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
+    const int done = WriteToHandle(file, contents);
+    CloseHandle(file);
+    return done;
+  }
+  BY_HANDLE_FILE_INFORMATION info = {};
+  std::string target;
+  const int isFile = IdentifyFile(file, &info) && FinalPath(file, &target);
+  CloseHandle(file);
+  if (!isFile || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    errno = isFile ? EISDIR : EINVAL;
+    return 0;
+  }
+  // A privileged caller may open a read-only file for writing all the same.
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+    errno = EACCES;
+    return 0;
+  }
+  return ReplaceFileContents(target, contents);
+}
+
+int IsSameFile(const std::string& first, const std::string& second) {
+  BY_HANDLE_FILE_INFORMATION one = {};
+  BY_HANDLE_FILE_INFORMATION other = {};
+  return Identify(first, &one) && Identify(second, &other) &&
+         one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+         one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
 }

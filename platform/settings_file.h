@@ -20,7 +20,8 @@ struct SettingsFileKey {
 inline constexpr const char* kSettingsFileName = "settings.ini";
 
 // The program's folder among the user's configuration folders
-// ($XDG_CONFIG_HOME/gravimo, %APPDATA%\Gravimo).
+// ($XDG_CONFIG_HOME/gravimo, %APPDATA%\Gravimo); empty when the user has
+// none, and an empty folder reads and writes no file.
 std::string UserSettingsFolder();
 
 // Reads the settings file of folder, handing each key's value to its read:

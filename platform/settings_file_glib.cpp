@@ -33,11 +33,20 @@ void ReadKeys(GKeyFile* file, const std::string& path, const std::vector<Setting
 
 }  // namespace
 
+// Empty when the configuration folder is no folder of the user's own: a
+// relative one (an empty HOME) or one at the root of the system (no home at
+// all); the defaults then hold and nothing is saved.
 std::string UserSettingsFolder() {
-  return std::string(g_get_user_config_dir()) + "/gravimo";
+  const std::string config = g_get_user_config_dir();
+  if (config.empty() || config[0] != '/' || config.rfind('/') == 0) {
+    return "";
+  }
+  return config + "/gravimo";
 }
 
 int LoadSettingsFile(const std::string& folder, const std::vector<SettingsFileKey>& keys) {
+  if (folder.empty())
+    return 0;
   const std::string path = SettingsPath(folder);
   GKeyFile* file = g_key_file_new();
   GError* error = nullptr;
@@ -56,6 +65,10 @@ int LoadSettingsFile(const std::string& folder, const std::vector<SettingsFileKe
 }
 
 int SaveSettingsFile(const std::string& folder, const std::vector<SettingsFileKey>& keys) {
+  if (folder.empty()) {
+    DebugPrint("settings: no configuration folder of the user's own, the settings are not kept");
+    return 0;
+  }
   const std::string path = SettingsPath(folder);
   GKeyFile* file = g_key_file_new();
   // What the file holds besides our keys is kept; a damaged file is replaced.

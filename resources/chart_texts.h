@@ -2,8 +2,9 @@
 
 #include "resources/tr.h"
 
-// The texts of the weight chart and of the CSV export's dialog, in one
-// place; whoever shows one passes it through Tr.
+// The texts of the weight chart, of the CSV export's dialog and of the
+// question about records left unwritten at exit, in one place; whoever
+// shows one passes it through Tr.
 namespace resources {
 
 inline constexpr const char* kChartHeading = TrMark("体重の推移");
@@ -23,5 +24,27 @@ inline constexpr const char* kCsvDone = TrMark("%d 件の記録を書き出し�
 inline constexpr const char* kCsvSkipped = TrMark("読めない行 %d 行は書き出していません。");
 inline constexpr const char* kCsvNoLog = TrMark("体重の記録ファイルを読めません。");
 inline constexpr const char* kCsvCannotWrite = TrMark("CSVファイルを書き込めません。");
+inline constexpr const char* kCsvIsTheLog =
+    TrMark("書き出し先は体重の記録ファイルそのものです。別のファイルを選んでください。");
+
+// The chart in words, for screen readers. %d: records; %s: first and last date.
+inline constexpr const char* kChartSaysRecords =
+    TrMark("体重の推移: 記録 %d 件、%s から %s まで。");
+// %s: the lightest and the heaviest weight shown.
+inline constexpr const char* kChartSaysRange = TrMark("体重の範囲 %s から %s。");
+// %d: the user; %s: the weight and the date of the user's latest record.
+inline constexpr const char* kChartSaysLatest = TrMark("User%d の最新の記録 %s (%s)。");
+
+inline constexpr const char* kUnwrittenTitle = TrMark("書き込めなかった記録");
+// %d: records; %s: the log file. Ends in the question the buttons answer.
+inline constexpr const char* kUnwrittenText =
+    TrMark("%d 件の記録を %s に書き込めませんでした。\n別のファイルに保存しますか?");
+inline constexpr const char* kUnwrittenSaveButton = TrMark("別のファイルに保存");
+inline constexpr const char* kUnwrittenLeaveButton = TrMark("保存せずに終了");
+inline constexpr const char* kUnwrittenSaveTitle = TrMark("記録を保存");
+inline constexpr char kUnwrittenDefaultName[] = "Gravimo_log_unwritten.txt";
+// %d: records saved; %s: the file.
+inline constexpr const char* kUnwrittenSaved = TrMark("%d 件の記録を保存しました:\n%s");
+inline constexpr const char* kUnwrittenNotSaved = TrMark("記録を保存できません。");
 
 }  // namespace resources

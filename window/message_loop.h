@@ -15,6 +15,10 @@ int DrainMessages(int* exitCode);
 // screen, and queues a redraw otherwise.
 void InvalidateClient(WindowHandle window);
 
+// Shows the window on top of the others and gives it the keyboard focus,
+// restoring it when minimised; does nothing without a window.
+void BringToFront(WindowHandle window);
+
 // Gives the client area's picture its accessible name and description,
 // which screen readers read; does nothing without a window.
 void SetClientDescription(WindowHandle window, const char* name, const char* description);

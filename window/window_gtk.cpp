@@ -283,6 +283,13 @@ void InvalidateClient(WindowHandle window) {
   PaintNow(client, static_cast<cairo_surface_t*>(g_object_get_data(AsObject(window), kSurfaceKey)));
 }
 
+void BringToFront(WindowHandle window) {
+  if (!window || IsDestroyed(window)) {
+    return;
+  }
+  gtk_window_present(GTK_WINDOW(window));
+}
+
 // The picture is an image to assistive technologies; it takes the focus so
 // that a screen reader presents it when the window opens.
 void SetClientDescription(WindowHandle window, const char* name, const char* description) {

@@ -320,6 +320,17 @@ void InvalidateClient(WindowHandle window) {
   ReleaseDC(picture, target);
 }
 
+void BringToFront(WindowHandle window) {
+  HWND main = AsHwnd(window);
+  if (!main || !IsWindow(main)) {
+    return;
+  }
+  if (IsIconic(main)) {
+    ShowWindow(main, SW_RESTORE);
+  }
+  SetForegroundWindow(main);
+}
+
 // The picture's window text is what screen readers read as its name: the
 // screen's name, then the description of what it shows.
 void SetClientDescription(WindowHandle window, const char* name, const char* description) {

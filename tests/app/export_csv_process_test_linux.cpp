@@ -1,4 +1,5 @@
 // gravimo --export-csv FILE run as a process, on a log in a temporary home.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -29,10 +30,12 @@ class ExportCsvProcessTest : public ::testing::Test {
 
   std::string LogPath() const { return home.File("Docs/Gravimo_log.txt"); }
 
-  RunResult Export(const std::string& destination) {
-    const std::string command = "env -u XDG_DOCUMENTS_DIR HOME='" + home.Path() +
-                                "' XDG_CONFIG_HOME='" + home.File("config") + "' '" +
-                                GRAVIMO_PROGRAM + "' --export-csv '" + destination + "' 2>&1";
+  // The output is standard output and standard error together unless
+  // `streams` says otherwise.
+  RunResult Export(const std::string& destination, const char* streams = "2>&1") {
+    const std::string command = "cd '" + out.Path() + "' && env -u XDG_DOCUMENTS_DIR HOME='" +
+                                home.Path() + "' XDG_CONFIG_HOME='" + home.File("config") + "' '" +
+                                GRAVIMO_PROGRAM + "' --export-csv '" + destination + "' " + streams;
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -125,6 +128,76 @@ TEST_F(ExportCsvProcessTest, UnwritableDestinationLeavesNoFileBehind) {
     EXPECT_EQ(readOnly.status, kExitCannotWrite) << readOnly.output;
     EXPECT_EQ(CountEntries(out.Path()), 1);
   }
+}
+
+constexpr char kOneRecord[] = "log 0 2024-05-06 07:08:09  60.5\r\n";
+constexpr char kOneRecordCsv[] = "user,date,time,kg\r\n0,2024-05-06,07:08:09,60.5\r\n";
+
+// The log itself, by its name or through a link, is never written over.
+TEST_F(ExportCsvProcessTest, TheLogItselfIsRefused) {
+  WriteWholeFile(LogPath(), kOneRecord);
+  std::filesystem::create_symlink(LogPath(), out.File("link.csv"));
+  for (const std::string& destination : {LogPath(), out.File("link.csv")}) {
+    const RunResult run = Export(destination);
+    EXPECT_EQ(run.status, kExitCannotWrite) << destination;
+    EXPECT_NE(run.output.find("weight log itself"), std::string::npos) << run.output;
+    EXPECT_EQ(ReadWholeFile(LogPath()), kOneRecord);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(out.File("link.csv")));
+}
+
+// A log that cannot be read (here a folder) exports nothing over the
+// user's CSV, and fails as a missing log does.
+TEST_F(ExportCsvProcessTest, ALogThatCannotBeReadLeavesTheOldCsv) {
+  std::filesystem::create_directories(LogPath());
+  WriteWholeFile(out.File("weights.csv"), "old\r\n");
+  const RunResult run = Export(out.File("weights.csv"));
+  EXPECT_EQ(run.status, kExitNoLog) << run.output;
+  EXPECT_EQ(run.output.find("0 records"), std::string::npos) << run.output;
+  EXPECT_EQ(ReadWholeFile(out.File("weights.csv")), "old\r\n");
+}
+
+// Only a regular file is ever replaced: a link keeps being a link, a pipe
+// and a device are written to, a file the user keeps read-only is refused.
+TEST_F(ExportCsvProcessTest, WhatIsNotAPlainFileIsWrittenToNotReplaced) {
+  WriteWholeFile(LogPath(), kOneRecord);
+  std::filesystem::create_directories(out.File("elsewhere"));
+  WriteWholeFile(out.File("elsewhere/target.csv"), "old\r\n");
+  std::filesystem::create_symlink("elsewhere/target.csv", out.File("link.csv"));
+  EXPECT_EQ(Export(out.File("link.csv")).status, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(out.File("link.csv")));
+  EXPECT_EQ(ReadWholeFile(out.File("elsewhere/target.csv")), kOneRecordCsv);
+
+  // The reading end is open before the export, so the program's writing
+  // end opens at once; the CSV fits in the pipe and is read afterwards.
+  ASSERT_EQ(mkfifo(out.File("pipe").c_str(), 0600), 0);
+  const int reader = open(out.File("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const RunResult toPipe = Export(out.File("pipe"));
+  char piped[256] = {};
+  const ssize_t got = read(reader, piped, sizeof piped - 1);
+  close(reader);
+  EXPECT_EQ(toPipe.status, 0) << toPipe.output;
+  EXPECT_EQ(std::string(piped, got > 0 ? got : 0), kOneRecordCsv);
+  EXPECT_EQ(std::filesystem::status(out.File("pipe")).type(), std::filesystem::file_type::fifo);
+
+  EXPECT_EQ(Export("/dev/null").status, 0);
+  EXPECT_EQ(Export("/dev/full").status, kExitCannotWrite);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+
+  WriteWholeFile(out.File("kept.csv"), "old\r\n");
+  chmod(out.File("kept.csv").c_str(), 0444);
+  EXPECT_EQ(Export(out.File("kept.csv")).status, kExitCannotWrite);
+  EXPECT_EQ(ReadWholeFile(out.File("kept.csv")), "old\r\n");
+}
+
+// "-" is standard output, which then carries the CSV alone.
+TEST_F(ExportCsvProcessTest, DashWritesTheCsvToStandardOutput) {
+  WriteWholeFile(LogPath(), kOneRecord);
+  const RunResult run = Export("-", "2>/dev/null");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, kOneRecordCsv);
+  EXPECT_EQ(CountEntries(out.Path()), 0);
 }
 
 }  // namespace

@@ -27,8 +27,12 @@ TEST(LogReaderTest, TellsRecordsFromOtherLines) {
       {"log 1 2024-05-06 07:08:09  60.5", true},
       {"log 3 2024-02-29 23:59:60   5.0", true},  // leap day, leap second
       {"log 0 2024-05-06 07:08:09 100.0", true},
-      {"log 0 2024-05-06 07:08:09 1234.5", true},
-      {"log 0 2024-05-06 07:08:09  -0.5", true},
+      {"log 0 2024-05-06 07:08:09 350.0", true},
+      {"log 0 2024-05-06 07:08:09   0.1", true},
+      {"log 0 2024-05-06 07:08:09 350.1", false},  // no body weighs that
+      {"log 0 2024-05-06 07:08:09 720.5", false},
+      {"log 0 2024-05-06 07:08:09   0.0", false},
+      {"log 0 2024-05-06 07:08:09  -0.5", false},
       {"log 4 2024-05-06 07:08:09  60.5", false},   // no such user
       {"log 10 2024-05-06 07:08:09  60.5", false},  // no such user
       {"Log 1 2024-05-06 07:08:09  60.5", false},
@@ -89,9 +93,9 @@ TEST(CsvExportTest, FieldsAreQuotedOnlyWhereNeeded) {
 
 TEST(CsvExportTest, RecordsBecomeLinesWithOneDecimal) {
   const LogRecords log =
-      Parse("log 1 2024-05-06 07:08:09   5.0\r\nlog 3 2025-12-31 23:59:59  -0.5\r\n");
+      Parse("log 1 2024-05-06 07:08:09   5.0\r\nlog 3 2025-12-31 23:59:59 102.5\r\n");
   EXPECT_EQ(FormatCsv(log),
-            "user,date,time,kg\r\n1,2024-05-06,07:08:09,5.0\r\n3,2025-12-31,23:59:59,-0.5\r\n");
+            "user,date,time,kg\r\n1,2024-05-06,07:08:09,5.0\r\n3,2025-12-31,23:59:59,102.5\r\n");
 }
 
 }  // namespace

@@ -93,6 +93,16 @@ TEST_F(SpeechTest, SaysEachEventOnceWhileSpeechIsOn) {
   EXPECT_EQ(speechesMade, 1);
 }
 
+// While the start-up search runs, no board is missing yet.
+TEST_F(SpeechTest, NoBoardIsSaidOnlyAfterTheStartUpSearch) {
+  window.settings.speech = 1;
+  window.startupGrace = 3;
+  Frames(3);
+  EXPECT_TRUE(said.empty());
+  Frames(1);
+  EXPECT_EQ(said, std::vector<std::string>{"バランスWiiボード が見つかりません。"});
+}
+
 TEST_F(SpeechTest, SaysNothingWhileSpeechIsOff) {
   WeighTwice();
   EXPECT_STREQ(window.history[1], "0 2024-05-06 07:08:09  60.0");

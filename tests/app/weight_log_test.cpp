@@ -50,13 +50,6 @@ TEST_F(WeightLogTest, RecordLineIsExactBytesWithCrLf) {
   EXPECT_STREQ(window.history[1], "3 2025-12-31 23:59:58 123.5");
 }
 
-TEST_F(WeightLogTest, AppendingNeverRewritesWhatIsThere) {
-  WriteWholeFile(window.logPath, "some other text without line end");
-  Append(2, 50.0f);
-  EXPECT_EQ(ReadWholeFile(window.logPath),
-            "some other text without line endlog 2 2024-05-06 07:08:09  50.0\r\n");
-}
-
 TEST_F(WeightLogTest, FullHistoryDropsOldestAndAddsNewestLast) {
   for (int i = 0; i < kHistorySlots; ++i) {
     Append(0, 50.0f + static_cast<float>(i));
@@ -95,46 +88,38 @@ TEST_F(WeightLogTest, ManyRecordsKeepTheLastEightOldestFirst) {
   }
 }
 
-TEST_F(WeightLogTest, OnlyLinesStartingWithLowerCaseLogCount) {
-  LoadFrom(
-      "Log 0 capital letter\r\n"
-      "\r\n"
-      "\n"
-      "logbook\n"
-      " log 1 indented\n"
-      "log 2 kept, LF\n"
-      "LOG 3 shouting\r\n"
-      "log 3 kept, CR LF\r\n"
-      "log 1 no line end at the end");
-  EXPECT_EQ(History(),
-            (Slots{"2 kept, LF", "3 kept, CR LF", "1 no line end at the end", "", "", "", "", ""}));
+// The history lists exactly the records that the chart and the CSV export
+// read: a cut line, a weight no body has and every other line are left out.
+TEST_F(WeightLogTest, HistoryListsWhatTheLogReaderCallsRecords) {
+  const std::string log =
+      "Log 0 2024-01-01 08:00:00  60.0\r\n"
+      "log 1 2024-01-02 08:00:00 61.0\n"
+      "log 0 2024-01-03 08:00:00 720.5\r\n"
+      "log 0 2024-01-04 08:00:00   0.0\r\n"
+      "log 0 2024-01-05 08:00:00  -3.0\r\n"
+      "log 2 2024-01-06 08:00:00 12345678901234567890.0\r\n"
+      "log 3 2024-01-0\r\n"
+      "log \r\n"
+      "log 3 2024-01-07 08:00:00 350.0";
+  LoadFrom(log);
+  EXPECT_EQ(History(), (Slots{"1 2024-01-02 08:00:00  61.0", "3 2024-01-07 08:00:00 350.0", "", "",
+                              "", "", "", ""}));
+  window.ToggleChart();
+  EXPECT_EQ(window.chartLog.records.size(), 2u);
+  EXPECT_EQ(window.chartLog.skippedLines, 7);
 }
 
-TEST_F(WeightLogTest, OverlongLineKeepsFiftyNineBytesAndSkipsItsRest) {
-  std::string text59(59, 'x');
-  LoadFrom("log " + text59 + "REST OF THE LINE\r\n" + "log next\r\n");
-  EXPECT_EQ(History(), (Slots{text59, "next", "", "", "", "", "", ""}));
-}
-
-TEST_F(WeightLogTest, OverlongLineRestStartingWithLogCountsAsRecord) {
-  std::string text59(59, 'y');
-  LoadFrom("log " + text59 + "log tail\n");
-  EXPECT_EQ(History(), (Slots{text59, "tail", "", "", "", "", "", ""}));
-}
-
-TEST_F(WeightLogTest, LineEndOnlyPieceOfALongLineIsSkipped) {
-  std::string text59(59, 'z');
-  LoadFrom("log " + text59 + "\r\n");
-  EXPECT_EQ(History(), (Slots{text59, "", "", "", "", "", "", ""}));
-}
-
-TEST_F(WeightLogTest, EmptyRecordLeavesAGapThatTheNextRecordFills) {
-  LoadFrom("log first\r\nlog \r\nlog third\n");
-  EXPECT_EQ(History(), (Slots{"first", "", "third", "", "", "", "", ""}));
-
-  Append(1, 60.0f);
-  EXPECT_EQ(History(),
-            (Slots{"first", "1 2024-05-06 07:08:09  60.0", "third", "", "", "", "", ""}));
+// A log whose last line has no line end, as some editors save it: the
+// record starts a line of its own and both stay readable.
+TEST_F(WeightLogTest, RecordAfterALastLineWithoutLineEndStartsANewLine) {
+  LoadFrom("log 0 2024-01-02 08:00:00  61.0");
+  Append(1, 62.0f);
+  EXPECT_EQ(ReadWholeFile(window.logPath),
+            "log 0 2024-01-02 08:00:00  61.0\r\nlog 1 2024-05-06 07:08:09  62.0\r\n");
+  AppWindow nextRun(nullptr);
+  nextRun.logPath = window.logPath;
+  nextRun.LoadHistory();
+  EXPECT_STREQ(nextRun.history[1], "1 2024-05-06 07:08:09  62.0");
 }
 
 TEST_F(WeightLogTest, RecordsWrittenByOneRunAreLoadedByTheNext) {
@@ -179,6 +164,8 @@ TEST_F(WeightLogTest, UnwrittenRecordsWaitInOrderUntilTheFolderAppears) {
 
 TEST_F(WeightLogTest, RecordsStillUnwrittenAtExitGoWholeToTheDebugOutput) {
   window.logPath = folder.File("missing/Gravimo_log.txt");
+  int asked = 0;
+  window.askToSaveElsewhere = [&](const std::string&) { return ++asked, 0; };
   CaptureDebugOutput();
   Append(0, 61.0f);
   Append(1, 62.0f);
@@ -191,6 +178,41 @@ TEST_F(WeightLogTest, RecordsStillUnwrittenAtExitGoWholeToTheDebugOutput) {
   EXPECT_NE(first, std::string::npos) << output;
   EXPECT_NE(second, std::string::npos) << output;
   EXPECT_LT(first, second);
+  EXPECT_EQ(asked, 1);
+}
+
+// At exit the user may save the waiting records in a file of their choice,
+// which they are added to as the log would take them.
+TEST_F(WeightLogTest, RecordsUnwrittenAtExitMayBeSavedElsewhere) {
+  window.logPath = folder.File("missing/Gravimo_log.txt");
+  const std::string saved = folder.File("saved.txt");
+  WriteWholeFile(saved, "log 3 2024-01-02 08:00:00  60.0");
+  std::vector<std::string> asked;
+  int told = 0;
+  window.askToSaveElsewhere = [&](const std::string& text) {
+    asked.push_back(text);
+    return 1;
+  };
+  window.askSavePath = [&](const SaveQuestion& question) {
+    EXPECT_TRUE(question.appends);
+    return saved;
+  };
+  window.showMessage = [&](const std::string& text, int isError) {
+    ++told;
+    EXPECT_NE(text.find(saved), std::string::npos) << text;
+    EXPECT_EQ(isError, 0);
+  };
+  Append(0, 61.0f);
+  Append(1, 62.0f);
+  CaptureDebugOutput();
+  window.CloseLog();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_NE(asked[0].find(window.logPath), std::string::npos) << asked[0];
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(ReadWholeFile(saved),
+            "log 3 2024-01-02 08:00:00  60.0\r\n"
+            "log 0 2024-05-06 07:08:09  61.0\r\nlog 1 2024-05-06 07:08:09  62.0\r\n");
+  EXPECT_EQ(CapturedDebugOutput(), "");
 }
 
 // A log that stays unwritable for months must not take ever more memory: the

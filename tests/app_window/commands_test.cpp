@@ -1,10 +1,14 @@
 // The window's message table: which message runs which command, and what
 // each handler returns (0 handled, non-zero passed on to the default).
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app_window_fakes_helpers.h"
 #include "english_locale.h"
 #include "platform/web_pages.h"
+#include "resources/chart_texts.h"
 #include "resources/menu.h"
 #include "resources/web_pages.h"
 
@@ -174,6 +178,40 @@ TEST(SetupTest, StartsTheDeviceManagerForTheWiiFamilyAndShowsTheFirstFrameOnce) 
   }
   EXPECT_EQ(fake.releases.load(), 1) << "the destructor's second Cleanup releases nothing";
   EXPECT_EQ(presents, 1);
+}
+
+// The menu's export: the dialog opens in the log's folder, waiting records
+// go to the log first, and the result is told. The log itself, which the
+// dialog offers by its folder, is refused with a message and stays.
+TEST_F(CommandsTest, ExportFromTheMenuWritesTheChosenFileAndSaysSo) {
+  std::string chosen = folder + "/weights.csv";
+  SaveQuestion asked;
+  std::vector<std::pair<std::string, int>> told;
+  window.askSavePath = [&](const SaveQuestion& question) {
+    asked = question;
+    return chosen;
+  };
+  window.showMessage = [&](const std::string& text, int isError) {
+    told.emplace_back(text, isError);
+  };
+  const std::string log = "log 0 2024-05-06 07:08:09  60.5\r\n";
+  WriteWholeFile(window.logPath, log);
+  window.unwrittenLog.push_back("1 2024-05-07 07:08:09  61.0");
+  EXPECT_EQ(Command(window, resources::kCommandExportCsv), 0);
+  EXPECT_EQ(asked.folder, folder + "/");
+  EXPECT_FALSE(asked.appends);
+  EXPECT_EQ(ReadWholeFile(chosen),
+            "user,date,time,kg\r\n0,2024-05-06,07:08:09,60.5\r\n1,2024-05-07,07:08:09,61.0\r\n");
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].second, 0);
+  EXPECT_NE(told[0].first.find("2 件"), std::string::npos) << told[0].first;
+
+  chosen = window.logPath;
+  Command(window, resources::kCommandExportCsv);
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[1].second, 1);
+  EXPECT_EQ(told[1].first.find(Tr(resources::kCsvIsTheLog)), 0u) << told[1].first;
+  EXPECT_EQ(ReadWholeFile(window.logPath), log + "log 1 2024-05-07 07:08:09  61.0\r\n");
 }
 
 }  // namespace

@@ -58,6 +58,41 @@ TEST(ScreenDescriptionTest, SaysWhatEachScreenShows) {
             "No Bluetooth adapter was found. Plug one in, then press A again.");
 }
 
+// One refused board is enough for the hint, which comes after the search.
+TEST(ScreenDescriptionTest, OneRefusedBoardBringsThePermissionHint) {
+  ScreenFrame frame;
+  frame.refusedBoards = 1;
+  frame.pending = 1;
+  EXPECT_EQ(DescribeScreen(frame).find("権限"), std::string::npos);
+  frame.pending = 0;
+  EXPECT_NE(DescribeScreen(frame).find("ボードの権限不足"), std::string::npos);
+}
+
+// The chart in words: its records and dates, the range, each user's latest
+// weight in the unit shown, and not the board's state behind it.
+TEST(ScreenDescriptionTest, SaysWhatTheChartShows) {
+  EnglishLocale english;
+  LogRecords log;
+  LogRecord record;
+  record = {1, 2024, 5, 6, 7, 8, 9, 648};
+  log.records.push_back(record);
+  record = {0, 2024, 6, 1, 7, 0, 0, 700};
+  log.records.push_back(record);
+  record = {1, 2024, 5, 20, 7, 0, 0, 640};
+  log.records.push_back(record);
+  ScreenFrame frame;
+  frame.chart = &log;
+  EXPECT_EQ(DescribeScreen(frame),
+            "Weight chart: 3 records from 2024-05-06 to 2024-06-01. Weights from 64.0kg to "
+            "70.0kg. User0's latest record: 70.0kg (2024-06-01). User1's latest record: 64.0kg "
+            "(2024-05-20).");
+  frame.unit = WeightUnit::StonesPounds;
+  EXPECT_NE(DescribeScreen(frame).find("User0's latest record: 11st 0.3lb"), std::string::npos)
+      << DescribeScreen(frame);
+  log.records.clear();
+  EXPECT_EQ(DescribeScreen(frame), "No records yet.");
+}
+
 // The window keeps the description of its latest frame, even without a
 // window system to give it to.
 TEST(ScreenDescriptionTest, FramesUpdateTheWindowsDescription) {

@@ -1,43 +1,52 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "platform/documents.h"
+#include "platform/settings_file.h"
 #include "platform/temp_folder.h"
 
 namespace {
 
 // The desktop's folder settings are read once per process, so each case
-// looks them up in a child process of its own. Gives the path and the note
-// on two lines.
-std::string LogLocationInChild(const TempFolder& home) {
+// looks them up in a child process of its own: what `look` gives there.
+std::string InChild(const std::function<std::string()>& look) {
   int pipeEnds[2];
   EXPECT_EQ(pipe(pipeEnds), 0);
   pid_t child = fork();
   if (child == 0) {
     close(pipeEnds[0]);
-    setenv("HOME", home.Path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
-    LogLocation location = ChooseLogLocation();
-    std::string path = location.path + "\n" + location.note;
-    ssize_t written = write(pipeEnds[1], path.data(), path.size());
-    _exit(written == static_cast<ssize_t>(path.size()) ? 0 : 1);
+    const std::string text = look();
+    ssize_t written = write(pipeEnds[1], text.data(), text.size());
+    _exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
   }
   close(pipeEnds[1]);
-  std::string path;
+  std::string text;
   char buffer[256];
   for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
-    path.append(buffer, static_cast<size_t>(got));
+    text.append(buffer, static_cast<size_t>(got));
   }
   close(pipeEnds[0]);
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_EQ(status, 0);
-  return path;
+  return text;
+}
+
+// The path and the note on two lines.
+std::string LogLocationInChild(const TempFolder& home) {
+  return InChild([&] {
+    setenv("HOME", home.Path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
+    LogLocation location = ChooseLogLocation();
+    return location.path + "\n" + location.note;
+  });
 }
 
 void SetDocumentsFolder(const TempFolder& home, const char* folder) {
@@ -74,6 +83,27 @@ TEST(DocumentsTest, LogFallsBackToTheHomeFolderAndSaysWhy) {
   EXPECT_EQ(location.substr(0, location.find('\n')), home.File("Gravimo_log.txt"));
   EXPECT_NE(location.find(home.File("gone/Dokumente")), std::string::npos) << location;
   EXPECT_FALSE(std::filesystem::exists(home.File("gone")));
+}
+
+// An empty HOME is the password database's, for the toolkit's folders as
+// well; no log or settings file goes to the root or to a relative path.
+TEST(DocumentsTest, AnEmptyHomeIsTakenFromThePasswordDatabase) {
+  const std::string passwordHome = getpwuid(getuid())->pw_dir;
+  TempFolder config;
+  const std::string settled = InChild([&] {
+    setenv("HOME", "", 1);
+    setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    SettleHomeFolder();
+    return std::string(getenv("HOME")) + "\n" + ChooseLogLocation().path;
+  });
+  EXPECT_EQ(settled, passwordHome + "\n" + passwordHome + "/Gravimo_log.txt");
+
+  const std::string unsettled = InChild([] {
+    setenv("HOME", "", 1);
+    unsetenv("XDG_CONFIG_HOME");
+    return "[" + UserSettingsFolder() + "]";
+  });
+  EXPECT_EQ(unsettled, "[]");
 }
 
 }  // namespace

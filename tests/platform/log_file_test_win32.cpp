@@ -64,6 +64,17 @@ TEST_F(LogFileWin32, ACutLastLineIsNotKept) {
   EXPECT_EQ(Contents(), "log 1 a\r\nlog 3 c\r\n");
 }
 
+// Notepad saves the last line without its line end: the next line starts a
+// line of its own, and the count is of the caller's bytes only.
+TEST_F(LogFileWin32, ALastLineWithoutLineEndIsEndedFirst) {
+  FILE* stream = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(stream, nullptr);
+  std::fputs("log 1 a", stream);
+  std::fclose(stream);
+  EXPECT_EQ(Append("log 2 b\r\n"), 9u);
+  EXPECT_EQ(Contents(), "log 1 a\r\nlog 2 b\r\n");
+}
+
 TEST_F(LogFileWin32, OnlyReadingAndAppendingOpen) {
   EXPECT_EQ(OpenLogStream(path.c_str(), "w"), nullptr);
   EXPECT_EQ(OpenLogStream(path.c_str(), "rb"), nullptr);

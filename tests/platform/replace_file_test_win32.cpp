@@ -59,4 +59,29 @@ TEST(ReplaceFileWin32, AFailureKeepsTheOldFileAndSaysWhy) {
   EXPECT_EQ(errno, ENOENT);
 }
 
+// The log's own file, by name or by a second name (a hard link), is one
+// file; a device is written to as a stream; a read-only file is refused.
+TEST(ReplaceFileWin32, DestinationsAreToldApartByTheFilesIdentity) {
+  TempFolder folder;
+  const std::string log = folder.File("Gravimo_log.txt");
+  const std::string other = folder.File("other.csv");
+  WriteWholeFile(log, "log\r\n");
+  WriteWholeFile(other, "old\r\n");
+  ASSERT_TRUE(
+      CreateHardLinkW(WideText(folder.File("second.txt")).c_str(), WideText(log).c_str(), nullptr));
+  EXPECT_EQ(IsSameFile(log, folder.File("second.txt")), 1);
+  EXPECT_EQ(IsSameFile(log, other), 0);
+  EXPECT_EQ(IsSameFile(log, folder.File("missing.csv")), 0);
+
+  EXPECT_EQ(WriteToDestination("NUL", "user\r\n"), 1);
+  EXPECT_EQ(WriteToDestination(other, "new\r\n"), 1);
+  EXPECT_EQ(ReadWholeFile(other), "new\r\n");
+  ASSERT_TRUE(SetFileAttributesW(WideText(other).c_str(), FILE_ATTRIBUTE_READONLY));
+  errno = 0;
+  EXPECT_EQ(WriteToDestination(other, "newer\r\n"), 0);
+  EXPECT_EQ(errno, EACCES);
+  EXPECT_EQ(ReadWholeFile(other), "new\r\n");
+  SetFileAttributesW(WideText(other).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 }  // namespace

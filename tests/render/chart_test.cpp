@@ -62,6 +62,27 @@ TEST(ChartLayoutTest, RecordsOfOneColumnBecomeTheirMean) {
   EXPECT_NEAR(layout.lines[1][1].y, (middle + layout.weightTicks.back().position) / 2, 1);
 }
 
+// 65 kg is 10 st 3.3 lb: in stones it is drawn between the marks of 10 st
+// and 10 st 7, not near 65 lb ("4st 9").
+TEST(ChartLayoutTest, StonesPlotInStones) {
+  LogRecords log;
+  log.records = {Record(0, 2024, 5, 1, 7, 600), Record(0, 2024, 5, 10, 7, 650)};
+  ChartLayout layout;
+  LayoutChart(log, WeightUnit::StonesPounds, &layout);
+  int tenStones = -1, tenAndAHalf = -1;
+  for (const ChartTick& tick : layout.weightTicks) {
+    if (std::string(tick.label) == "10st")
+      tenStones = tick.position;
+    if (std::string(tick.label) == "10st 7")
+      tenAndAHalf = tick.position;
+  }
+  ASSERT_EQ(layout.lines[0].size(), 2u);
+  ASSERT_GE(tenStones, 0) << testing::PrintToString(Labels(layout.weightTicks));
+  ASSERT_GE(tenAndAHalf, 0);
+  EXPECT_LT(layout.lines[0][1].y, tenStones);
+  EXPECT_GT(layout.lines[0][1].y, tenAndAHalf);
+}
+
 TEST(ChartLayoutTest, DateScaleMarksDaysMonthsOrYears) {
   LogRecords log;
   log.records = {Record(0, 2024, 5, 6, 7, 600), Record(0, 2024, 5, 12, 7, 600)};
