@@ -184,25 +184,18 @@ class CairoCanvasImp : public CairoCanvas {
       return 0;
     if (cr != nullptr && newScale == scale)
       return 1;
-    cairo_surface_t* newSurface =
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, width * newScale, height * newScale);
-    cairo_surface_set_device_scale(newSurface, newScale, newScale);
-    cairo_t* newCr = cairo_create(newSurface);
-    if (cairo_status(newCr) != CAIRO_STATUS_SUCCESS) {
-      cairo_destroy(newCr);
-      cairo_surface_destroy(newSurface);
+    cairo_t* drawing = NewBackBuffer(newScale);
+    if (drawing == nullptr)
       return 0;
-    }
-    if (surface != nullptr) {
-      cairo_set_source_surface(newCr, surface, 0, 0);
-      cairo_paint(newCr);
+    if (cr != nullptr) {
+      // The old picture stays in view until the next frame replaces it.
+      cairo_set_source_surface(drawing, surface, 0, 0);
+      cairo_paint(drawing);
       cairo_destroy(cr);
       cairo_surface_destroy(surface);
     }
-    cairo_set_antialias(newCr, CAIRO_ANTIALIAS_NONE);
-    cairo_set_line_width(newCr, 1.0);
-    surface = newSurface;
-    cr = newCr;
+    cr = drawing;
+    surface = cairo_surface_reference(cairo_get_target(drawing));
     scale = newScale;
     return 1;
   }
@@ -225,6 +218,23 @@ class CairoCanvasImp : public CairoCanvas {
       pango_font_description_set_family_static(fonts[i], kFontFamily);
       pango_font_description_set_absolute_size(fonts[i], kFontPixels[i] * PANGO_SCALE);
     }
+  }
+
+  // A back buffer of the layout's size at the scale, set up for drawing
+  // figures without antialiasing; null when it cannot be made.
+  cairo_t* NewBackBuffer(int newScale) const {
+    cairo_surface_t* target =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, width * newScale, height * newScale);
+    cairo_surface_set_device_scale(target, newScale, newScale);
+    cairo_t* drawing = cairo_create(target);
+    cairo_surface_destroy(target);
+    if (cairo_status(drawing) != CAIRO_STATUS_SUCCESS) {
+      cairo_destroy(drawing);
+      return nullptr;
+    }
+    cairo_set_antialias(drawing, CAIRO_ANTIALIAS_NONE);
+    cairo_set_line_width(drawing, 1.0);
+    return drawing;
   }
 
   void SetSource(CanvasColor color) {
