@@ -1,4 +1,5 @@
-#include <windows.h>
+// Windows first: the shell and COM headers build on it.
+#include "window/win32_api.h"
 
 #include <objbase.h>
 #include <shellapi.h>

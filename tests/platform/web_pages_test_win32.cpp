@@ -1,4 +1,4 @@
-#include <windows.h>
+#include "window/win32_api.h"
 
 #include <gtest/gtest.h>
 
