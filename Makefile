@@ -1,6 +1,8 @@
 # Gravimo: the commands people use. See README.md.
 #   make demo    build and open the demo (simulated board, no hardware needed)
 #   make check   install what is missing, build, run every test
+# Each installs the packages it needs first (scripts/install-deps PROFILE):
+# building and running need few; make check needs everything.
 #   make run     build and start Gravimo with real boards
 #   make install install binaries, desktop entry, udev rule and manual
 #   make deb     build the Debian package build-release/gravimo_<version>_<arch>.deb
@@ -14,12 +16,21 @@ CHECK_FUZZ_SECONDS ?= 20
 PREFIX ?= /usr/local
 CMAKE := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps build release release-configure programs demo run deb windows check check-unit check-tsan check-m32 check-fuzz bench fuzz install clean
+.PHONY: all deps deps-package deps-windows deps-check build release release-configure programs demo run deb windows check check-unit check-tsan check-m32 check-fuzz bench fuzz install clean
 
 all: build
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps demo
+
+deps-package:
+	@scripts/install-deps package
+
+deps-windows:
+	@scripts/install-deps windows
+
+deps-check:
+	@scripts/install-deps check
 
 build/build.ninja:
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Debug -DGRAVIMO_SANITIZE=ON -DGRAVIMO_BENCH=OFF
@@ -52,13 +63,13 @@ install: release
 # A package installs to /usr, whatever PREFIX says; the paths compiled into
 # the programs must match it.
 deb: override PREFIX = /usr
-deb: programs
+deb: deps-package programs
 	cd build-release && cpack -G DEB
 
 # For 32-bit and 64-bit Windows, cross-built on this machine: per word size
 # a zip of the program folder and an installer, in build-windows/.
 WINDOWS_ARCHS ?= i686 x86_64
-windows: deps
+windows: deps-windows
 	@for arch in $(WINDOWS_ARCHS); do \
 	  $(CMAKE) -S . -B build-windows/$$arch -DCMAKE_BUILD_TYPE=Release \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$$arch-w64-mingw32.cmake && \
@@ -66,16 +77,17 @@ windows: deps
 	done
 
 # Every test, through CTest, in each build flavour. Any failure fails the run.
-check: deps
+check: deps-check
 	scripts/check
 
-check-unit: deps build
+check-unit: deps-check build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
 
+# BENCHMARK_MIN_TIME (seconds per benchmark, default 0.5) shortens a run.
 bench: release
 	scripts/run-benchmarks build-release
 
-fuzz: deps
+fuzz: deps-check
 	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/check fuzz
 
 clean:

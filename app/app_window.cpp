@@ -260,13 +260,13 @@ void AppWindow::ShowSettingsInMenu() {
 }
 
 void AppWindow::OpenManualPage() {
-  OpenUri(ManualPageUri().c_str());
+  OpenHelpPage(GetHandle(), resources::kManualUrl);
 }
 
 void AppWindow::OpenProgramPage() {
-  OpenUri(HelpPageUri(resources::kProgramUrl).c_str());
+  OpenHelpPage(GetHandle(), resources::kProgramUrl);
 }
 
 void AppWindow::OpenBlogPage() {
-  OpenUri(HelpPageUri(resources::kBlogUrl).c_str());
+  OpenHelpPage(GetHandle(), resources::kBlogUrl);
 }

@@ -1,4 +1,5 @@
-#include <windows.h>
+// Windows first: the shell and COM headers build on it.
+#include "window/win32_api.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -10,24 +11,6 @@
 #include "support/wide_text.h"
 
 namespace {
-
-// A path as a file:// address: forward slashes, and every byte outside the
-// plain ASCII of a path written as %XX (UTF-8 for other letters).
-std::string FileUri(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string uri = path.rfind("\\\\", 0) == 0 ? "file:" : path[0] == '/' ? "file://" : "file:///";
-  for (unsigned char c : path) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       std::string("-._~/:").find(static_cast<char>(c)) != std::string::npos;
-    if (c == '\\')
-      uri += '/';
-    else if (plain)
-      uri += static_cast<char>(c);
-    else
-      uri.append({'%', kHex[c >> 4], kHex[c & 15]});
-  }
-  return uri;
-}
 
 bool IsFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(WideText(path).c_str());
@@ -56,14 +39,37 @@ int OpenUriWithDesktop(const char* uri) {
   return opened;
 }
 
-// The manual beside gravimo.exe, as the packages install it; the source
-// tree's when the program runs from its build folder.
-std::string LocalManualUri() {
+// The message box is modal, as every message of the program is on Windows.
+void ShowPageNoticeWithDesktop(WindowHandle owner, const std::string& text) {
+  MessageBoxW(static_cast<HWND>(owner), WideText(text).c_str(), L"Gravimo", MB_OK | MB_ICONWARNING);
+}
+
+// The manual beside gravimo.exe, as the packages install it; the build
+// folder's when the program runs from there.
+std::string LocalManualPath() {
   // Japanese while the screen shows its texts as written, English when a
   // catalogue translates them.
   const bool japanese = ShowsSourceTexts() != 0;
-  std::string path = Utf8Text(ProgramFolder()) + (japanese ? "manual.ja.md" : "manual.md");
+  std::string path = Utf8Text(ProgramFolder()) + (japanese ? "manual.ja.html" : "manual.html");
   if (!IsFile(path))
-    path = japanese ? GRAVIMO_SOURCE_MANUAL_JA : GRAVIMO_SOURCE_MANUAL;
-  return FileUri(path);
+    path = japanese ? GRAVIMO_BUILD_MANUAL_JA : GRAVIMO_BUILD_MANUAL;
+  return path;
+}
+
+// A path as a file:// address: forward slashes, and every byte outside the
+// plain ASCII of a path written as %XX (UTF-8 for other letters).
+std::string FileUri(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string uri = path.rfind("\\\\", 0) == 0 ? "file:" : path[0] == '/' ? "file://" : "file:///";
+  for (unsigned char c : path) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       std::string("-._~/:").find(static_cast<char>(c)) != std::string::npos;
+    if (c == '\\')
+      uri += '/';
+    else if (plain)
+      uri += static_cast<char>(c);
+    else
+      uri.append({'%', kHex[c >> 4], kHex[c & 15]});
+  }
+  return uri;
 }

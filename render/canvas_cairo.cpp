@@ -86,12 +86,8 @@ PangoFontMap* ScreenFontMap() {
 
 class CairoCanvasImp : public CairoCanvas {
  public:
-  CairoCanvasImp(int width, int height, CairoPresenter presenter)
-      : presenter(std::move(presenter)) {
-    surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    cr = cairo_create(surface);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    cairo_set_line_width(cr, 1.0);
+  CairoCanvasImp(int width, int height) : width(width), height(height) {
+    SetScale(1);
     if (ScreenFontMap())
       CreateTextContext();
   }
@@ -111,7 +107,7 @@ class CairoCanvasImp : public CairoCanvas {
       cairo_surface_destroy(surface);
   }
 
-  bool IsUsable() const { return cairo_status(cr) == CAIRO_STATUS_SUCCESS && context != nullptr; }
+  bool IsUsable() const { return cr != nullptr && context != nullptr; }
 
   void FillRect(int left, int top, int right, int bottom, CanvasBrush brush) override {
     if (right <= left || bottom <= top)
@@ -181,6 +177,28 @@ class CairoCanvasImp : public CairoCanvas {
 
   void SetPresenter(CairoPresenter newPresenter) override { presenter = std::move(newPresenter); }
   cairo_surface_t* GetSurface() override { return surface; }
+  int GetScale() const override { return scale; }
+
+  int SetScale(int newScale) override {
+    if (newScale < 1)
+      return 0;
+    if (cr != nullptr && newScale == scale)
+      return 1;
+    cairo_t* drawing = NewBackBuffer(newScale);
+    if (drawing == nullptr)
+      return 0;
+    if (cr != nullptr) {
+      // The old picture stays in view until the next frame replaces it.
+      cairo_set_source_surface(drawing, surface, 0, 0);
+      cairo_paint(drawing);
+      cairo_destroy(cr);
+      cairo_surface_destroy(surface);
+    }
+    cr = drawing;
+    surface = cairo_surface_reference(cairo_get_target(drawing));
+    scale = newScale;
+    return 1;
+  }
   int WritePng(const char* path) override {
     cairo_surface_flush(surface);
     return cairo_surface_write_to_png(surface, path) == CAIRO_STATUS_SUCCESS ? 1 : 0;
@@ -200,6 +218,23 @@ class CairoCanvasImp : public CairoCanvas {
       pango_font_description_set_family_static(fonts[i], kFontFamily);
       pango_font_description_set_absolute_size(fonts[i], kFontPixels[i] * PANGO_SCALE);
     }
+  }
+
+  // A back buffer of the layout's size at the scale, set up for drawing
+  // figures without antialiasing; null when it cannot be made.
+  cairo_t* NewBackBuffer(int newScale) const {
+    cairo_surface_t* target =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, width * newScale, height * newScale);
+    cairo_surface_set_device_scale(target, newScale, newScale);
+    cairo_t* drawing = cairo_create(target);
+    cairo_surface_destroy(target);
+    if (cairo_status(drawing) != CAIRO_STATUS_SUCCESS) {
+      cairo_destroy(drawing);
+      return nullptr;
+    }
+    cairo_set_antialias(drawing, CAIRO_ANTIALIAS_NONE);
+    cairo_set_line_width(drawing, 1.0);
+    return drawing;
   }
 
   void SetSource(CanvasColor color) {
@@ -249,6 +284,9 @@ class CairoCanvasImp : public CairoCanvas {
     layouts.clear();
   }
 
+  const int width;
+  const int height;
+  int scale = 1;
   CairoPresenter presenter;
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
@@ -264,11 +302,11 @@ class CairoCanvasImp : public CairoCanvas {
 
 }  // namespace
 
-CairoCanvas* CreateCairoCanvas(int width, int height, CairoPresenter presenter) {
+CairoCanvas* CreateCairoCanvas(int width, int height, int scale) {
   if (width <= 0 || height <= 0)
     return nullptr;
-  auto* canvas = new (std::nothrow) CairoCanvasImp(width, height, std::move(presenter));
-  if (canvas && !canvas->IsUsable()) {
+  auto* canvas = new (std::nothrow) CairoCanvasImp(width, height);
+  if (canvas && (!canvas->IsUsable() || !canvas->SetScale(scale))) {
     canvas->Release();
     return nullptr;
   }

@@ -43,10 +43,10 @@ std::wstring CatalogueFolder() {
   return WideText(GRAVIMO_BUILD_LOCALE_DIR);
 }
 
-// The languages to try, best first. The environment decides as with
-// gettext: LANGUAGE lists languages unless the locale (LC_ALL, LC_MESSAGES,
-// LANG) is the plain C one, which shows the source texts. Without any, the
-// user's language in Windows decides.
+// The languages to try, best first. The environment decides as on Linux:
+// LANGUAGE lists languages, then the locale (LC_ALL, LC_MESSAGES, LANG)
+// names one, unless it is a C locale, which asks for the source texts.
+// Without any, the user's language in Windows decides.
 std::vector<std::wstring> WantedLanguages() {
   std::wstring locale;
   for (const wchar_t* name : {L"LC_ALL", L"LC_MESSAGES", L"LANG"}) {
@@ -54,8 +54,6 @@ std::vector<std::wstring> WantedLanguages() {
     if (!locale.empty())
       break;
   }
-  if (locale == L"C" || locale == L"POSIX")
-    return {};
   std::vector<std::wstring> languages;
   const std::wstring list = Environment(L"LANGUAGE");
   for (size_t start = 0; start < list.size();) {
@@ -63,6 +61,11 @@ std::vector<std::wstring> WantedLanguages() {
     if (end > start)
       languages.push_back(list.substr(start, end - start));
     start = end + 1;
+  }
+  const bool asksForNoLanguage =
+      locale == L"C" || locale == L"POSIX" || locale.rfind(L"C.", 0) == 0;
+  if (asksForNoLanguage) {
+    return languages;
   }
   if (!locale.empty()) {
     languages.push_back(locale);

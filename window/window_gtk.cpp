@@ -271,6 +271,13 @@ void SetClientSurface(WindowHandle window, cairo_surface_t* surface) {
                          reinterpret_cast<GDestroyNotify>(cairo_surface_destroy));
 }
 
+int ClientScale(WindowHandle window) {
+  if (!window || IsDestroyed(window)) {
+    return 1;
+  }
+  return gtk_widget_get_scale_factor(ClientArea(window));
+}
+
 void InvalidateClient(WindowHandle window) {
   if (!window || IsDestroyed(window)) {
     return;

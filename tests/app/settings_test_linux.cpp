@@ -71,8 +71,10 @@ TEST(SettingsTest, FailedSaveLeavesTheOldFile) {
   TempFolder folder;
   const std::string name = std::string("/") + kSettingsFileName;
   std::string deep = folder.Path();
-  while (deep.size() + name.size() < PATH_MAX - 1)
-    deep += "/" + std::string(std::min<size_t>(200, PATH_MAX - 2 - deep.size() - name.size()), 'd');
+  while (deep.size() + name.size() < PATH_MAX - 1) {
+    const size_t length = std::min<size_t>(200, PATH_MAX - 2 - deep.size() - name.size());
+    deep.append("/").append(length, 'd');
+  }
   ASSERT_EQ(deep.size() + name.size(), size_t{PATH_MAX - 1});
   std::filesystem::create_directories(deep);
   WriteWholeFile(deep + name, "[Display]\nUnit=st\n");

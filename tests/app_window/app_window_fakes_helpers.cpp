@@ -92,10 +92,22 @@ int RecordUri(const char* uri) {
   return 1;
 }
 
+std::vector<std::string> pageNotices;
+
+namespace {
+
+void RecordPageNotice(WindowHandle, const std::string& text) {
+  pageNotices.push_back(text);
+}
+
+}  // namespace
+
 AppWindowFixture::AppWindowFixture() {
   currentScript = &script;
   openedUris.clear();
+  pageNotices.clear();
   SetUriOpener(RecordUri);
+  SetPageNotice(RecordPageNotice);
   window.logPath = folder + "/Gravimo_log.txt";
   window.settingsFolder = folder + "/settings";
   window.createWiiLib = [this] { return wiiLib; };
@@ -110,6 +122,7 @@ AppWindowFixture::~AppWindowFixture() {
   script.OpenInquiry();
   window.Cleanup();
   SetUriOpener(nullptr);
+  SetPageNotice(nullptr);
   TakeQuitMessage(nullptr);
   currentScript = nullptr;
 }

@@ -79,6 +79,8 @@ ktBluetoothLib* CreateFakeBluetoothLib();
 // URIs handed to the recording opener, in order.
 extern std::vector<std::string> openedUris;
 int RecordUri(const char* uri);
+// Messages about pages that could not be opened, in order.
+extern std::vector<std::string> pageNotices;
 
 // A headless main window with fake device manager and Bluetooth and a
 // recording canvas, logging into a temporary folder, frames without pauses.

@@ -1,6 +1,7 @@
 // The window's message table: which message runs which command, and what
 // each handler returns (0 handled, non-zero passed on to the default).
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,6 +104,27 @@ TEST_F(CommandsTest, HelpCommandsOpenTheirPages) {
   // Pages without a configured address open the manual.
   EXPECT_EQ(openedUris[1], resources::kProgramUrl[0] ? resources::kProgramUrl : ManualPageUri());
   EXPECT_EQ(openedUris[2], resources::kBlogUrl[0] ? resources::kBlogUrl : ManualPageUri());
+  EXPECT_TRUE(pageNotices.empty());
+}
+
+int RefuseUri(const char* uri) {
+  openedUris.push_back(uri);
+  return 0;
+}
+
+// Where no program opens web pages, a message names the manual's file, which
+// the build has made, so that the user can open it by hand.
+TEST_F(CommandsTest, AManualThatNothingOpensIsNamedInAMessage) {
+  if (resources::kManualUrl[0] != '\0')
+    GTEST_SKIP() << "a web address is configured for the manual";
+  SetUriOpener(RefuseUri);
+  EXPECT_EQ(Command(window, resources::kCommandManualPage), 0);
+  ASSERT_EQ(openedUris.size(), 1u);
+  ASSERT_EQ(pageNotices.size(), 1u);
+  const std::string path = LocalManualPath();
+  EXPECT_NE(pageNotices[0].find("\n" + path), std::string::npos) << pageNotices[0];
+  EXPECT_EQ(openedUris[0], FileUri(path));
+  EXPECT_TRUE(std::ifstream(path).good()) << path;
 }
 
 TEST_F(CommandsTest, UnknownCommandsAndMessagesArePassedOn) {
@@ -132,9 +154,9 @@ TEST(WebPagesTest, ManualIsTheConfiguredAddressOrALocalFileInTheScreensLanguage)
     return;
   }
   EXPECT_EQ(uri.rfind("file:///", 0), 0u) << uri;
-  EXPECT_TRUE(EndsWith(uri, "/manual.ja.md")) << uri;
+  EXPECT_TRUE(EndsWith(uri, "/manual.ja.html")) << uri;
   EnglishLocale english;
-  EXPECT_TRUE(EndsWith(ManualPageUri(), "/manual.md")) << ManualPageUri();
+  EXPECT_TRUE(EndsWith(ManualPageUri(), "/manual.html")) << ManualPageUri();
 }
 
 TEST(WebPagesTest, HelpPageIsTheConfiguredAddressOrTheManual) {

@@ -105,3 +105,17 @@ gui_wait_for_line() {
   echo "gui_wait_for_line: no line /$pattern/ in $file after ${seconds}s" >&2
   return 1
 }
+
+# gui_check NAME COMMAND...: runs one check, says "ok" or "FAILED" with its
+# name, and counts the failures in gui_failed.
+gui_failed=0
+gui_check() {
+  local name=$1
+  shift
+  if "$@"; then
+    echo "ok: $name"
+  else
+    echo "FAILED: $name"
+    gui_failed=$((gui_failed + 1))
+  fi
+}

@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -86,6 +87,30 @@ TEST_F(CairoCanvasTest, FontCellsAreSixTwelveAndFortyEightPixelsWide) {
   }
 }
 
+// At scale 2 every pixel of the layout is two by two device pixels; a new
+// scale keeps the picture until the next frame.
+TEST_F(CairoCanvasTest, AScaleKeepsTheLayoutWithMoreDevicePixels) {
+  ASSERT_NE(canvas, nullptr);
+  ASSERT_EQ(canvas->SetScale(2), 1);
+  EXPECT_EQ(cairo_image_surface_get_width(canvas->GetSurface()), 2 * kW);
+  Clear();
+  canvas->SetBackgroundColor({255, 0, 0});
+  canvas->SelectFont(CanvasFont::Medium);
+  canvas->DrawText(10, 20, "0123");
+  const Box doubled = InkBox(canvas->GetSurface(), background);
+  EXPECT_EQ(doubled.left, 20);
+  EXPECT_EQ(doubled.top, 40);
+  EXPECT_EQ(doubled.Width(), 96);
+  EXPECT_EQ(doubled.Height(), 48);
+
+  ASSERT_EQ(canvas->SetScale(1), 1);
+  const Box kept = InkBox(canvas->GetSurface(), background);
+  EXPECT_EQ(kept.left, 10);
+  EXPECT_EQ(kept.Width(), 48);
+  EXPECT_EQ(canvas->SetScale(0), 0);
+  EXPECT_EQ(canvas->GetScale(), 1);
+}
+
 TEST_F(CairoCanvasTest, TextPaintsItsCellBackgroundOverEarlierDrawing) {
   ASSERT_NE(canvas, nullptr);
   Clear();
@@ -161,11 +186,11 @@ std::string ReferencePath(const std::string& picture) {
 constexpr const char* kReviewedBlogUrl = "";
 constexpr int kTitleBottom = 22;
 
-int CountDifferentPixels(cairo_surface_t* a, cairo_surface_t* b) {
+int CountDifferentPixels(cairo_surface_t* a, cairo_surface_t* b, int scale) {
   int different = 0;
-  const int top = std::string(resources::kBlogUrl) == kReviewedBlogUrl ? 0 : kTitleBottom;
-  for (int y = top; y < kH; ++y) {
-    for (int x = 0; x < kW; ++x) {
+  const int top = std::string(resources::kBlogUrl) == kReviewedBlogUrl ? 0 : kTitleBottom * scale;
+  for (int y = top; y < kH * scale; ++y) {
+    for (int x = 0; x < kW * scale; ++x) {
       const Pixel p = PixelAt(a, x, y);
       const Pixel q = PixelAt(b, x, y);
       if (std::abs(p.r - q.r) > 48 || std::abs(p.g - q.g) > 48 || std::abs(p.b - q.b) > 48)
@@ -175,10 +200,11 @@ int CountDifferentPixels(cairo_surface_t* a, cairo_surface_t* b) {
   return different;
 }
 
-// Draws the state and compares it with tests/render/reference/<picture>.png.
-void ExpectReviewedPicture(const char* state, const std::string& picture) {
+// Draws the state at the scale and compares it with
+// tests/render/reference/<picture>.png, which has the scale's size.
+void ExpectReviewedPicture(const char* state, const std::string& picture, int scale = 1) {
   AppWindow window(nullptr);
-  CairoCanvas* canvas = CreateCairoCanvas(kW, kH);
+  CairoCanvas* canvas = CreateCairoCanvas(kW, kH, scale);
   ASSERT_NE(canvas, nullptr);
   window.canvas = canvas;
   ASSERT_EQ(PrepareScreenState(window, state), 1);
@@ -186,12 +212,14 @@ void ExpectReviewedPicture(const char* state, const std::string& picture) {
 
   cairo_surface_t* reference = cairo_image_surface_create_from_png(ReferencePath(picture).c_str());
   ASSERT_EQ(cairo_surface_status(reference), CAIRO_STATUS_SUCCESS) << ReferencePath(picture);
-  ASSERT_EQ(cairo_image_surface_get_width(reference), kW);
-  ASSERT_EQ(cairo_image_surface_get_height(reference), kH);
-  const int different = CountDifferentPixels(canvas->GetSurface(), reference);
+  ASSERT_EQ(cairo_image_surface_get_width(reference), kW * scale);
+  ASSERT_EQ(cairo_image_surface_get_height(reference), kH * scale);
+  const int different = CountDifferentPixels(canvas->GetSurface(), reference, scale);
   cairo_surface_destroy(reference);
-  if (different > 400) {
-    const std::string actual = ::testing::TempDir() + picture + "-actual.png";
+  if (different > 400 * scale * scale) {
+    std::string actual = picture + "-actual.png";
+    std::replace(actual.begin(), actual.end(), '/', '-');
+    actual.insert(0, ::testing::TempDir());
     canvas->WritePng(actual.c_str());
     ADD_FAILURE() << different << " pixels differ; the picture drawn is in " << actual;
   }
@@ -227,6 +255,12 @@ TEST_P(EnglishScreenStateTest, MatchesReviewedPicture) {
 
 INSTANTIATE_TEST_SUITE_P(MainScreens, EnglishScreenStateTest, ::testing::ValuesIn(kEnglishStates),
                          TestNameOf);
+
+// At a display's double density the same layout is drawn with twice the
+// detail: sharp text and edges, not a picture of 600 x 400 enlarged.
+TEST(ScreenStatesAtScale2, IdleHistoryMatchesItsReviewedPicture) {
+  ExpectReviewedPicture("idle-history", "scale-2/idle-history", 2);
+}
 
 TEST(ScreenStates, UnknownStateIsRefused) {
   AppWindow window(nullptr);

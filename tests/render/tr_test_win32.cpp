@@ -38,10 +38,12 @@ TEST_F(TrTest, TheEnvironmentChoosesTheLanguage) {
   EXPECT_STREQ(Tr(""), "");
   EXPECT_STREQ(Tr("not in the catalogue"), "not in the catalogue");
 
-  Choose("en", "C");  // the plain C locale shows the source texts
+  Choose(nullptr, "C");  // a C locale shows the source texts
   EXPECT_EQ(ShowsSourceTexts(), 1);
   EXPECT_STREQ(Tr("0kg調整中"), "0kg調整中");
   EXPECT_STREQ(zeroing, "Zeroing");  // what Tr gave stays valid
+  Choose("en", "C");                 // unless LANGUAGE names a language
+  EXPECT_STREQ(Tr("0kg調整中"), "Zeroing");
 
   Choose(nullptr, "en_GB.UTF-8@euro");  // no en_GB catalogue: en
   EXPECT_STREQ(Tr("0kg調整中"), "Zeroing");
