@@ -6,6 +6,7 @@
 #include "app/app_window.h"
 #include "app/csv_export.h"
 #include "platform/documents.h"
+#include "platform/process.h"
 #include "resources/tr.h"
 #include "support/memory.h"
 #include "window/message_loop.h"
@@ -29,6 +30,9 @@ int RunMainWindow(const ProgramSetup& setup) {
   if (!setup.logPath.empty()) {
     window->logPath = setup.logPath;
   }
+  if (!setup.windowTitle.empty()) {
+    window->title = setup.windowTitle;
+  }
   window->Create();
   window->Show();
   window->Setup();
@@ -45,6 +49,7 @@ int RunMainWindow(const ProgramSetup& setup) {
 }  // namespace
 
 int RunProgram(const ProgramSetup& setup) {
+  PrepareProcess();
   theMemory.Init(0, kHeapGrowth);
   const int status = RunMainWindow(setup);
   theMemory.Shutdown();
