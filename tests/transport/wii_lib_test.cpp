@@ -234,6 +234,8 @@ TEST_F(WiiLibTest, UpdateDuringAnEnumerationLeadsToOneMore) {
   EXPECT_TRUE(WaitUntil([&] { return loader.enumerations == 2; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(loader.enumerations, 2);
+  lib->Release();  // its thread's hook reads gateOpen, which goes with this body
+  lib = nullptr;
 }
 
 TEST_F(WiiLibTest, ExitWinsOverAPendingUpdate) {
