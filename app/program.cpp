@@ -8,6 +8,7 @@
 #include "app/app_window.h"
 #include "app/csv_export.h"
 #include "platform/documents.h"
+#include "platform/process.h"
 #include "platform/replace_file.h"
 #include "platform/single_instance.h"
 #include "resources/tr.h"
@@ -36,6 +37,9 @@ int RunMainWindow(const ProgramSetup& setup) {
   if (!setup.logPath.empty()) {
     window->logPath = setup.logPath;
   }
+  if (!setup.windowTitle.empty()) {
+    window->title = setup.windowTitle;
+  }
   window->Create();
   // Another copy that starts from now on brings this window to the front,
   // from this thread's message loop.
@@ -56,6 +60,7 @@ int RunMainWindow(const ProgramSetup& setup) {
 }  // namespace
 
 int RunProgram(const ProgramSetup& setup) {
+  PrepareProcess();
   if (setup.singleInstance && !ClaimSingleInstance([] {
         if (bringToFront)
           bringToFront();

@@ -10,6 +10,7 @@ struct ProgramSetup {
   std::function<ktWiiLib*()> createWiiLib;  // null: the system's HID devices
   std::string logPath;                      // empty: the documents folder's log
   std::function<void()> firstPresent;       // called when the first picture is shown
+  std::string windowTitle;                  // empty: the program's name
   // One copy per user session: a second start brings the first copy's
   // window to the front and ends with 0. The demo, on its own simulated
   // board and log, may run beside the program.

@@ -113,7 +113,7 @@ ktBluetoothLib* CreateBluetoothLibOn(const ktBluetoothApi& api) {
 // All five functions or none: a partial library counts as no service.
 ktBluetoothLib* CreateBluetoothLib() {
   ktBluetoothApi api{};
-  HMODULE library = LoadLibraryA("bthprops.cpl");
+  HMODULE library = LoadLibraryExW(L"bthprops.cpl", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (library != nullptr) {
     Look(library, "BluetoothFindFirstDevice", api.findFirstDevice);
     Look(library, "BluetoothFindNextDevice", api.findNextDevice);

@@ -169,8 +169,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s", Tr("gravimo-demo: cannot make a temporary folder\n"));
     return 1;
   }
-  std::printf(Tr("Gravimo demo: log folder %s\n"), folder.c_str());
-  std::fflush(stdout);
 
   DemoBoard board(options.battery);
   if (options.steady) {
@@ -178,7 +176,12 @@ int main(int argc, char** argv) {
   } else {
     board.Play(TwoUserScript(), 0.0f);
   }
+  char told[1024];
+  std::snprintf(told, sizeof told, Tr("Gravimo demo: log folder %s\n"), folder.c_str());
+  std::fputs(told, stdout);
+  std::fflush(stdout);
   ProgramSetup setup;
+  TellLogFolderInWindow(told, setup);
   setup.createWiiLib = [&board] { return CreateWiiLibOn(board.Bus()); };
   setup.logPath = folder + "/Gravimo_log.txt";
   setup.firstPresent = [started] {

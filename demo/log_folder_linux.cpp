@@ -14,3 +14,5 @@ std::string MakeLogFolder() {
   }
   return name.data();
 }
+
+void TellLogFolderInWindow(const std::string&, ProgramSetup&) {}

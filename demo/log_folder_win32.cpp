@@ -32,3 +32,8 @@ std::string MakeLogFolder() {
   }
   return "";
 }
+
+// Without its line end, which a title cannot show.
+void TellLogFolderInWindow(const std::string& line, ProgramSetup& setup) {
+  setup.windowTitle = line.substr(0, line.find_last_not_of("\r\n") + 1);
+}

@@ -6,8 +6,6 @@
 // bar. Each item delivers its command id in a command message.
 namespace resources {
 
-inline constexpr int kMainMenuId = 101;
-
 inline constexpr uint16_t kCommandExit = 40001;
 inline constexpr uint16_t kCommandRegister = 40003;
 inline constexpr uint16_t kCommandZeroAdjust = 40005;

@@ -38,6 +38,7 @@ int ktDeviceChannel::Open(const char* newPath, int newListIndex) {
   Trace("Send Read OutLen=%d", outputReportLength);
   device.SetInputReportLength(inputReportLength);
   channelFlags.fetch_or(kChannelOpened, std::memory_order_relaxed);
+  lastReport = std::chrono::steady_clock::now();
   device.OnOpened(listIndex);
   PostRead();
   return 1;
@@ -63,7 +64,9 @@ int ktDeviceChannel::TakeCaps(HidHandle opened) {
   Trace("US=%d", 2);
   inputReportLength = caps.inputReportByteLength;
   outputReportLength = caps.outputReportByteLength;
+  IoSetReportSize(opened, inputReportLength);
   readBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(inputReportLength));
+  wholeReport = std::make_unique<uint8_t[]>(static_cast<size_t>(outputReportLength));
   queueEntrySize = outputReportLength;
   queueCapacity = kQueueCapacity;
   queueStorage = std::make_unique<uint8_t[]>(static_cast<size_t>(queueCapacity) * queueEntrySize);
@@ -76,6 +79,7 @@ void ktDeviceChannel::Close() {
   CloseFileLocked();
   queueStorage.reset();
   readBuffer.reset();
+  wholeReport.reset();
 }
 
 void ktDeviceChannel::CloseFile() {
@@ -136,6 +140,7 @@ int ktDeviceChannel::OnReadReady(bool hungUp) {
     CloseFile();
     return 1;
   }
+  lastReport = std::chrono::steady_clock::now();
   int id = readBuffer[0];
   if (id >= kFirstHandledId && id <= kLastHandledId) {
     device.OnInputReport(readBuffer.get(), count);
@@ -154,11 +159,33 @@ void ktDeviceChannel::Send(const uint8_t* report, int length) {
     QueueWriteLocked(report, length);
     return;
   }
-  if (HidD_SetOutputReport(held, report, static_cast<uint32_t>(length))) {
+  if (SetOutputReportLocked(held, report, length)) {
+    lastSetOutputError = 0;
+    return;
+  }
+  // A device or driver that never takes set-output-report says so, or fails
+  // the same way again; anything else (a board briefly out of reach) costs
+  // only this report.
+  int error = HidGetLastError();
+  bool lasting = error == kHidErrorInvalidFunction || error == lastSetOutputError;
+  lastSetOutputError = error;
+  if (!lasting) {
+    Trace("ERROR:SetOutputReport %d", error);
     return;
   }
   SwitchToWritesLocked();
   QueueWriteLocked(report, length);
+}
+
+// Where the device takes only whole reports, a shorter one goes out padded
+// with zeros.
+int ktDeviceChannel::SetOutputReportLocked(HidHandle held, const uint8_t* report, int length) {
+  if (!provider.WholeOutputReports() || length >= outputReportLength) {
+    return HidD_SetOutputReport(held, report, static_cast<uint32_t>(length));
+  }
+  std::memset(wholeReport.get(), 0, static_cast<size_t>(outputReportLength));
+  std::memcpy(wholeReport.get(), report, static_cast<size_t>(length));
+  return HidD_SetOutputReport(held, wholeReport.get(), static_cast<uint32_t>(outputReportLength));
 }
 
 void ktDeviceChannel::SwitchToWritesLocked() {
@@ -186,9 +213,11 @@ void ktDeviceChannel::QueueWriteLocked(const uint8_t* report, int length) {
   }
   uint8_t* slot = queueStorage.get() + static_cast<size_t>(slotIndex) * queueEntrySize;
   queueHead = next;
-  // A report longer than a slot is cut to the device's output length; the
-  // rest of a shorter one goes out as the slot holds it.
-  std::memcpy(slot, report, static_cast<size_t>(std::min(length, queueEntrySize)));
+  // A report longer than a slot is cut to the device's output length; a
+  // shorter one is padded with zeros, never with an earlier report's bytes.
+  int copied = std::min(length, queueEntrySize);
+  std::memcpy(slot, report, static_cast<size_t>(copied));
+  std::memset(slot + copied, 0, static_cast<size_t>(queueEntrySize - copied));
   if (IoWrite(handle.load(std::memory_order_relaxed), slot, outputReportLength) !=
       IoResult::kDone) {
     int error = IoLastError();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -20,15 +21,16 @@ inline constexpr int kChannelProbing = 4;    // output path not settled yet
 // One read is outstanding while the device is open: the device manager's I/O
 // loop waits on ReadDescriptor(), and when it is readable OnReadReady() reads
 // one report, hands it to the device and posts the next read. Output goes by
-// set-output-report until that fails or the manager's probe time-out switches
-// the channel to writes; then every report is copied into a slot of the
-// 32-slot SendQueue and written whole (outputReportLength bytes). Each
+// set-output-report until that fails for good (the device refuses the call,
+// or the same failure comes twice in a row) or the manager's probe time-out
+// switches the channel to writes; then every report is copied into a slot of
+// the 32-slot SendQueue, padded with zeros and written whole
+// (outputReportLength bytes). Each
 // accepted write leaves one write completion that the I/O loop delivers with
 // OnWriteComplete(), which frees the oldest slot.
 //
-// Everything runs on the I/O thread except Send from the manager's shutdown
-// and IsOpen from the user-interface thread; a per-channel mutex keeps such a
-// Send from interleaving with one from a report handler.
+// Everything runs on the I/O thread except IsOpen from the user-interface
+// thread and a test's own calls; a per-channel mutex guards the output path.
 class ktDeviceChannel final : public ktReportPort {
  public:
   static constexpr int kQueueCapacity = 32;
@@ -66,6 +68,10 @@ class ktDeviceChannel final : public ktReportPort {
   // writes. 1 when it switched.
   int SwitchToWritesOnTimeout();
 
+  // When the open device last delivered a report (or was opened). I/O thread.
+  std::chrono::steady_clock::time_point LastReportTime() const { return lastReport; }
+  HidHandle Handle() const { return handle.load(std::memory_order_acquire); }
+
   const char* GetPath() const { return path.get(); }
   int GetFlags() const { return channelFlags.load(std::memory_order_relaxed); }
   int GetListIndex() const { return listIndex; }
@@ -78,6 +84,7 @@ class ktDeviceChannel final : public ktReportPort {
   void CloseFileLocked();
   void SwitchToWritesLocked();
   void QueueWriteLocked(const uint8_t* report, int length);
+  int SetOutputReportLocked(HidHandle held, const uint8_t* report, int length);
   int TakeCaps(HidHandle handle);
 
   ktHidProvider& provider;
@@ -90,9 +97,12 @@ class ktDeviceChannel final : public ktReportPort {
   int inputReportLength = 0;
   int outputReportLength = 0;
   std::unique_ptr<uint8_t[]> readBuffer;
+  std::unique_ptr<uint8_t[]> wholeReport;  // a short report padded for set-output-report
+  int lastSetOutputError = 0;              // of the last send, 0 when it went through
   int listIndex = 0;
   std::atomic<int> channelFlags{kChannelProbing};
   bool readPosted = false;
+  std::chrono::steady_clock::time_point lastReport;
   std::unique_ptr<uint8_t[]> queueStorage;
   int queueCapacity = kQueueCapacity;
   int queueEntrySize = 0;

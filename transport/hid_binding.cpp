@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "support/trace.h"
+#include "transport/io_system.h"
 
 HidFunctionTable hidFunctions = {};
 
@@ -53,6 +54,10 @@ bool SamePathIgnoringCase(const char* a, const char* b) {
     }
   }
   return *a == *b;
+}
+
+void ktHidProvider::CloseChangeWatch(int watch) {
+  IoClose(watch);
 }
 
 int HidGetLastError() {
@@ -116,7 +121,11 @@ int HidD_GetPreparsedData(HidHandle device, HidPreparsedData** data) {
 
 int HidD_SetOutputReport(HidHandle device, const void* report, uint32_t length) {
   auto& e = hidFunctions.setOutputReport;
-  return e.function != nullptr ? e.function(e.context, device, report, length) : 0;
+  if (e.function == nullptr) {
+    HidSetLastError(kHidErrorInvalidFunction);
+    return 0;
+  }
+  return e.function(e.context, device, report, length);
 }
 
 void HidD_GetHidGuid(HidGuid* guid) {

@@ -63,10 +63,17 @@ inline constexpr uint32_t kSetupPresent = 0x02;
 inline constexpr uint32_t kSetupAllClasses = 0x04;
 inline constexpr uint32_t kSetupDeviceInterface = 0x10;
 
-// The thread's last error, set by a failing setup operation.
+// The thread's last error, set by a failing setup or set-output-report
+// operation.
 inline constexpr int kHidErrorNoMoreItems = 259;
 inline constexpr int kHidErrorInsufficientBuffer = 122;
 inline constexpr int kHidErrorInvalidParameter = 87;
+// How a set-output-report fails: the device or its driver never takes one,
+// any other failure, the device did not answer in time, the call was cancelled.
+inline constexpr int kHidErrorInvalidFunction = 1;
+inline constexpr int kHidErrorGenFailure = 31;
+inline constexpr int kHidErrorSemTimeout = 121;
+inline constexpr int kHidErrorOperationAborted = 995;
 int HidGetLastError();
 void HidSetLastError(int error);
 
@@ -126,6 +133,20 @@ class ktHidProvider {
   virtual int OpenChangeWatch() { return -1; }
   // Reads what made the watch readable: 1 when it concerns devices.
   virtual int TakeChanges(int /*watch*/) { return 0; }
+  // Ends a watch that OpenChangeWatch handed out.
+  virtual void CloseChangeWatch(int watch);
+  // 1 when the device takes output reports only at its whole output report
+  // length, so shorter ones go out padded with zeros (Windows' HID class).
+  virtual int WholeOutputReports() { return 0; }
+  // 1 when a device that went away may leave its node open and silent, its
+  // reads pending for ever (Windows keeps a paired Bluetooth board's node
+  // after it powers off); the manager then asks a quiet device for its
+  // status and closes it when no answer comes.
+  virtual int SilentWhenGone() { return 0; }
+  // Ends, from another thread, a set-output-report under way on the device,
+  // which then fails with kHidErrorOperationAborted; nothing where such a
+  // call never waits for the device.
+  virtual void CancelPending(HidHandle /*device*/) {}
 
  protected:
   ~ktHidProvider() = default;

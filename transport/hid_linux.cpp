@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -170,14 +171,22 @@ int GetPreparsedData(void*, HidHandle device, HidPreparsedData** data) {
   return 1;
 }
 
+// A kernel or driver without the request refuses it for good; any other
+// failure (the device going away) is told apart by the channel.
 int SetOutputReport(void*, HidHandle device, const void* report, uint32_t length) {
   if (length == 0 || length > kMaxOutputReport) {
+    HidSetLastError(kHidErrorInvalidParameter);
     return 0;
   }
   // The ioctl reads and writes its buffer, so it gets a private copy.
   std::vector<uint8_t> buffer(static_cast<const uint8_t*>(report),
                               static_cast<const uint8_t*>(report) + length);
-  return ioctl(device, HIDIOCSOUTPUT(length), buffer.data()) >= 0 ? 1 : 0;
+  if (ioctl(device, HIDIOCSOUTPUT(length), buffer.data()) >= 0) {
+    return 1;
+  }
+  bool unsupported = errno == ENOTTY || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+  HidSetLastError(unsupported ? kHidErrorInvalidFunction : kHidErrorGenFailure);
+  return 0;
 }
 
 HidDeviceInfoSet* GetClassDevs(void*, const HidGuid*, const char*, void*, uint32_t) {

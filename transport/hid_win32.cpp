@@ -14,8 +14,10 @@
 #include <cstring>
 #include <vector>
 
+#include "support/wide_text.h"
 #include "transport/hid_provider_common.h"
 #include "transport/hid_system.h"
+#include "transport/hid_watch_win32.h"
 #include "transport/io_system.h"
 #include "transport/io_system_win32.h"
 
@@ -117,11 +119,12 @@ int GetPreparsedData(void* context, HidHandle device, HidPreparsedData** data) {
   return 1;
 }
 
-// The platform call takes a writable buffer: it gets a copy.
+// The platform call takes a writable buffer: it gets a copy. Its error
+// tells the channel whether the failure lasts.
 int SetOutputReport(void* context, HidHandle device, const void* report, uint32_t length) {
   std::vector<uint8_t> copy(static_cast<const uint8_t*>(report),
                             static_cast<const uint8_t*>(report) + length);
-  return RealFunction<SetOutputReportCall>(context)(HandleOf(device), copy.data(), length) ? 1 : 0;
+  return Result(RealFunction<SetOutputReportCall>(context)(HandleOf(device), copy.data(), length));
 }
 
 void GetHidGuid(void* context, HidGuid* guid) {
@@ -236,7 +239,11 @@ ktHidModule* ktWin32HidProvider::LoadModule(const char* name) {
   const std::string* file = std::strcmp(name, "hid") == 0        ? &hidLibrary
                             : std::strcmp(name, "setupapi") == 0 ? &setupLibrary
                                                                  : nullptr;
-  HMODULE library = file != nullptr ? LoadLibraryA(file->c_str()) : nullptr;
+  // Never a library of the same name beside the program or in the current
+  // folder: the program is often unpacked into Downloads.
+  HMODULE library = file != nullptr ? LoadLibraryExW(WideText(*file).c_str(), nullptr,
+                                                     LOAD_LIBRARY_SEARCH_SYSTEM32)
+                                    : nullptr;
   return library != nullptr ? new LibraryModule(library) : nullptr;
 }
 
@@ -251,6 +258,26 @@ HidHandle ktWin32HidProvider::OpenDevice(const char* path, int) {
     return kHidInvalidHandle;
   }
   return IoAdoptHandle(device);
+}
+
+int ktWin32HidProvider::OpenChangeWatch() {
+  return OpenHidWatch();
+}
+
+int ktWin32HidProvider::TakeChanges(int watch) {
+  return IoConsumeEvent(watch);
+}
+
+void ktWin32HidProvider::CloseChangeWatch(int watch) {
+  CloseHidWatch(watch);
+}
+
+// Cancels the I/O of every thread on the handle, hid.dll's own request for a
+// set-output-report included.
+void ktWin32HidProvider::CancelPending(HidHandle device) {
+  if (HANDLE handle = HandleOf(device)) {
+    CancelIoEx(handle, nullptr);
+  }
 }
 
 ktHidProvider& SystemHidProvider() {

@@ -5,8 +5,9 @@
 #include "transport/hid_binding.h"
 
 // Windows' own HID devices: the modules "hid" and "setupapi" are the system
-// libraries of those names, loaded at run time and looked up by export name,
-// and a device interface path is opened as an overlapped file.
+// libraries of those names, loaded at run time from the system folder only
+// and looked up by export name, and a device interface path is opened as an
+// overlapped file. Arrivals and removals of HID interfaces are watched.
 class ktWin32HidProvider final : public ktHidProvider {
  public:
   // The library files that serve the two modules.
@@ -15,6 +16,12 @@ class ktWin32HidProvider final : public ktHidProvider {
 
   ktHidModule* LoadModule(const char* name) override;
   HidHandle OpenDevice(const char* path, int nonBlocking) override;
+  int OpenChangeWatch() override;
+  int TakeChanges(int watch) override;
+  void CloseChangeWatch(int watch) override;
+  int WholeOutputReports() override { return 1; }
+  int SilentWhenGone() override { return 1; }
+  void CancelPending(HidHandle device) override;
 
  private:
   std::string hidLibrary;

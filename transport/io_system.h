@@ -22,6 +22,17 @@ void IoShutdown(int fd);
 IoResult IoRead(int fd, void* buffer, int size, int* count);
 IoResult IoWrite(int fd, const void* bytes, int size);
 
+// Makes every read of fd take exactly size bytes: one input report of a HID
+// device. A Windows HID handle fills a read with as many whole reports as
+// fit, so a larger read would carry several and lose all but the first; a
+// hidraw read returns one report whatever its size, so Linux ignores this.
+void IoSetReportSize(int fd, int size);
+
+// Waits at most timeoutMs until the writes the calling thread started on fd
+// are done: on Windows a thread that ends cancels the writes it started. A
+// Linux write(2) is done when it returns.
+void IoFinishWrites(int fd, int timeoutMs);
+
 // An auto-reset event a poll can wait on (an eventfd). -1 on failure.
 int IoCreateEvent();
 int IoSignalEvent(int fd);

@@ -62,6 +62,10 @@ IoResult IoWrite(int fd, const void* bytes, int size) {
   return errno == EPIPE || errno == ECONNRESET ? IoResult::kEnd : IoResult::kFailed;
 }
 
+void IoSetReportSize(int, int) {}
+
+void IoFinishWrites(int, int) {}
+
 int IoCreateEvent() {
   return eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }

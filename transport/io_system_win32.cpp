@@ -29,8 +29,8 @@
 
 namespace {
 
-// One read takes one whole report; HID input reports and the messages of a
-// packet pair are far shorter.
+// A read of a packet pair takes one whole message; the messages are far
+// shorter. A HID device's reads take one input report each (IoSetReportSize).
 constexpr DWORD kReadSize = 4096;
 constexpr DWORD kPipeBufferSize = 64 * 1024;
 // Writes the other end has not taken yet; beyond this a writer is told to
@@ -64,6 +64,8 @@ struct Entry {
   std::vector<uint8_t> report;
   bool reportReady = false;
   bool skipRest = false;  // the tail of an over-long message is still to come
+  DWORD readSize = kReadSize;
+  bool reportStream = false;  // reads of one report each; what a read left is the next report
   bool ended = false;
   DWORD endError = 0;
 };
@@ -147,12 +149,13 @@ void TakeReadLocked(Entry& entry, DWORD error, DWORD count, const Operation& op)
     EndLocked(entry, error);
     return;
   }
-  // Of a message longer than the buffer only the first part is a report.
+  // Of a message longer than the buffer only the first part is a report,
+  // unless the reads take one report each: then the rest is the next one.
   if (!entry.skipRest) {
     entry.report.assign(op.buffer.begin(), op.buffer.begin() + count);
     entry.reportReady = true;
   }
-  entry.skipRest = !whole;
+  entry.skipRest = !whole && !entry.reportStream;
 }
 
 void CALLBACK OnReadComplete(DWORD error, DWORD count, OVERLAPPED* overlapped) {
@@ -185,9 +188,13 @@ void PostReadLocked(Entry& entry, int fd) {
   if (entry.kind != Kind::kFile || entry.read != nullptr || entry.reportReady || entry.ended) {
     return;
   }
-  auto* op = new Operation(fd, entry.generation, nullptr, kReadSize);
+  auto* op = new Operation(fd, entry.generation, nullptr, entry.readSize);
   entry.read = op;
-  if (!ReadFileEx(entry.handle, op->buffer.data(), kReadSize, &op->overlapped, OnReadComplete)) {
+  // A message longer than the read fails the call with ERROR_MORE_DATA, yet
+  // the read went through and its completion routine still comes.
+  if (!ReadFileEx(entry.handle, op->buffer.data(), entry.readSize, &op->overlapped,
+                  OnReadComplete) &&
+      GetLastError() != ERROR_MORE_DATA) {
     entry.read = nullptr;
     EndLocked(entry, GetLastError());
     delete op;
@@ -382,6 +389,36 @@ IoResult IoRead(int fd, void* buffer, int size, int* count) {
   }
   SleepEx(0, TRUE);  // a read this thread posted may have finished already
   return TakeReport(fd, buffer, size, count);
+}
+
+// The completion routines run in this thread's alertable sleeps and take
+// the finished writes off the entry.
+void IoFinishWrites(int fd, int timeoutMs) {
+  auto started = std::chrono::steady_clock::now();
+  for (;;) {
+    {
+      std::lock_guard lock(tableMutex);
+      Entry* entry = EntryOf(fd);
+      if (entry == nullptr || entry->writes.empty()) {
+        return;
+      }
+    }
+    DWORD left = TimeLeft(started, timeoutMs);
+    if (left == 0) {
+      return;
+    }
+    SleepEx(1, TRUE);
+  }
+}
+
+// Only reads posted from now on take the new size.
+void IoSetReportSize(int fd, int size) {
+  std::lock_guard lock(tableMutex);
+  Entry* entry = EntryOf(fd);
+  if (entry != nullptr && entry->kind == Kind::kFile && size > 0) {
+    entry->readSize = static_cast<DWORD>(size);
+    entry->reportStream = true;
+  }
 }
 
 IoResult IoWrite(int fd, const void* bytes, int size) {

@@ -6,6 +6,7 @@
 #include <future>
 
 #include "transport/hid_provider_common.h"
+#include "transport/hid_system.h"
 #include "transport/io_system.h"
 
 namespace {
@@ -20,17 +21,22 @@ struct VirtualHidBusModules {
 };
 
 VirtualHidBus::VirtualHidBus()
-    : wakeEvent(IoCreateEvent()),
+    : windowsRules(SystemHidProvider().WholeOutputReports() != 0),
+      wakeEvent(IoCreateEvent()),
       modules(new VirtualHidBusModules{
           ktHidClassModule(&GetAttributes, &GetPreparsedData, &SetOutputReport, this),
           ktHidSetupModule(&GetClassDevs, this)}) {
   thread = std::thread([this] { ThreadMain(); });
 }
 
+// A set-output-report blocked in a device is let go and has left before the
+// bus goes.
 VirtualHidBus::~VirtualHidBus() {
   {
-    std::lock_guard lock(mutex);
+    std::unique_lock lock(mutex);
     stopping = true;
+    blockedChanged.notify_all();
+    blockedChanged.wait(lock, [this] { return blockedCalls == 0; });
   }
   Wake();
   thread.join();
@@ -63,9 +69,27 @@ void VirtualHidBus::SetOutputHandler(int device, OutputHandler handler) {
   devices[device]->handler = std::move(handler);
 }
 
-void VirtualHidBus::SetOutputReportFails(int device, bool fails) {
+void VirtualHidBus::SetOutputReportMode(int device, SetReport mode) {
   std::lock_guard lock(mutex);
-  devices[device]->setOutputFails = fails;
+  devices[device]->setReport = mode;
+}
+
+void VirtualHidBus::SetWindowsRules(bool on) {
+  std::lock_guard lock(mutex);
+  windowsRules = on;
+}
+
+void VirtualHidBus::SetJoinedInput(int device, bool joined) {
+  std::lock_guard lock(mutex);
+  devices[device]->joinedInput = joined;
+}
+
+void VirtualHidBus::VanishSilently(int device) {
+  std::lock_guard lock(mutex);
+  devices[device]->silent = true;
+  for (Connection& connection : devices[device]->connections) {
+    connection.dead = true;
+  }
 }
 
 void VirtualHidBus::SetReading(int device, bool reading) {
@@ -89,17 +113,49 @@ void VirtualHidBus::Unplug(int device) {
 void VirtualHidBus::Plug(int device) {
   std::lock_guard lock(mutex);
   devices[device]->present = true;
+  devices[device]->silent = false;
 }
 
+// A joined report waits for the next one; the bus thread sends a report
+// still waiting alone once the work that made it is done.
 int VirtualHidBus::SendInput(int device, const uint8_t* report, int length) {
   std::lock_guard lock(mutex);
+  Device& target = *devices[device];
+  std::vector<uint8_t> message(report, report + length);
+  if (windowsRules) {
+    message.resize(static_cast<size_t>(target.inputLength), 0);
+  }
+  if (windowsRules && target.joinedInput) {
+    if (target.heldInput.empty()) {
+      target.heldInput = std::move(message);
+      IoSignalEvent(wakeEvent);
+      return 0;
+    }
+    message.insert(message.begin(), target.heldInput.begin(), target.heldInput.end());
+    target.heldInput.clear();
+  }
+  return WriteToLiveConnections(target, message);
+}
+
+int VirtualHidBus::WriteToLiveConnections(Device& device, const std::vector<uint8_t>& message) {
   int taken = 0;
-  for (const Connection& connection : devices[device]->connections) {
-    if (IoWrite(connection.deviceFd, report, length) == IoResult::kDone) {
+  for (const Connection& connection : device.connections) {
+    if (!connection.dead && IoWrite(connection.deviceFd, message.data(),
+                                    static_cast<int>(message.size())) == IoResult::kDone) {
       ++taken;
     }
   }
   return taken;
+}
+
+void VirtualHidBus::FlushHeldInput() {
+  std::lock_guard lock(mutex);
+  for (auto& device : devices) {
+    if (!device->heldInput.empty()) {
+      WriteToLiveConnections(*device, device->heldInput);
+      device->heldInput.clear();
+    }
+  }
 }
 
 int VirtualHidBus::ConnectionCount(int device) {
@@ -110,6 +166,31 @@ int VirtualHidBus::ConnectionCount(int device) {
 int VirtualHidBus::OutputCount(int device) {
   std::lock_guard lock(mutex);
   return devices[device]->outputCount;
+}
+
+int VirtualHidBus::RefusedOutputCount(int device) {
+  std::lock_guard lock(mutex);
+  return devices[device]->refusedCount;
+}
+
+int VirtualHidBus::BlockedCallCount() {
+  std::lock_guard lock(mutex);
+  return blockedCallCount;
+}
+
+int VirtualHidBus::WholeOutputReports() {
+  std::lock_guard lock(mutex);
+  return windowsRules ? 1 : 0;
+}
+
+int VirtualHidBus::SilentWhenGone() {
+  return WholeOutputReports();
+}
+
+void VirtualHidBus::CancelPending(HidHandle device) {
+  std::lock_guard lock(mutex);
+  ++cancels[device];
+  blockedChanged.notify_all();
 }
 
 void VirtualHidBus::Run(const std::function<void()>& work) {
@@ -153,10 +234,21 @@ HidHandle VirtualHidBus::OpenDevice(const char* path, int nonBlocking) {
       }
     }
   }
-  (*found)->connections.push_back(Connection{hostFd, deviceFd});
+  (*found)->connections.push_back(Connection{hostFd, deviceFd, (*found)->silent});
   lock.unlock();
   Wake();
   return hostFd;
+}
+
+const VirtualHidBus::Connection* VirtualHidBus::ConnectionOf(int hostFd) {
+  for (auto& device : devices) {
+    for (const Connection& connection : device->connections) {
+      if (connection.hostFd == hostFd) {
+        return &connection;
+      }
+    }
+  }
+  return nullptr;
 }
 
 VirtualHidBus::Device* VirtualHidBus::FindByHostFd(int hostFd) {
@@ -201,13 +293,49 @@ int VirtualHidBus::SetOutputReport(void* context, HidHandle handle, const void* 
                                    uint32_t length) {
   auto* bus = static_cast<VirtualHidBus*>(context);
   {
-    std::lock_guard lock(bus->mutex);
+    std::unique_lock lock(bus->mutex);
     Device* device = bus->FindByHostFd(handle);
-    if (device == nullptr || device->setOutputFails) {
+    if (device == nullptr) {
+      HidSetLastError(kHidErrorGenFailure);
       return 0;
     }
+    if (bus->windowsRules && length != static_cast<uint32_t>(device->outputLength)) {
+      HidSetLastError(kHidErrorInvalidParameter);
+      return 0;
+    }
+    SetReport mode = device->setReport;
+    if (bus->ConnectionOf(handle)->dead && mode == SetReport::kTakes) {
+      mode = SetReport::kTimesOut;
+    }
+    if (mode != SetReport::kTakes) {
+      return bus->FailSetReport(lock, handle, mode);
+    }
   }
-  return IoWrite(handle, report, static_cast<int>(length)) == IoResult::kDone ? 1 : 0;
+  if (IoWrite(handle, report, static_cast<int>(length)) != IoResult::kDone) {
+    HidSetLastError(kHidErrorGenFailure);
+    return 0;
+  }
+  return 1;
+}
+
+int VirtualHidBus::FailSetReport(std::unique_lock<std::mutex>& lock, HidHandle handle,
+                                 SetReport mode) {
+  if (mode == SetReport::kRefuses) {
+    HidSetLastError(kHidErrorInvalidFunction);
+    return 0;
+  }
+  if (mode == SetReport::kTimesOut) {
+    HidSetLastError(kHidErrorSemTimeout);
+    return 0;
+  }
+  unsigned seen = cancels[handle];
+  ++blockedCalls;
+  ++blockedCallCount;
+  blockedChanged.wait(lock, [&] { return stopping || cancels[handle] != seen; });
+  --blockedCalls;
+  blockedChanged.notify_all();
+  HidSetLastError(kHidErrorOperationAborted);
+  return 0;
 }
 
 HidDeviceInfoSet* VirtualHidBus::GetClassDevs(void* context, const HidGuid*, const char*, void*,
@@ -232,7 +360,7 @@ std::vector<VirtualHidBus::Watched> VirtualHidBus::WatchList() {
   std::vector<Watched> watched;
   for (int i = 0; i < static_cast<int>(devices.size()); ++i) {
     for (const Connection& connection : devices[i]->connections) {
-      if (devices[i]->reading) {
+      if (devices[i]->reading && !connection.dead) {
         watched.push_back(Watched{i, connection.deviceFd});
       }
     }
@@ -243,6 +371,7 @@ std::vector<VirtualHidBus::Watched> VirtualHidBus::WatchList() {
 void VirtualHidBus::ThreadMain() {
   std::vector<IoWaitItem> items;
   for (;;) {
+    FlushHeldInput();
     std::vector<Watched> watched = WatchList();
     items.assign(1, IoWaitItem{wakeEvent, false, false});
     for (const Watched& w : watched) {
@@ -293,8 +422,13 @@ void VirtualHidBus::ServeDeviceEnd(const Watched& watched, bool readable, bool h
     OutputHandler handler;
     {
       std::lock_guard lock(mutex);
-      devices[watched.device]->outputCount++;
-      handler = devices[watched.device]->handler;
+      Device& device = *devices[watched.device];
+      if (windowsRules && count != device.outputLength) {
+        device.refusedCount++;
+        return;
+      }
+      device.outputCount++;
+      handler = device.handler;
     }
     if (handler) {
       handler(report, count);

@@ -29,12 +29,26 @@ bool Contains(const std::vector<std::string>& paths, const std::string& path) {
   return std::find(paths.begin(), paths.end(), path) != paths.end();
 }
 
+int MillisecondsUntil(std::chrono::steady_clock::time_point when,
+                      std::chrono::steady_clock::time_point now) {
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(when - now);
+  return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
+// The shorter of two time-outs, where -1 waits without limit.
+int Sooner(int a, int b) {
+  return a < 0 ? b : b < 0 ? a : std::min(a, b);
+}
+
 }  // namespace
 
 struct ktWiiLibImp::Entry {
   explicit Entry(ktHidProvider& provider) : channel(provider, device) {}
   ktWiiDevice device;
   ktDeviceChannel channel;
+  // I/O thread only: a status request went to the quiet device at askedAt.
+  bool asked = false;
+  std::chrono::steady_clock::time_point askedAt;
 };
 
 ktWiiLibImp::ktWiiLibImp(ktHidProvider& provider) : provider(provider) {}
@@ -56,9 +70,12 @@ int CountRefusedDevices(ktWiiLib* lib) {
   return imp != nullptr ? imp->RefusedDeviceCount() : 0;
 }
 
+// A manager whose I/O thread had to be left running stays with it.
 void ktWiiLibImp::Release() {
   Shutdown();
-  delete this;
+  if (!abandoned) {
+    delete this;
+  }
 }
 
 int ktWiiLibImp::GetDeviceCount() {
@@ -96,6 +113,7 @@ int ktWiiLibImp::Start(int vendor, int product) {
   if (modulesBound) {
     changeWatch = provider.OpenChangeWatch();
   }
+  watchSilence = provider.SilentWhenGone() != 0;
   thread = std::thread([this] { ThreadMain(); });
   return 1;
 }
@@ -109,9 +127,13 @@ void ktWiiLibImp::ThreadMain() {
   for (;;) {
     int timeoutMs = AnyProbing() ? kProbeTimeoutMs : -1;
     if (WaitAndDeliver(timeoutMs) == 0) {
-      return;
+      break;
     }
   }
+  if (!closingCancelled.load(std::memory_order_relaxed)) {
+    SendClosingReports();
+  }
+  threadEnded.set_value();
 }
 
 // One wait of the I/O loop and whatever it brings. 0 when the thread is to
@@ -141,7 +163,8 @@ int ktWiiLibImp::WaitAndDeliver(int probeTimeoutMs) {
   }
   bool requested = items[1].readable && IoConsumeEvent(updateEvent);
   bool changed = items[2].readable && provider.TakeChanges(changeWatch);
-  if (requested || changed || RetryDue()) {
+  bool silenceRetry = CheckSilence();
+  if (requested || changed || RetryDue() || silenceRetry) {
     Enumerate(vendorId, productId);
     return 1;
   }
@@ -161,15 +184,66 @@ int ktWiiLibImp::WaitAndDeliver(int probeTimeoutMs) {
   return 1;
 }
 
-// The probe time-out, or less when a refused device is to be looked at again.
+// The probe time-out, or less when a refused device is to be looked at
+// again or a quiet device is due to be asked or closed.
 int ktWiiLibImp::WaitTimeout(int probeTimeoutMs) const {
-  if (!retryPending) {
-    return probeTimeoutMs;
+  auto now = std::chrono::steady_clock::now();
+  int timeoutMs = Sooner(probeTimeoutMs, SilenceTimeout(now));
+  return retryPending ? Sooner(timeoutMs, MillisecondsUntil(retryAt, now)) : timeoutMs;
+}
+
+int ktWiiLibImp::SilenceTimeout(std::chrono::steady_clock::time_point now) const {
+  if (!watchSilence) {
+    return -1;
   }
-  auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(retryAt - std::chrono::steady_clock::now());
-  int retryMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-  return probeTimeoutMs < 0 ? retryMs : std::min(probeTimeoutMs, retryMs);
+  int timeoutMs = silenceRetryPending ? MillisecondsUntil(silenceRetryAt, now) : -1;
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    const Entry& entry = *devices[i];
+    if (entry.channel.Handle() != kHidInvalidHandle) {
+      auto due =
+          entry.asked ? entry.askedAt + kAnswerTime : entry.channel.LastReportTime() + kQuietTime;
+      timeoutMs = Sooner(timeoutMs, MillisecondsUntil(due, now));
+    }
+  }
+  return timeoutMs;
+}
+
+// Asks the devices that have been quiet for their status and closes those
+// that did not answer. True when devices closed earlier are due to be looked
+// for again.
+bool ktWiiLibImp::CheckSilence() {
+  if (!watchSilence) {
+    return false;
+  }
+  auto now = std::chrono::steady_clock::now();
+  int count = Count();
+  for (int i = 0; i < count; ++i) {
+    Entry& entry = *devices[i];
+    ktDeviceChannel& channel = entry.channel;
+    if (!channel.IsOpen()) {
+      continue;
+    }
+    if (entry.asked && channel.LastReportTime() > entry.askedAt) {
+      entry.asked = false;
+    }
+    if (entry.asked && now - entry.askedAt >= kAnswerTime) {
+      Trace("Silent %s", channel.GetPath());
+      channel.CloseFile();
+      entry.asked = false;
+      silenceRetryPending = true;
+      silenceRetryAt = now + kQuietTime;
+    } else if (!entry.asked && now - channel.LastReportTime() >= kQuietTime) {
+      entry.asked = true;
+      entry.askedAt = now;
+      SendReport(entry.device, kOutStatusRequest);
+    }
+  }
+  if (silenceRetryPending && now >= silenceRetryAt) {
+    silenceRetryPending = false;
+    return true;
+  }
+  return false;
 }
 
 bool ktWiiLibImp::RetryDue() const {
@@ -369,6 +443,8 @@ int ktWiiLibImp::AddOpen(const char* path) {
   return 1;
 }
 
+// On Windows a write that the thread started is cancelled when the thread
+// ends, so the thread waits for its closing writes, briefly.
 void ktWiiLibImp::SendClosingReports() {
   int count = Count();
   for (int i = 0; i < count; ++i) {
@@ -379,24 +455,61 @@ void ktWiiLibImp::SendClosingReports() {
     }
     SendReport(device, kOutModeButtons);
   }
+  auto deadline = std::chrono::steady_clock::now() + kCloseWait;
+  for (int i = 0; i < count; ++i) {
+    IoFinishWrites(devices[i]->channel.Handle(),
+                   MillisecondsUntil(deadline, std::chrono::steady_clock::now()));
+  }
 }
 
-// Closing reports go out while the I/O thread still runs (the channel's mutex
-// keeps them apart from a handler's Send). A write(2) that returned has
-// handed its bytes to the kernel, so once the thread has ended no I/O refers
-// to a device any more and the devices can be closed and deleted.
+// A board out of reach can hold a set-output-report for seconds: after
+// kCloseWait the thread is told to skip what it has not sent yet, and the
+// calls under way are cancelled (again and again, since one may just be
+// starting) for another kCloseWait. False when the thread is still stuck
+// after that and has been left running.
+bool ktWiiLibImp::WaitForThread() {
+  std::future<void> ended = threadEnded.get_future();
+  if (ended.wait_for(kCloseWait) != std::future_status::ready) {
+    closingCancelled.store(true, std::memory_order_relaxed);
+    auto deadline = std::chrono::steady_clock::now() + kCloseWait;
+    do {
+      int count = Count();
+      for (int i = 0; i < count; ++i) {
+        provider.CancelPending(devices[i]->channel.Handle());
+      }
+    } while (ended.wait_for(kCancelRepeat) != std::future_status::ready &&
+             std::chrono::steady_clock::now() < deadline);
+    if (ended.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+      DebugPrint("The device manager's thread does not end; it is left running.");
+      thread.detach();
+      abandoned = true;
+      return false;
+    }
+  }
+  thread.join();
+  return true;
+}
+
+// The I/O thread sends the closing reports as it ends. Once it has ended no
+// I/O refers to a device any more and the devices can be closed and deleted.
 void ktWiiLibImp::Shutdown() {
-  SendClosingReports();
+  if (abandoned) {
+    return;
+  }
   if (thread.joinable()) {
     IoSignalEvent(exitEvent);
-    thread.join();
+    if (!WaitForThread()) {
+      return;
+    }
   }
   IoClose(exitEvent);
   exitEvent = -1;
   IoClose(updateEvent);
   updateEvent = -1;
-  IoClose(changeWatch);
-  changeWatch = -1;
+  if (changeWatch >= 0) {
+    provider.CloseChangeWatch(changeWatch);
+    changeWatch = -1;
+  }
   int count = Count();
   deviceCount.store(0, std::memory_order_release);
   for (int i = 0; i < count; ++i) {

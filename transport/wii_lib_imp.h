@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,16 @@ class ktDeviceChannel;
 // appears); one still refused then is counted in RefusedDeviceCount and
 // reported once with DebugPrint.
 //
+// Where the provider says a gone device may stay open and silent (Windows),
+// a device that sent nothing for kQuietTime is asked for its status, and
+// one that still sent nothing kAnswerTime later is closed; its path is
+// looked for again kQuietTime after that, and at every update.
+//
+// Closing reports go out from the I/O thread as it ends. Release waits for
+// it kCloseWait, then cancels whatever set-output-report is under way for
+// another kCloseWait; a thread still stuck in the system after that is left
+// running with the manager and the modules it uses (the program is ending).
+//
 // The list is fixed storage of kMaxDevices entries: an entry is written
 // before the count that covers it is published (release), and readers load
 // the count first (acquire), so the user-interface thread can read the list
@@ -35,6 +46,10 @@ class ktWiiLibImp final : public ktWiiLib {
   static constexpr int kProbeTimeoutMs = 2000;
   static constexpr unsigned kMaxInterfaces = 32;
   static constexpr std::chrono::milliseconds kAccessRetry{1000};
+  static constexpr std::chrono::milliseconds kQuietTime{3000};
+  static constexpr std::chrono::milliseconds kAnswerTime{2000};
+  static constexpr std::chrono::milliseconds kCloseWait{400};
+  static constexpr std::chrono::milliseconds kCancelRepeat{20};
 
   // The provider must outlive the manager.
   explicit ktWiiLibImp(ktHidProvider& provider);
@@ -63,6 +78,9 @@ class ktWiiLibImp final : public ktWiiLib {
   int WaitAndDeliver(int probeTimeoutMs);
   int WaitTimeout(int probeTimeoutMs) const;
   bool RetryDue() const;
+  int SilenceTimeout(std::chrono::steady_clock::time_point now) const;
+  bool CheckSilence();
+  bool WaitForThread();
   int DeliverWriteCompletions();
   bool AnyProbing();
   bool AnyWriteCompletion();
@@ -86,6 +104,13 @@ class ktWiiLibImp final : public ktWiiLib {
   int productId = 0;
   bool modulesBound = false;
   std::thread thread;
+  std::promise<void> threadEnded;
+  std::atomic<bool> closingCancelled{false};
+  bool abandoned = false;
+  bool watchSilence = false;
+  // I/O thread only: when to look again for devices closed for silence.
+  bool silenceRetryPending = false;
+  std::chrono::steady_clock::time_point silenceRetryAt;
   int exitEvent = -1;
   int updateEvent = -1;
   int changeWatch = -1;

@@ -99,7 +99,7 @@ void ktWindow::Show() {
   if (!handle) {
     return;
   }
-  GetWindowSystem()->ShowMainWindow(handle, kWindowTitle, kClientWidth, kClientHeight);
+  GetWindowSystem()->ShowMainWindow(handle, title.c_str(), kClientWidth, kClientHeight);
 }
 
 void ktWindow::CheckMenuRadioItem(uint16_t checked) {

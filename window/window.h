@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "support/memory.h"
 
@@ -53,6 +54,9 @@ class ktWindow : public ktAllocator16 {
   void CheckMenuRadioItem(uint16_t checked);
 
   WindowHandle GetHandle() const { return handle; }
+
+  // The title Show gives the window.
+  std::string title = kWindowTitle;
   int GetSlot() const { return slot; }
 
  protected:

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "resources/menu.h"
+#include "resources/tr.h"
 #include "window/message_loop.h"
 #include "window/message_loop_win32.h"
 #include "window/win32_api.h"
@@ -26,9 +27,13 @@ struct PictureCopy {
 };
 
 constexpr DWORD kPopupStyle = WS_POPUP | WS_VISIBLE;
+// Fixed in size, as on the other platforms: no sizing border, no maximise.
+constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW & ~(WS_THICKFRAME | WS_MAXIMIZEBOX);
+constexpr DWORD kMainExStyle = WS_EX_APPWINDOW;
+constexpr int kDefaultDpi = 96;
+constexpr int kIconId = 1;  // the programs' icon in their resources (resources/gravimo.rc.in)
 constexpr int kPopupWidth = 256;
 constexpr int kPopupHeight = 32;
-constexpr UINT kSizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER;
 
 HWND AsHwnd(WindowHandle window) {
   return static_cast<HWND>(window);
@@ -36,6 +41,61 @@ HWND AsHwnd(WindowHandle window) {
 
 HWND PictureOf(HWND window) {
   return window ? GetDlgItem(window, kPictureId) : nullptr;
+}
+
+// The program declares itself aware of each display's dots per inch, so
+// Windows does not stretch its window into a blur: the window itself shows
+// the 600 x 400 picture scaled to the display (900 x 600 at 150 %), pixel
+// by pixel. The calls of Windows 10 are looked up, so that an older system
+// falls back to the whole screen's dots per inch.
+template <typename Call>
+Call User32Function(const char* name) {
+  return reinterpret_cast<Call>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+int WindowDpi(HWND window) {
+  using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = User32Function<GetDpiForWindowCall>("GetDpiForWindow");
+  UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
+  if (dpi == 0) {
+    HDC screen = GetDC(nullptr);
+    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+    ReleaseDC(nullptr, screen);
+  }
+  return dpi > 0 ? static_cast<int>(dpi) : kDefaultDpi;
+}
+
+int Scaled(int size, int dpi) {
+  return MulDiv(size, dpi, kDefaultDpi);
+}
+
+void AdjustFrame(RECT* frame, bool withMenu, int dpi) {
+  using AdjustForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto adjustForDpi = User32Function<AdjustForDpiCall>("AdjustWindowRectExForDpi");
+  if (adjustForDpi == nullptr ||
+      !adjustForDpi(frame, kMainStyle, withMenu, kMainExStyle, static_cast<UINT>(dpi))) {
+    AdjustWindowRectEx(frame, kMainStyle, withMenu, kMainExStyle);
+  }
+}
+
+// The window's size for its client area at its display's dots per inch,
+// and the picture filling that client area.
+void FitToDisplay(HWND window, const RECT* suggested) {
+  const int dpi = WindowDpi(window);
+  const int width = Scaled(kClientWidth, dpi);
+  const int height = Scaled(kClientHeight, dpi);
+  RECT frame{0, 0, width, height};
+  AdjustFrame(&frame, GetMenu(window) != nullptr, dpi);
+  if (suggested != nullptr) {
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, frame.right - frame.left,
+                 frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER);
+  }
+  SetWindowPos(PictureOf(window), nullptr, 0, 0, width, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 PictureCopy* CopyOf(HWND window) {
@@ -67,12 +127,17 @@ void DeleteCopy(HWND window) {
   }
 }
 
+// Scaled pixel by pixel: each pixel of the picture becomes a block of the
+// display's, never a blend of its neighbours.
 void CopyPicture(HDC target, HWND window) {
+  RECT all{0, 0, kClientWidth, kClientHeight};
+  ::GetClientRect(PictureOf(window), &all);
   if (PictureCopy* copy = CopyOf(window)) {
-    BitBlt(target, 0, 0, kClientWidth, kClientHeight, copy->dc, 0, 0, SRCCOPY);
+    SetStretchBltMode(target, COLORONCOLOR);
+    StretchBlt(target, 0, 0, all.right, all.bottom, copy->dc, 0, 0, kClientWidth, kClientHeight,
+               SRCCOPY);
     return;
   }
-  const RECT all{0, 0, kClientWidth, kClientHeight};
   FillRect(target, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
@@ -105,6 +170,11 @@ void FlipCheckItem(HWND window, uint16_t command) {
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && HIWORD(wParam) == 0 && lParam == 0) {
     FlipCheckItem(window, LOWORD(wParam));
+  } else if (message == WM_DPICHANGED) {
+    // Moved to a display of other dots per inch: the place Windows suggests,
+    // the size of the picture there.
+    FitToDisplay(window, reinterpret_cast<const RECT*>(lParam));
+    return 0;
   } else if (message == WM_NCDESTROY) {
     DeleteCopy(window);
   }
@@ -139,7 +209,7 @@ int RegisterClasses() {
   main.hInstance = instance;
   main.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   main.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  main.lpszMenuName = MAKEINTRESOURCEA(resources::kMainMenuId);
+  main.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
   main.lpszClassName = kMainClass;
   WNDCLASSW picture{};
   picture.lpfnWndProc = PictureProc;
@@ -161,6 +231,28 @@ std::wstring Utf16(const std::string& text) {
   return wide;
 }
 
+// The menu bar from the menu table, in the texts of the screen's language.
+HMENU BuildMenuBar() {
+  HMENU bar = CreateMenu();
+  for (int p = 0; bar && p < resources::kMainMenuPopupCount; ++p) {
+    const resources::MenuPopup& entries = resources::kMainMenu[p];
+    HMENU popup = CreatePopupMenu();
+    for (int i = 0; popup && i < entries.itemCount; ++i) {
+      const resources::MenuItem& item = entries.items[i];
+      const std::wstring text = Utf16(Tr(item.text));
+      MENUITEMINFOW info{};
+      info.cbSize = sizeof info;
+      info.fMask = MIIM_STRING | MIIM_ID | MIIM_FTYPE;
+      info.fType = item.kind == resources::MenuItemKind::Radio ? MFT_RADIOCHECK : MFT_STRING;
+      info.wID = item.commandId;
+      info.dwTypeData = const_cast<wchar_t*>(text.c_str());
+      InsertMenuItemW(popup, static_cast<UINT>(i), TRUE, &info);
+    }
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Utf16(Tr(entries.title)).c_str());
+  }
+  return bar;
+}
+
 class ktWindowSystemWin32 final : public ktWindowSystem {
  public:
   WindowHandle CreateMainWindow(const char* title, int withMenu) override {
@@ -171,10 +263,8 @@ class ktWindowSystemWin32 final : public ktWindowSystem {
     if (!window) {
       return nullptr;
     }
-    if (!withMenu) {
-      HMENU menu = GetMenu(window);
-      SetMenu(window, nullptr);
-      DestroyMenu(menu);
+    if (withMenu) {
+      SetMenu(window, BuildMenuBar());
     }
     CreateWindowExW(0, kPictureClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, kClientWidth, kClientHeight,
                     window, reinterpret_cast<HMENU>(kPictureId), instance, nullptr);
@@ -183,19 +273,17 @@ class ktWindowSystemWin32 final : public ktWindowSystem {
 
   // Only the size changes: the window keeps the place it was given when it
   // was made.
-  void ShowMainWindow(WindowHandle handle, const char* title, int clientWidth,
-                      int clientHeight) override {
+  // The client area is always the picture's, kClientWidth x kClientHeight,
+  // scaled to the display.
+  void ShowMainWindow(WindowHandle handle, const char* title, int, int) override {
     HWND window = AsHwnd(handle);
     if (!IsWindow(window)) {
       return;
     }
-    RECT frame{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, GetMenu(window) != nullptr, WS_EX_APPWINDOW);
-    SetWindowLongA(window, GWL_STYLE, WS_OVERLAPPEDWINDOW);
-    SetWindowLongA(window, GWL_EXSTYLE, WS_EX_APPWINDOW);
+    SetWindowLongA(window, GWL_STYLE, kMainStyle);
+    SetWindowLongA(window, GWL_EXSTYLE, kMainExStyle);
     SetWindowTextA(window, title);
-    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 kSizeOnly);
+    FitToDisplay(window, nullptr);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     // The picture takes the focus, so that a screen reader presents it when

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/wii_device.h"
+#include "transport/io_system.h"
 #include "transport/virtual_hid_bus.h"
 #include "transport_test_helpers.h"
 
@@ -42,11 +43,19 @@ class DeviceChannelTest : public testing::Test {
     bus.SendInput(board, report.data(), static_cast<int>(report.size()));
   }
   void OpenInWriteMode() {
-    bus.SetOutputReportFails(board, true);
+    bus.SetOutputReportMode(board, VirtualHidBus::SetReport::kRefuses);
     ASSERT_EQ(channel.Open("virtual:board0", 0), 1);
     ASSERT_EQ(channel.GetFlags(), kChannelWriteFile);
   }
   void Send(const Bytes& report) { channel.Send(report.data(), static_cast<int>(report.size())); }
+  // A report as the device receives it by set-output-report: padded with
+  // zeros to the output length where the device takes only whole reports.
+  Bytes AsReceived(Bytes report) {
+    if (bus.WholeOutputReports()) {
+      report.resize(22, 0);
+    }
+    return report;
+  }
 
   std::mutex mutex;
   std::vector<Bytes> received;
@@ -66,8 +75,52 @@ TEST_F(DeviceChannelTest, OpenSendsTheOpeningReportsBySetOutputReport) {
   EXPECT_EQ(channel.GetFlags(), kChannelOpened | kChannelProbing);
   EXPECT_EQ(channel.GetInputReportLength(), 22);
   EXPECT_EQ(channel.GetOutputReportLength(), 22);
-  EXPECT_EQ(Received(2), (std::vector<Bytes>{{0x11, 0x00}, {0x15, 0x00}}));
+  EXPECT_EQ(Received(2), (std::vector<Bytes>{AsReceived({0x11, 0x00}), AsReceived({0x15, 0x00})}));
   EXPECT_EQ(channel.PendingWriteCompletions(), 0);
+}
+
+// A failure that may pass (the board briefly out of reach) costs only its
+// report; the same failure twice in a row, or a device that has no
+// set-output-report at all, moves the output to writes.
+TEST_F(DeviceChannelTest, OnlyALastingSetOutputReportFailureSwitchesToWrites) {
+  ASSERT_EQ(channel.Open("virtual:board0", 0), 1);
+  ASSERT_EQ(Received(2).size(), 2u);
+  bus.SetOutputReportMode(board, VirtualHidBus::SetReport::kTimesOut);
+  Send({0x12, 0x00, 0x32});
+  bus.SetOutputReportMode(board, VirtualHidBus::SetReport::kTakes);
+  Send({0x11, 0x10});
+  bus.SetOutputReportMode(board, VirtualHidBus::SetReport::kTimesOut);
+  Send({0x11, 0x20});
+  EXPECT_EQ(channel.GetFlags(), kChannelOpened | kChannelProbing);
+  EXPECT_EQ(Received(3).back(), AsReceived({0x11, 0x10}));
+
+  Send({0x11, 0x30});  // the same time-out again: for good
+  EXPECT_EQ(channel.GetFlags(), kChannelWriteFile);
+  std::vector<Bytes> got = Received(4);
+  ASSERT_EQ(got.size(), 4u);
+  Bytes written(22, 0);
+  written[0] = 0x11;
+  written[1] = 0x30;
+  EXPECT_EQ(got[3], written);
+}
+
+// As strict as a Windows HID handle: reports of any length but the device's
+// are refused, so the channel sends short ones padded with zeros.
+TEST_F(DeviceChannelTest, UnderWindowsRulesEveryReportGoesOutWhole) {
+  bus.SetWindowsRules(true);
+  ASSERT_EQ(channel.Open("virtual:board0", 0), 1);
+  Bytes leds(22, 0);
+  leds[0] = 0x11;
+  EXPECT_EQ(Received(1)[0], leds);
+  EXPECT_EQ(channel.GetFlags(), kChannelOpened | kChannelProbing);
+
+  const uint8_t status[2] = {0x15, 0x00};
+  EXPECT_EQ(HidD_SetOutputReport(channel.Handle(), status, 2), 0);
+  EXPECT_EQ(HidGetLastError(), kHidErrorInvalidParameter);
+  ASSERT_EQ(IoWrite(channel.Handle(), status, 2), IoResult::kDone);
+  Send({0x12, 0x00, 0x30});
+  ASSERT_EQ(Received(3).size(), 3u);
+  EXPECT_EQ(bus.RefusedOutputCount(board), 1);
 }
 
 TEST_F(DeviceChannelTest, RefusedSetOutputReportSwitchesToWritesForGood) {
@@ -80,13 +133,14 @@ TEST_F(DeviceChannelTest, RefusedSetOutputReportSwitchesToWritesForGood) {
   EXPECT_EQ(got[1][0], 0x15);
   EXPECT_EQ(channel.PendingWriteCompletions(), 2);
 
-  bus.SetOutputReportFails(board, false);  // no way back once switched
+  bus.SetOutputReportMode(board, VirtualHidBus::SetReport::kTakes);  // no way back once switched
   ASSERT_EQ(channel.Open("virtual:board0", 0), 1);
   EXPECT_EQ(channel.GetFlags(), kChannelWriteFile | kChannelOpened);
   EXPECT_EQ(Received(4)[3].size(), 22u);
 }
 
-TEST_F(DeviceChannelTest, ShortReportIsPaddedWithWhatTheSlotHeld) {
+// Never with the bytes an earlier report left in the slot.
+TEST_F(DeviceChannelTest, ShortReportIsPaddedWithZeros) {
   OpenInWriteMode();
   for (int i = 0; i < 32; ++i) {  // fill every slot once, round to slot 2 again
     channel.OnWriteComplete();
@@ -95,7 +149,7 @@ TEST_F(DeviceChannelTest, ShortReportIsPaddedWithWhatTheSlotHeld) {
   Send({0x12, 0x00, 0x30});
   std::vector<Bytes> got = Received(35);
   ASSERT_EQ(got.size(), 35u);
-  Bytes expected(22, 0xAA);
+  Bytes expected(22, 0x00);
   expected[0] = 0x12;
   expected[1] = 0x00;
   expected[2] = 0x30;

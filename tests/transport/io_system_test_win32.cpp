@@ -71,6 +71,18 @@ TEST_F(PacketPairTest, EveryWriteArrivesWholeAsOneReadInOrder) {
   EXPECT_EQ(head[1], 1);
 }
 
+// A reader of reports of a fixed size takes a longer message as several.
+TEST_F(PacketPairTest, ReportSizedReadsTakeALongMessageReportByReport) {
+  IoSetReportSize(host, 3);
+  const uint8_t two[6] = {0x20, 1, 2, 0x30, 4, 5};
+  ASSERT_EQ(IoWrite(device, two, 6), IoResult::kDone);
+  std::vector<uint8_t> got;
+  ASSERT_EQ(WaitAndRead(host, got), IoResult::kDone);
+  EXPECT_EQ(got, (std::vector<uint8_t>{0x20, 1, 2}));
+  ASSERT_EQ(WaitAndRead(host, got), IoResult::kDone);
+  EXPECT_EQ(got, (std::vector<uint8_t>{0x30, 4, 5}));
+}
+
 // Reports written before the other end goes are still read, then the end.
 TEST_F(PacketPairTest, ClosedOrShutDownEndHangsUpAfterWhatItWrote) {
   uint8_t report[] = {0x21, 7};

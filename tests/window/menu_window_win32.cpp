@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "english_locale.h"
 #include "resources/menu.h"
+#include "resources/tr.h"
 #include "window/message_loop.h"
 #include "window/message_loop_win32.h"
 #include "window/win32_api.h"
@@ -38,29 +40,42 @@ MenuEntry ReadEntry(HMENU menu, int position) {
   return {text, info.wID, info.fType, info.hSubMenu};
 }
 
-// The menu resource and the table that the other platforms build their menu
-// from list the same popups, texts, ids and kinds, in the same order.
-TEST(MenuResource, MatchesTheMenuTable) {
-  HMENU bar = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resources::kMainMenuId));
-  ASSERT_NE(bar, nullptr);
+// The menu bar lists the table's popups, ids and kinds, in the same order,
+// with the texts of the screen's language.
+void ExpectMenuOfTheTable(HMENU bar) {
   ASSERT_EQ(GetMenuItemCount(bar), resources::kMainMenuPopupCount);
   for (int p = 0; p < resources::kMainMenuPopupCount; ++p) {
     const resources::MenuPopup& popup = resources::kMainMenu[p];
     const MenuEntry top = ReadEntry(bar, p);
-    EXPECT_EQ(top.text, Utf16(popup.title));
+    EXPECT_EQ(top.text, Utf16(Tr(popup.title)));
     ASSERT_NE(top.popup, nullptr) << popup.title;
     ASSERT_EQ(GetMenuItemCount(top.popup), popup.itemCount) << popup.title;
     for (int i = 0; i < popup.itemCount; ++i) {
       const resources::MenuItem& item = popup.items[i];
       const MenuEntry entry = ReadEntry(top.popup, i);
-      EXPECT_EQ(entry.text, Utf16(item.text));
+      EXPECT_EQ(entry.text, Utf16(Tr(item.text)));
       EXPECT_EQ(entry.id, item.commandId) << item.text;
       EXPECT_EQ((entry.type & MFT_RADIOCHECK) != 0, item.kind == resources::MenuItemKind::Radio)
           << item.text;
       EXPECT_EQ(entry.type & MFT_SEPARATOR, 0u) << item.text;
     }
   }
-  DestroyMenu(bar);
+}
+
+// English Windows shows the English menu, as GTK does.
+TEST(MainMenu, IsBuiltFromTheTableInTheScreensLanguage) {
+  WindowHandle source = GetWindowSystem()->CreateMainWindow(kWindowTitle, 1);
+  ASSERT_NE(source, nullptr);
+  ExpectMenuOfTheTable(GetMenu(static_cast<HWND>(source)));
+  GetWindowSystem()->DestroyWindow(source);
+
+  EnglishLocale english;
+  WindowHandle translated = GetWindowSystem()->CreateMainWindow(kWindowTitle, 1);
+  ASSERT_NE(translated, nullptr);
+  HMENU bar = GetMenu(static_cast<HWND>(translated));
+  ExpectMenuOfTheTable(bar);
+  EXPECT_EQ(ReadEntry(bar, 2).text, L"Measure");
+  GetWindowSystem()->DestroyWindow(translated);
 }
 
 struct Received {
@@ -123,7 +138,11 @@ TEST_F(Win32WindowTest, ShowsAnOverlappedWindowWithMenuAndExactClientArea) {
   GetClassNameA(window.Hwnd(), className, sizeof(className));
   EXPECT_STREQ(className, kWindowTitle);
   EXPECT_NE(GetMenu(window.Hwnd()), nullptr);
-  EXPECT_EQ(GetWindowLongA(window.Hwnd(), GWL_STYLE) & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW);
+  // Fixed in size, as on the other platforms.
+  const LONG style = GetWindowLongA(window.Hwnd(), GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+            WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
   EXPECT_TRUE(IsWindowVisible(window.Hwnd()));
   RECT client;
   ASSERT_TRUE(::GetClientRect(window.Hwnd(), &client));

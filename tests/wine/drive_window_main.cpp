@@ -1,6 +1,9 @@
 // Drives the program's main window from outside, as a user would, and reads
 // what it shows. Reads its steps from standard input, one per line:
-//   window             wait for the main window; check its menu bar and client area
+//   window [PERCENT]   wait for the main window; check that it is fixed in size and
+//                      has a menu bar and a client area of 600 x 400 at PERCENT
+//                      (default 100) of the standard 96 dots per inch
+//   title              print the window's title
 //   wait MS TEXT       wait up to MS ms until the screen's description holds
 //                      TEXT (or one of the texts parted by "||")
 //   key VK             a key press (virtual-key code) posted to the window
@@ -25,7 +28,8 @@
 
 namespace {
 
-constexpr char kTitle[] = "Gravimo v1.10";
+// The main window's class; the demo's title says more.
+constexpr char kClass[] = "Gravimo v1.10";
 constexpr int kPictureId = 1;
 constexpr int kWidth = 600;
 constexpr int kHeight = 400;
@@ -41,14 +45,20 @@ long long Elapsed() {
 
 HWND window = nullptr;
 std::string lastDescription;
+// The client area the window is to have, at the display's scale.
+int clientWidth = kWidth;
+int clientHeight = kHeight;
 
-std::string Description() {
-  HWND picture = GetDlgItem(window, kPictureId);
+std::string WindowText(HWND of) {
   wchar_t text[1024] = {};
-  GetWindowTextW(picture, text, 1024);
+  GetWindowTextW(of, text, 1024);
   char utf8[4096] = {};
   WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
-  std::string line = utf8;
+  return utf8;
+}
+
+std::string Description() {
+  std::string line = WindowText(GetDlgItem(window, kPictureId));
   for (char& c : line) {
     c = c == '\n' ? '|' : c;
   }
@@ -73,27 +83,35 @@ bool Fail(const std::string& why) {
 // so the window counts as there once it has its caption and its final
 // client area; until the bound, any earlier look may be one in between.
 bool FinalWindowShown(RECT* client) {
-  window = FindWindowA(kTitle, kTitle);
+  window = FindWindowA(kClass, nullptr);
   return window && IsWindowVisible(window) && (GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) &&
-         GetClientRect(window, client) && client->right == kWidth && client->bottom == kHeight;
+         GetClientRect(window, client) && client->right == clientWidth &&
+         client->bottom == clientHeight;
 }
 
-bool FindWindowStep() {
+bool FindWindowStep(int percent) {
+  clientWidth = kWidth * percent / 100;
+  clientHeight = kHeight * percent / 100;
   RECT client{};
   while (!FinalWindowShown(&client)) {
     if (Elapsed() > kWindowWaitMs) {
-      return Fail(window ? "client area is not 600 x 400 (" + std::to_string(client.right) +
+      return Fail(window ? "client area is not " + std::to_string(clientWidth) + " x " +
+                               std::to_string(clientHeight) + " (" + std::to_string(client.right) +
                                " x " + std::to_string(client.bottom) + ")"
                          : "no main window");
     }
     std::this_thread::sleep_for(kPoll);
   }
   std::printf("window after %lld ms\n", Elapsed());
+  const LONG style = GetWindowLongA(window, GWL_STYLE);
+  if (style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) {
+    return Fail("the window can be resized or maximised");
+  }
   // Menus belong to their process under Wine, so the menu bar is checked by
-  // the room it takes: the frame of a 600 x 400 client area with a menu.
-  RECT outer, expected{0, 0, kWidth, kHeight};
+  // the room it takes: the frame of the client area with a menu.
+  RECT outer, expected{0, 0, clientWidth, clientHeight};
   GetWindowRect(window, &outer);
-  AdjustWindowRectEx(&expected, WS_OVERLAPPEDWINDOW, TRUE, WS_EX_APPWINDOW);
+  AdjustWindowRectEx(&expected, static_cast<DWORD>(style), TRUE, WS_EX_APPWINDOW);
   std::printf("client %ld x %ld, window %ld x %ld, with a menu bar %ld x %ld\n", client.right,
               client.bottom, outer.right - outer.left, outer.bottom - outer.top,
               expected.right - expected.left, expected.bottom - expected.top);
@@ -145,19 +163,19 @@ bool PictureStep(const std::string& path) {
   HDC memory = CreateCompatibleDC(source);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = -kHeight;
+  info.bmiHeader.biWidth = clientWidth;
+  info.bmiHeader.biHeight = -clientHeight;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, kWidth, kHeight, source, origin.x, origin.y, SRCCOPY);
+  BitBlt(memory, 0, 0, clientWidth, clientHeight, source, origin.x, origin.y, SRCCOPY);
   GdiFlush();
-  // Rows of 600 pixels of 3 bytes need no padding; a negative height keeps
-  // them top-down.
+  // Rows of 600 or 900 pixels of 3 bytes need no padding; a negative height
+  // keeps them top-down.
   std::vector<unsigned char> bgr;
-  for (int i = 0; i < kWidth * kHeight; ++i) {
+  for (int i = 0; i < clientWidth * clientHeight; ++i) {
     const uint32_t pixel = static_cast<const uint32_t*>(bits)[i];
     bgr.push_back(pixel & 0xFF);
     bgr.push_back((pixel >> 8) & 0xFF);
@@ -206,7 +224,11 @@ bool Step(const std::string& line) {
   long long number = 0;
   std::string rest;
   if (verb == "window") {
-    return FindWindowStep();
+    return FindWindowStep(words >> number ? static_cast<int>(number) : 100);
+  }
+  if (verb == "title") {
+    std::printf("title: %s\n", WindowText(window).c_str());
+    return true;
   }
   if (verb == "wait" && words >> number && std::getline(words >> std::ws, rest)) {
     return WaitStep(number, rest);
@@ -235,6 +257,9 @@ bool Step(const std::string& line) {
 }  // namespace
 
 int main() {
+  // The window's sizes as the display has them, not as an old program
+  // would be shown them.
+  SetProcessDPIAware();
   std::string line;
   while (std::getline(std::cin, line)) {
     if (!line.empty() && line.back() == '\r') {
