@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <memory>
-#include <thread>
-#include <vector>
 
 #include "lock_scene.h"
 
@@ -62,27 +60,23 @@ TEST(CriticalLock, EveryThreadThatSleptGetsTheLockInTurn) {
 }
 
 TEST(CriticalLock, SerialisesThreads) {
-  CriticalLock lock;
-  lock.Init();
-  long counter = 0;  // plain on purpose: only the lock keeps it consistent
-  std::vector<std::thread> threads;
+  LockScene scene;
+  auto counter = std::make_shared<long>(0);  // plain on purpose: only the lock keeps it right
   for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
+    scene.Start([counter](LockScene::Shared& s) {
       for (int i = 0; i < 20000; ++i) {
-        CriticalLockGuard hold(lock);
+        CriticalLockGuard hold(s.lock);
         {
-          CriticalLockGuard again(lock);
-          ++counter;
+          CriticalLockGuard again(s.lock);
+          ++*counter;
         }
-        ++counter;  // still held: leaving the inner Enter must not free the lock
+        ++*counter;  // still held: leaving the inner Enter must not free the lock
       }
     });
   }
-  for (auto& thread : threads) {
-    thread.join();
-  }
-  EXPECT_EQ(counter, 160000);
-  lock.Destroy();
+  ASSERT_TRUE(scene.WaitUntil([](const LockScene::Shared& s) { return s.finished == 4; }))
+      << "a thread never got the lock";
+  EXPECT_EQ(*counter, 160000);
 }
 
 }  // namespace
