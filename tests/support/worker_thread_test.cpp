@@ -163,7 +163,7 @@ TEST(WorkerThread, RestartWhileAnEarlierThreadRuns) {
   WorkerThread worker;
   worker.Open();
   worker.Start(GatedJob::Run, &first);
-  worker.Close();
+  EXPECT_TRUE(ReturnsWhileTheJobWaits(first, [&worker] { worker.Close(); }));
   worker.Open();
   worker.Start(GatedJob::Run, &second);
   second.Release();
