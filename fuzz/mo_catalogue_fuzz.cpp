@@ -80,9 +80,14 @@ void ReadBackWrittenCatalogue(std::string_view input) {
   const bool bigEndian = !input.empty() && (input[0] & 1);
   MoCatalogue catalogue;
   Check(catalogue.Parse(MoWriter(bigEndian).Write(pairs)) == 1);
-  for (const auto& [text, translation] : expected) {
+  for (const auto& pair : pairs) {
+    const std::string text = FirstForm(pair.first);
+    const auto known = expected.find(text);
     const char* found = catalogue.Find(text.c_str());
-    Check(found != nullptr && translation == found);
+    if (known == expected.end())
+      Check(found == nullptr);
+    else
+      Check(found != nullptr && known->second == found);
   }
   Check(catalogue.IsEmpty() == expected.empty());
 }
