@@ -9,7 +9,9 @@ if(GRAVIMO_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 if(GRAVIMO_FUZZ)
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  # Undefined behaviour stops the fuzzer like a crash, so that the run fails.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
 if(GRAVIMO_TRACE)

@@ -7,7 +7,9 @@
 // "[Group]" lines, "Key=value" lines, and comments ("#" lines) and blank
 // lines, which are kept where they were. It accepts and rejects what GLib's
 // key file does and writes the same text, so a settings file moves between
-// the Linux and the Windows program unchanged.
+// the Linux and the Windows program unchanged. One difference is kept: the
+// locale of a key ("Name[de]") is read as ASCII, so a letter of another
+// script there, which GLib takes, makes the file refused.
 class KeyFile {
  public:
   // Reads text (lines end in LF or CR LF) into an empty key file. 0 when the

@@ -1,11 +1,31 @@
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "platform/key_file.h"
 
 namespace {
 
+// Blanks as GLib counts them: a vertical tab is none, so a line that starts
+// with one is no comment and a key may end in one.
+constexpr char kBlanks[] = " \t\n\r\f";
+
 bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+  return c != '\0' && std::strchr(kBlanks, c) != nullptr;
+}
+
+bool IsContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// The position after the character at `at`. GLib steps through a line this
+// way, so continuation bytes that follow any byte, even stray ones after an
+// ASCII character, count as part of that character.
+size_t NextCharacter(const std::string& text, size_t at) {
+  ++at;
+  while (at < text.size() && IsContinuationByte(text[at]))
+    ++at;
+  return at;
 }
 
 bool IsControl(char c) {
@@ -54,13 +74,19 @@ bool IsUtf8Name(const std::string& name) {
   return true;
 }
 
-// "[name]" with nothing but blanks after it. The name is then checked alone;
-// as GLib takes it, it ends at the last ']' of the line even after a NUL.
+// "[name]" with nothing but spaces and tabs after it. The name is then
+// checked alone; as GLib takes it, it ends at the last ']' of the line even
+// after a NUL.
 bool IsGroupLine(const std::string& line, const std::string& whole, std::string* name) {
   if (line.empty() || line[0] != '[')
     return false;
   const size_t end = line.find(']');
-  if (end == std::string::npos || line.find_first_not_of(" \t", end + 1) != std::string::npos)
+  if (end == std::string::npos)
+    return false;
+  size_t rest = NextCharacter(line, end);
+  while (rest < line.size() && (line[rest] == ' ' || line[rest] == '\t'))
+    rest = NextCharacter(line, rest);
+  if (rest < line.size())
     return false;
   *name = whole.substr(1, whole.rfind(']') - 1);
   return true;
@@ -82,7 +108,9 @@ bool IsLocaleChar(char c) {
 }
 
 // A key has no '=' or brackets, does not start or end with a space, and may
-// end in a locale in brackets ("Name[de]").
+// end in a locale in brackets ("Name[de]"). The locale is read as ASCII:
+// where GLib also takes letters and digits of other scripts, this reader
+// refuses the file.
 bool IsKeyName(const std::string& key) {
   size_t end = key.find_first_of("=[]");
   if (end == std::string::npos)
@@ -95,7 +123,7 @@ bool IsKeyName(const std::string& key) {
     return false;
   size_t close = end + 1;
   while (close < key.size() && IsLocaleChar(key[close]))
-    ++close;
+    close = NextCharacter(key, close);
   return close + 1 == key.size() && key[close] == ']';
 }
 
@@ -161,7 +189,7 @@ const KeyFile::Line* KeyFile::FindKey(const char* group, const char* key) const 
 int KeyFile::ParseLine(const std::string& whole, std::string* error) {
   // GLib reads each line as a C string: a NUL ends it.
   const std::string line = whole.substr(0, whole.find('\0'));
-  const size_t start = line.find_first_not_of(" \t\n\r\f\v");
+  const size_t start = line.find_first_not_of(kBlanks);
   if (start == std::string::npos || line[start] == '#') {
     groups[current].lines.push_back({"", line});
     return 1;
@@ -198,10 +226,11 @@ int KeyFile::ParseLine(const std::string& whole, std::string* error) {
     *error = "invalid key name " + key;
     return 0;
   }
-  const size_t valueStart = text.find_first_not_of(" \t\n\r\f\v", equals + 1);
-  const std::string value = valueStart == std::string::npos ? "" : text.substr(valueStart);
-  // A file that names its encoding in its first group must be UTF-8.
-  if (current == 1 && key == "Encoding" && !IsUtf8Name(value)) {
+  const size_t valueStart = std::min(text.find_first_not_of(kBlanks, equals + 1), text.size());
+  const std::string value = text.substr(valueStart);
+  // A file that names its encoding in its first group must be UTF-8. GLib
+  // compares the whole rest of the line here, a NUL and what follows it too.
+  if (current == 1 && key == "Encoding" && !IsUtf8Name(whole.substr(start + valueStart))) {
     *error = "the encoding is " + value + ", not UTF-8";
     return 0;
   }

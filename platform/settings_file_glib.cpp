@@ -71,8 +71,11 @@ int SaveSettingsFile(const std::string& folder, const std::vector<SettingsFileKe
   }
   const std::string path = SettingsPath(folder);
   GKeyFile* file = g_key_file_new();
-  // What the file holds besides our keys is kept; a damaged file is replaced.
-  if (!g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
+  // What the file holds besides our keys is kept, keys in every language
+  // too (GLib would keep only the user's); a damaged file is replaced.
+  const auto keepAll =
+      static_cast<GKeyFileFlags>(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS);
+  if (!g_key_file_load_from_file(file, path.c_str(), keepAll, nullptr)) {
     g_key_file_free(file);
     file = g_key_file_new();
   }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -84,9 +85,12 @@ int MoCatalogue::Parse(std::string_view bytes) {
     if (!reader.Text(originals, i, original) || !reader.Text(translated, i, translation))
       return 0;
     // The empty text's translation is the catalogue's header, not a text;
-    // an empty translation would hide its source.
-    if (!original.empty() && !translation.empty())
-      read.emplace(FirstForm(original), FirstForm(translation));
+    // an empty translation would hide its source. A plural entry counts by
+    // its first form, the one that is looked up and shown.
+    std::string text = FirstForm(original);
+    std::string shown = FirstForm(translation);
+    if (!text.empty() && !shown.empty())
+      read.emplace(std::move(text), std::move(shown));
   }
   translations = std::move(read);
   return 1;

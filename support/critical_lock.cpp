@@ -22,8 +22,17 @@ void CriticalLock::Destroy() {
 void CriticalLock::WaitUntilFree() {
   std::unique_lock<std::mutex> hold(sleepMutex);
   while (state.exchange(kHeldWithWaiters, std::memory_order_acquire) != kFree) {
+    if (sleepHook != nullptr) {
+      sleepHook(sleepHookContext);
+    }
     sleepers.wait(hold);
   }
+}
+
+void CriticalLock::SetSleepHook(SleepHook hook, void* context) {
+  std::lock_guard<std::mutex> hold(sleepMutex);
+  sleepHook = hook;
+  sleepHookContext = context;
 }
 
 void CriticalLock::WakeOne() {

@@ -21,6 +21,14 @@ class CriticalLock {
   void Init();
   void Destroy();
   int IsInitialised() const { return initialised; }
+  // 1 while some thread holds the lock.
+  int IsHeld() const { return state.load(std::memory_order_relaxed) != kFree ? 1 : 0; }
+
+  // Called by a thread that found the lock held, after it marked itself as
+  // waiting and just before it sleeps, with the sleepers' mutex held. Tests
+  // use it to make a Leave fall exactly there.
+  using SleepHook = void (*)(void* context);
+  void SetSleepHook(SleepHook hook, void* context);
 
   void Enter() {
     std::uintptr_t self = CurrentThread();
@@ -64,6 +72,8 @@ class CriticalLock {
   // Where threads that found the lock held sleep.
   std::mutex sleepMutex;
   std::condition_variable sleepers;
+  SleepHook sleepHook = nullptr;
+  void* sleepHookContext = nullptr;
   int initialised = 0;
 };
 

@@ -58,14 +58,15 @@ TEST(SettingsTest, MissingOrDamagedFileGivesTheDefaults) {
 TEST(SettingsTest, SavingKeepsOtherKeysAndReplacesADamagedFile) {
   TempFolder folder;
   const std::string path = folder.File(kSettingsFileName);
-  WriteWholeFile(path, "# mine\n[Display]\nUnit=kg\nSpeak=true\n[Other]\nA=1\n");
+  WriteWholeFile(path, "# mine\n[Display]\nUnit=kg\nSpeak=true\n[Other]\nA=1\nA[de]=2\n");
   Settings settings;
   settings.unit = WeightUnit::Pounds;
   ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);
   EXPECT_EQ(
       ReadWholeFile(path),
       "# "
-      "mine\n\n[Display]\nUnit=lb\nSpeak=true\n\n[Other]\nA=1\n\n[Accessibility]\nSpeech=false\n");
+      "mine\n\n[Display]\nUnit=lb\nSpeak=true\n\n[Other]\nA=1\nA[de]=2\n\n[Accessibility]\nSpeech="
+      "false\n");
 
   WriteWholeFile(path, "[Display\n");
   ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <thread>
 
 namespace {
 
@@ -65,6 +68,9 @@ void operator delete(void* block, const std::nothrow_t&) noexcept {
 
 namespace {
 
+// Bounds a wait that only a fault makes long.
+constexpr std::chrono::seconds kFailAfter{10};
+
 // A function run by the worker that waits until the test lets it finish.
 struct GatedJob {
   std::mutex mutex;
@@ -76,12 +82,12 @@ struct GatedJob {
   static int Run(void* user) {
     auto* job = static_cast<GatedJob*>(user);
     job->started.fetch_add(1);
-    {
-      std::unique_lock<std::mutex> hold(job->mutex);
-      job->changed.wait(hold, [job] { return job->open; });
-    }
-    // The last touch of the job: once finished shows, the test may end it.
+    std::unique_lock<std::mutex> hold(job->mutex);
+    job->changed.wait(hold, [job] { return job->open; });
+    // Counted and told under the mutex: a test that saw it under the mutex
+    // (WaitUntilFinished) or after Join may end the job.
     job->finished.fetch_add(1);
+    job->changed.notify_all();
     return 7;
   }
 
@@ -90,15 +96,44 @@ struct GatedJob {
     open = true;
     changed.notify_all();
   }
+
+  // False when the function has not finished within the bound.
+  bool WaitUntilFinished() {
+    std::unique_lock<std::mutex> hold(mutex);
+    return changed.wait_for(hold, kFailAfter, [this] { return finished.load() > 0; });
+  }
 };
+
+// Runs `call` on a thread of its own; true when it returns while the job is
+// still held at its gate. A call that waits for the job is let through at
+// the bound by opening the gate, so the test fails instead of hanging.
+bool ReturnsWhileTheJobWaits(GatedJob& job, const std::function<void()>& call) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool returned = false;
+  std::thread caller([&] {
+    call();
+    std::lock_guard<std::mutex> hold(mutex);
+    returned = true;
+    changed.notify_all();
+  });
+  bool inTime;
+  {
+    std::unique_lock<std::mutex> hold(mutex);
+    inTime = changed.wait_for(hold, kFailAfter, [&] { return returned; });
+  }
+  if (!inTime)
+    job.Release();
+  caller.join();
+  return inTime && job.finished.load() == 0;
+}
 
 TEST(WorkerThread, CloseLetsTheThreadRunToTheEnd) {
   GatedJob job;
   WorkerThread worker;
   worker.Open();
   EXPECT_EQ(worker.Start(GatedJob::Run, &job), 1);
-  worker.Close();  // returns while the function is still held at the gate
-  EXPECT_EQ(job.finished.load(), 0);
+  EXPECT_TRUE(ReturnsWhileTheJobWaits(job, [&worker] { worker.Close(); }));
   EXPECT_EQ(worker.IsRunning(), 1);
   job.Release();
   worker.Join();
@@ -128,7 +163,7 @@ TEST(WorkerThread, RestartWhileAnEarlierThreadRuns) {
   WorkerThread worker;
   worker.Open();
   worker.Start(GatedJob::Run, &first);
-  worker.Close();
+  EXPECT_TRUE(ReturnsWhileTheJobWaits(first, [&worker] { worker.Close(); }));
   worker.Open();
   worker.Start(GatedJob::Run, &second);
   second.Release();
@@ -136,9 +171,7 @@ TEST(WorkerThread, RestartWhileAnEarlierThreadRuns) {
   EXPECT_EQ(second.finished.load(), 1);
   EXPECT_EQ(first.finished.load(), 0);
   first.Release();
-  while (first.finished.load() == 0) {
-    std::this_thread::yield();
-  }
+  EXPECT_TRUE(first.WaitUntilFinished());
   worker.Close();
 }
 
@@ -166,18 +199,13 @@ TEST(WorkerThread, StartWithoutMemoryThrowsNothingAndRunsNothing) {
 }
 
 TEST(WorkerThread, DestroyedWrapperLeavesTheThreadRunning) {
-  auto job = std::make_shared<GatedJob>();
-  {
-    WorkerThread worker;
-    worker.Start(GatedJob::Run, job.get());  // never opened: let go all the same
-  }
-  job->Release();
-  while (job->finished.load() == 0) {
-    std::this_thread::yield();
-  }
-  WorkerThread idle;
-  idle.Join();  // nothing started: returns at once
-  idle.Close();
+  GatedJob job;
+  auto worker = std::make_unique<WorkerThread>();
+  worker->Start(GatedJob::Run, &job);  // never opened: let go all the same
+  EXPECT_TRUE(ReturnsWhileTheJobWaits(job, [&worker] { worker.reset(); }));
+  job.Release();
+  EXPECT_TRUE(job.WaitUntilFinished()) << "the function never ran to its end";
+  EXPECT_EQ(job.started.load(), 1);
 }
 
 }  // namespace
