@@ -486,10 +486,15 @@ class BluezSession {
   }
 
   bool StartDiscovery(const std::string& adapter) {
-    // Wii devices are classic Bluetooth; a stack without filters still finds them.
+    // Wii devices are classic Bluetooth; a stack without filters still finds
+    // them. A filter that only repeats an adapter's own transport counts as
+    // none, and BlueZ then pauses 5 s after each 10.24 s inquiry; asking for
+    // every report keeps the filter, and each inquiry follows the last at
+    // once, so a board whose SYNC is pressed late is heard in time.
     GVariantBuilder filter;
     g_variant_builder_init(&filter, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&filter, "{sv}", "Transport", g_variant_new_string("bredr"));
+    g_variant_builder_add(&filter, "{sv}", "DuplicateData", g_variant_new_boolean(TRUE));
     CallSimple(adapter, kAdapterInterface, "SetDiscoveryFilter", g_variant_new("(a{sv})", &filter),
                kShortCallMs);
     return CallSimple(adapter, kAdapterInterface, "StartDiscovery", nullptr, kShortCallMs);

@@ -74,11 +74,14 @@ const char* const kAdapterBlockedLines[] = {TrMark("Bluetooth が無線スイッ
 // ... or when a board was heard but not registered.
 const char* const kPressSyncLine = TrMark("SYNC ボタンを押してから");
 const char* const kPressAAgainLine = TrMark("A を押し直してください。");
-const char* const kPairingRefusedLines[] = {
-    TrMark("ボードが PIN を拒みました。"), kPressSyncLine, kPressAAgainLine,
-    TrMark("続くときは BlueZ 5.80 以降へ更新を。"), nullptr};
+// BlueZ 5.73 to 5.79 offer the board a wrong PIN first; it then leaves
+// pairing mode, and BlueZ's second attempt finds it gone.
+const char* const kUpdateBluezLine = TrMark("続くときは BlueZ 5.80 以降へ更新を。");
+const char* const kPairingRefusedLines[] = {TrMark("ボードが PIN を拒みました。"), kPressSyncLine,
+                                            kPressAAgainLine, kUpdateBluezLine, nullptr};
 const char* const kPairingFailedLines[] = {TrMark("ボードとペアリングできませんでした。"),
-                                           kPressSyncLine, kPressAAgainLine, nullptr};
+                                           kPressSyncLine, kPressAAgainLine, kUpdateBluezLine,
+                                           nullptr};
 const char* const kNotTrustedLines[] = {TrMark("ボードを信頼済みにできませんでした。"),
                                         kPressSyncLine, kPressAAgainLine, nullptr};
 const char* const kNotConnectedLines[] = {TrMark("登録はできましたが、接続できません。"),

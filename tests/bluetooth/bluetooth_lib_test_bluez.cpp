@@ -110,6 +110,8 @@ TEST_F(BluetoothRegistration, RegistersEveryWiiDeviceInRangeAndNothingElse) {
   EXPECT_EQ(mock.CallCount(adapter, "StartDiscovery"), 1);
   EXPECT_EQ(mock.CallCount(adapter, "StopDiscovery"), 1);
   EXPECT_NE(mock.Calls(adapter, "SetDiscoveryFilter").find("'bredr'"), std::string::npos);
+  EXPECT_NE(mock.Calls(adapter, "SetDiscoveryFilter").find("'DuplicateData': <true>"),
+            std::string::npos);
   EXPECT_NE(mock.Calls(kAgentManager, "RegisterAgent").find("'NoInputNoOutput'"),
             std::string::npos);
   EXPECT_EQ(mock.CallCount(kAgentManager, "RequestDefaultAgent"), 0);
