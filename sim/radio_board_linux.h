@@ -27,7 +27,9 @@
 // - SDP with a HID and a Device ID record (see SdpBoard); HID over L2CAP
 //   PSM 0x11 (control) and 0x13 (interrupt), with a SimDevice behind it.
 // - A host that authenticates with a link key the board has forgotten fails
-//   (the board drops the link).
+//   (the board drops the link). A wrong PIN ends pairing mode.
+// - A host that paired and opens no HID channel within kUnusedLinkSeconds is
+//   left.
 // - Its front button wakes it: it pages the last host it paired with and
 //   opens both HID channels.
 //
@@ -53,6 +55,7 @@ class RadioBoard {
 
   // What a user does with the board.
   void PressSync();       // discoverable and connectable for kSyncSeconds
+  void SyncEnds();        // as when kSyncSeconds have passed
   void PressButton();     // wakes it: pages the last paired host
   void PowerOff();        // the link drops; no longer reachable
   void GoOutOfRange();    // the link is lost; no longer reachable
@@ -65,7 +68,11 @@ class RadioBoard {
   void HoldPlaceholderLink(const std::string& address);
   int PlaceholderLinks() const;
 
-  // What a test can observe.
+  // What a test, or the air around the board, can observe.
+  Address BoardAddress() const;
+  bool Discoverable() const;  // scans for inquiries
+  // Answers a page or a name request: it scans for pages, or holds a link.
+  bool Reachable() const;
   bool Connected() const;
   int LinkHandle() const;  // -1 when there is no link
   bool HidOpen() const;    // both HID channels open
@@ -74,6 +81,7 @@ class RadioBoard {
   static constexpr int kSyncSeconds = 20;
   // How long a woken board keeps paging its host.
   static constexpr int kWakeSeconds = 5;
+  static constexpr int kUnusedLinkSeconds = 5;
 
  private:
   struct Channel {
@@ -98,6 +106,7 @@ class RadioBoard {
   void OnConnectionComplete(const uint8_t* data);
   void OnConnectionRequest(const uint8_t* data);
   void OnAuthenticationComplete(const uint8_t* data);
+  void LeavePairingMode();
   void OnAcl(const uint8_t* data, int length);
   void OnFrame(uint16_t cid, const uint8_t* data, int length);
   void OnSignal(const uint8_t* data, int length);
@@ -142,6 +151,8 @@ class RadioBoard {
   bool placing = false;  // a page of the bystander is under way
   int placeholderLinks = 0;
   bool woke = false;             // the board paged the host and opens the channels
+  bool pinAnswered = false;      // a pairing waits for its key
+  int64_t pairedAtMs = 0;        // a new pairing waits for its HID channels
   std::vector<uint8_t> pending;  // an L2CAP frame still arriving
   std::vector<Channel> channels;
   uint8_t nextIdent = 1;
@@ -179,6 +190,59 @@ class AirBystander {
 
   int fd = -1;
   RadioBoard::Address address{};
+};
+
+// The host's adapter as the kernel sees it: a controller of its own on
+// /dev/vhci whose packets all pass to and from one of btvirt's controllers
+// (through its HCI user channel), except where btvirt is kinder than the
+// air in a living room:
+// - btvirt's inquiry reports only the devices that were discoverable when it
+//   began; a real radio also hears a board whose SYNC is pressed during it.
+//   Such a board is reported within the running inquiry.
+// - btvirt names any device; a real board answers a name request only while
+//   it scans for pages or holds a link. Otherwise the request fails with a
+//   page time-out, after as long as a real page takes.
+class HostRadio {
+ public:
+  explicit HostRadio(std::vector<const RadioBoard*> boards);
+  ~HostRadio();
+  HostRadio(const HostRadio&) = delete;
+  HostRadio& operator=(const HostRadio&) = delete;
+
+  // Takes btvirt's controller hciIndex and offers it to the kernel as a new
+  // controller. 1 on success.
+  int Attach(int hciIndex);
+  void Detach();
+  // The index of the controller the kernel (and so BlueZ) sees.
+  int KernelIndex() const { return kernelIndex; }
+
+  static constexpr int kPageTimeoutMs = 5120;
+
+ private:
+  struct FailingName {
+    RadioBoard::Address who;
+    int64_t dueMs;
+  };
+
+  void Serve();
+  void FromHost(const uint8_t* packet, int length);
+  void FromController(const uint8_t* packet, int length);
+  void ReportDiscoverableBoards();
+  void FailDueNames();
+  void ToHost(uint8_t code, const std::vector<uint8_t>& parameters);
+  const RadioBoard* Board(const RadioBoard::Address& address) const;
+
+  const std::vector<const RadioBoard*> boards;
+  int vhci = -1;
+  int channel = -1;
+  int kernelIndex = -1;
+  std::atomic<bool> stop{false};
+  std::thread thread;
+  // Touched by the serving thread only.
+  bool inquiring = false;
+  uint8_t inquiryMode = 0;
+  std::vector<RadioBoard::Address> reported;
+  std::vector<FailingName> failingNames;
 };
 
 // A simulated board and its radio.

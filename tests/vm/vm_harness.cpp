@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -20,7 +21,11 @@ std::string Format(const char* format, va_list args) {
 
 }  // namespace
 
-VmScenario::VmScenario(const char* name) : name(name) {}
+// The machine names the BlueZ a Bluetooth scenario runs on ("@5.82").
+VmScenario::VmScenario(const char* name) : name(name) {
+  if (const char* suffix = std::getenv("VM_NAME_SUFFIX"))
+    this->name += suffix;
+}
 
 bool VmScenario::Check(bool ok, const char* format, ...) {
   if (ok || !failure.empty())
