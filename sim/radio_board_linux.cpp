@@ -524,6 +524,8 @@ void RadioBoard::Configure(Channel& channel) {
 void RadioBoard::ChannelOpened(const Channel& channel) {
   if (woke && channel.psm == kPsmHidControl && !FindPsm(kPsmHidInterrupt))
     OpenChannel(kPsmHidInterrupt);
+  if (HidOpen())
+    ++hidOpenings;
 }
 
 void RadioBoard::OnChannelData(Channel& channel, const uint8_t* data, int length) {
@@ -730,6 +732,11 @@ bool RadioBoard::HidOpen() const {
     return false;
   };
   return open(kPsmHidControl) && open(kPsmHidInterrupt);
+}
+
+int RadioBoard::HidOpenings() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return hidOpenings;
 }
 
 int RadioBoard::PairedHostCount() const {

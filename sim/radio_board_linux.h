@@ -74,8 +74,9 @@ class RadioBoard {
   // Answers a page or a name request: it scans for pages, or holds a link.
   bool Reachable() const;
   bool Connected() const;
-  int LinkHandle() const;  // -1 when there is no link
-  bool HidOpen() const;    // both HID channels open
+  int LinkHandle() const;   // -1 when there is no link
+  bool HidOpen() const;     // both HID channels open
+  int HidOpenings() const;  // how often both were opened
   int PairedHostCount() const;
 
   static constexpr int kSyncSeconds = 20;
@@ -150,9 +151,10 @@ class RadioBoard {
   bool paging = false;   // a page of the host is under way
   bool placing = false;  // a page of the bystander is under way
   int placeholderLinks = 0;
-  bool woke = false;             // the board paged the host and opens the channels
-  bool pinAnswered = false;      // a pairing waits for its key
-  int64_t pairedAtMs = 0;        // a new pairing waits for its HID channels
+  bool woke = false;         // the board paged the host and opens the channels
+  bool pinAnswered = false;  // a pairing waits for its key
+  int64_t pairedAtMs = 0;    // a new pairing waits for its HID channels
+  int hidOpenings = 0;
   std::vector<uint8_t> pending;  // an L2CAP frame still arriving
   std::vector<Channel> channels;
   uint8_t nextIdent = 1;

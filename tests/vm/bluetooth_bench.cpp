@@ -244,7 +244,8 @@ bool BluetoothBench::WaitAdaptersPowered() {
       kAdaptersMs, kBusPollMs);
 }
 
-void BluetoothBench::RememberPairing(int adapter, int boardIndex, bool boardRemembers) {
+void BluetoothBench::RememberPairing(int adapter, int boardIndex, bool boardRemembers,
+                                     bool trusted) {
   RadioBoard& radio = board(boardIndex).radio;
   const std::string adapterDir = std::string(kStorage) + "/" + AdapterAddress(adapter);
   const std::string address = radio.AddressText();
@@ -252,7 +253,9 @@ void BluetoothBench::RememberPairing(int adapter, int boardIndex, bool boardReme
   std::filesystem::create_directories(adapterDir + "/cache");
   std::ofstream info(adapterDir + "/" + address + "/info");
   info << "[General]\nName=" << kBoardBluetoothName
-       << "\nClass=0x002504\nSupportedTechnologies=BR/EDR;\nTrusted=true\nBlocked=false\n"
+       << "\nClass=0x002504\nSupportedTechnologies=BR/EDR;\nTrusted="
+       << (trusted ? "true" : "false")
+       << "\nBlocked=false\n"
           "Services=00001124-0000-1000-8000-00805f9b34fb;00001200-0000-1000-8000-00805f9b34fb;\n"
           "\n[DeviceID]\nSource=2\nVendor=1406\nProduct=774\nVersion=1536\n"
           "\n[LinkKey]\nKey="

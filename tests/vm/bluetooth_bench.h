@@ -39,9 +39,10 @@ class BluetoothBench {
   bool StartDaemon(Pin pin = Pin::Wii);
 
   // Before StartDaemon: BlueZ remembers board as paired with adapter, with
-  // its name and services, as after an earlier pairing. When the board
-  // remembers it as well, both hold the same link key.
-  void RememberPairing(int adapter, int board, bool boardRemembers);
+  // its name and services, as after an earlier pairing, and trusted unless
+  // told otherwise. When the board remembers it as well, both hold the same
+  // link key.
+  void RememberPairing(int adapter, int board, bool boardRemembers, bool trusted = true);
 
   Board& board(int index) { return *boards[index]; }
   const std::string& AdapterAddress(int index) const { return adapterAddresses[index]; }
