@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "bluetooth/bluetooth_bluez.h"
+#include "device/wii_lib_device.h"
 #include "sim/sdp_board.h"
 #include "sim/virtual_board_uhid.h"
 
@@ -346,6 +347,25 @@ bool BluetoothBench::WaitDisconnected(int boardIndex, int timeoutMs) const {
         return FindHidraw(uniq).empty();
       },
       timeoutMs, kBusPollMs);
+}
+
+bool BluetoothBench::ReturnsByItsButton(ktWiiLib& lib, ktWiiLibDevice& device, int boardIndex,
+                                        float kg) {
+  Board& returning = board(boardIndex);
+  returning.radio.PowerOff();
+  if (!scenario.Check(WaitFor([&] { return !device.IsOpen(); }, 5000),
+                      "still open after power-off") ||
+      !scenario.Check(WaitDisconnected(boardIndex, 5000), "still connected after power-off"))
+    return false;
+  returning.radio.PressButton();
+  if (!scenario.Check(WaitConnected(boardIndex, 10000),
+                      "the board did not come back by its button"))
+    return false;
+  ktWiiLibDevice* again = WaitIdentified(lib, static_cast<unsigned>(boardIndex), 8000);
+  return scenario.Check(again == &device && lib.GetDeviceCount() == 1,
+                        "not open again at index %d (%d devices listed)", boardIndex,
+                        lib.GetDeviceCount()) &&
+         Weighs(scenario, device, returning.sim, kg);
 }
 
 // The emulator ending early takes every controller with it, the host's too.

@@ -65,6 +65,11 @@ class BluetoothBench {
   // Waits until BlueZ lists the board as not connected and the kernel has
   // removed its HID device.
   bool WaitDisconnected(int board, int timeoutMs) const;
+  // The board, open as `device` at list index `board` of the running
+  // manager, powers off; once it is gone on both sides its button is
+  // pressed. It must be open again as the same device at the same index, the
+  // only one listed, and weigh kg.
+  bool ReturnsByItsButton(ktWiiLib& lib, ktWiiLibDevice& device, int board, float kg);
 
  private:
   // Prints the end of bluetoothd's log, for a failed scenario.

@@ -23,16 +23,7 @@ int main() {
                                : nullptr;
   if (scenario.Check(device != nullptr, "board not identified") &&
       ZeroAdjustAndWeigh(scenario, *device, board.sim, 58.0f)) {
-    board.radio.PowerOff();
-    scenario.Check(WaitFor([&] { return !device->IsOpen(); }, 5000), "still open after power-off");
-    scenario.Check(bench.WaitDisconnected(0, 5000), "still connected after power-off");
-    board.radio.PressButton();
-    scenario.Check(bench.WaitConnected(0, 10000), "the board did not come back by its button");
-    ktWiiLibDevice* again = WaitIdentified(*lib, 0, 8000);
-    scenario.Check(again == device && lib->GetDeviceCount() == 1,
-                   "not open again at index 0 (%d devices listed)", lib->GetDeviceCount());
-    if (again)
-      Weighs(scenario, *device, board.sim, 64.5f);
+    bench.ReturnsByItsButton(*lib, *device, 0, 64.5f);
   }
   lib->Release();
   return scenario.Finish();
