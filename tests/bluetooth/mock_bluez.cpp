@@ -286,69 +286,6 @@ bool MockBluez::BoolProperty(const std::string& path, const std::string& interfa
   return result;
 }
 
-namespace {
-
-std::string NameOwner(GDBusConnection* bus, const char* name) {
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
-      g_variant_new("(s)", name), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
-      nullptr, nullptr);
-  if (reply == nullptr) {
-    return "";
-  }
-  const gchar* owner = nullptr;
-  g_variant_get(reply, "(&s)", &owner);
-  std::string result = owner;
-  g_variant_unref(reply);
-  return result;
-}
-
-bool ServesAgent(GDBusConnection* bus, const char* peer, const std::string& agentPath) {
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, peer, agentPath.c_str(), "org.freedesktop.DBus.Introspectable", "Introspect", nullptr,
-      G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
-  if (reply == nullptr) {
-    return false;
-  }
-  const gchar* xml = nullptr;
-  g_variant_get(reply, "(&s)", &xml);
-  bool serves = std::string(xml).find("org.bluez.Agent1") != std::string::npos;
-  g_variant_unref(reply);
-  return serves;
-}
-
-}  // namespace
-
-int MockBluez::CallAgent(const std::string& agentPath, const char* method, GVariant* parameters) {
-  g_variant_ref_sink(parameters);
-  GVariant* names = CallSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                             "org.freedesktop.DBus", "ListNames", nullptr);
-  int answer = -1;
-  GVariantIter* iter = nullptr;
-  const gchar* peer = nullptr;
-  g_variant_get(names, "(as)", &iter);
-  std::string bluez = NameOwner(bus, "org.bluez");
-  while (answer < 0 && g_variant_iter_next(iter, "&s", &peer)) {
-    // The mock BlueZ may be busy in a method it was told to hold.
-    if (peer[0] != ':' || peer == bluez ||
-        g_str_equal(peer, g_dbus_connection_get_unique_name(bus)) ||
-        !ServesAgent(bus, peer, agentPath)) {
-      continue;
-    }
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, peer, agentPath.c_str(), "org.bluez.Agent1", method, parameters, nullptr,
-        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
-    answer = reply != nullptr ? 1 : 0;
-    if (reply != nullptr) {
-      g_variant_unref(reply);
-    }
-  }
-  g_variant_iter_free(iter);
-  g_variant_unref(names);
-  g_variant_unref(parameters);
-  return answer;
-}
-
 std::string MockBluez::DevicePath(const std::string& adapter, const std::string& address) {
   std::string path = AdapterPath(adapter) + "/dev_" + address;
   std::replace(path.begin(), path.end(), ':', '_');

@@ -52,11 +52,6 @@ class MockBluez {
   int CallCount(const std::string& path, const std::string& method);
   bool BoolProperty(const std::string& path, const std::string& interface, const std::string& name);
 
-  // Calls an agent's method as BlueZ would, on every peer that serves an
-  // agent at agentPath: 1 when one accepted, 0 when one refused, -1 when no
-  // peer serves one. `parameters` may be floating; it is consumed.
-  int CallAgent(const std::string& agentPath, const char* method, GVariant* parameters);
-
   static std::string DevicePath(const std::string& adapter, const std::string& address);
 
  private:
