@@ -473,6 +473,7 @@ void RadioBoard::OnChannelResponse(const uint8_t* data) {
     channel->remote = Le16(data);
     Configure(*channel);
   } else if (result != 1) {
+    ++refusedChannels;
     CloseChannel(channel->local);
   }
 }
@@ -734,6 +735,11 @@ bool RadioBoard::HidOpen() const {
   return open(kPsmHidControl) && open(kPsmHidInterrupt);
 }
 
+int RadioBoard::RefusedChannels() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return refusedChannels;
+}
+
 int RadioBoard::HidOpenings() const {
   std::lock_guard<std::recursive_mutex> hold(lock);
   return hidOpenings;
@@ -899,14 +905,33 @@ void HostRadio::FromHost(const uint8_t* packet, int length) {
 }
 
 void HostRadio::FromController(const uint8_t* packet, int length) {
+  std::vector<uint8_t> copy(packet, packet + length);
   if (packet[0] == kEventPacket && length >= 3) {
     const uint8_t code = packet[1];
     if (code == kEventInquiryComplete)
       inquiring = false;
     if ((code == kEventInquiryResult || code == kEventInquiryResultWithRssi) && length >= 10)
       reported.push_back(ReadAddress(packet + 4));
+    if (code == kEventConnectionComplete && length >= 3 + 11 && packet[3] == 0)
+      hostHandles[ReadAddress(packet + 6)] = Le16(packet + 4) & 0x0FFF;
+  } else if (packet[0] == kAclPacket && length >= 5) {
+    ToHostHandle(copy.data() + 1);
   }
-  (void)!write(vhci, packet, length);
+  (void)!write(vhci, copy.data(), copy.size());
+}
+
+// A board's ACL data arrive under the board's handle of the link.
+void HostRadio::ToHostHandle(uint8_t* acl) const {
+  const uint16_t header = Le16(acl);
+  for (const RadioBoard* board : boards) {
+    const auto host = hostHandles.find(board->BoardAddress());
+    if (board->LinkHandle() == (header & 0x0FFF) && host != hostHandles.end()) {
+      const uint16_t translated = static_cast<uint16_t>((header & 0xF000) | host->second);
+      acl[0] = translated & 0xFF;
+      acl[1] = translated >> 8;
+      return;
+    }
+  }
 }
 
 void HostRadio::ReportDiscoverableBoards() {

@@ -77,6 +77,7 @@ class RadioBoard {
   int LinkHandle() const;   // -1 when there is no link
   bool HidOpen() const;     // both HID channels open
   int HidOpenings() const;  // how often both were opened
+  int RefusedChannels() const;
   int PairedHostCount() const;
 
   static constexpr int kSyncSeconds = 20;
@@ -155,22 +156,23 @@ class RadioBoard {
   bool pinAnswered = false;  // a pairing waits for its key
   int64_t pairedAtMs = 0;    // a new pairing waits for its HID channels
   int hidOpenings = 0;
+  int refusedChannels = 0;       // opened by the board, refused by the host
   std::vector<uint8_t> pending;  // an L2CAP frame still arriving
   std::vector<Channel> channels;
   uint8_t nextIdent = 1;
   uint16_t nextCid = 0x0040;
 };
 
-// A controller in the emulated air that only takes links, held so that a
-// board's controller numbers its link to the host as the host does.
+// A controller in the emulated air that only takes links, held so that each
+// board's controller numbers its link to the host differently.
 //
 // btvirt gives a new link the lowest free handle from 42 on each controller
-// separately, and passes ACL data on under the sender's handle. A host linked
-// to two boards numbers them 42 and 43, while each board's controller numbers
-// its only link 42: the host would take the second board's data for the
-// first's. A board whose controller already holds one link to the bystander
-// numbers its link to the host 43 as well. Real controllers need nothing of
-// the kind: handles are local to each end and never cross the air.
+// separately, and passes ACL data on under the sender's handle. Two boards
+// would both send under 42, and the host could not tell them apart. A board
+// whose controller already holds i links to the bystander numbers its link
+// to the host 42 + i; HostRadio then gives the host the data under the
+// host's own handle for that board. Real controllers need nothing of the
+// kind: handles are local to each end and never cross the air.
 class AirBystander {
  public:
   AirBystander() = default;
@@ -204,6 +206,8 @@ class AirBystander {
 // - btvirt names any device; a real board answers a name request only while
 //   it scans for pages or holds a link. Otherwise the request fails with a
 //   page time-out, after as long as a real page takes.
+// - btvirt passes a board's ACL data under the board's own handle; the host
+//   gets it under the host's handle of that link (see AirBystander).
 class HostRadio {
  public:
   explicit HostRadio(std::vector<const RadioBoard*> boards);
@@ -233,6 +237,7 @@ class HostRadio {
   void FailDueNames();
   void ToHost(uint8_t code, const std::vector<uint8_t>& parameters);
   const RadioBoard* Board(const RadioBoard::Address& address) const;
+  void ToHostHandle(uint8_t* acl) const;
 
   const std::vector<const RadioBoard*> boards;
   int vhci = -1;
@@ -245,6 +250,7 @@ class HostRadio {
   uint8_t inquiryMode = 0;
   std::vector<RadioBoard::Address> reported;
   std::vector<FailingName> failingNames;
+  std::map<RadioBoard::Address, uint16_t> hostHandles;  // the host's links, by peer
 };
 
 // A simulated board and its radio.

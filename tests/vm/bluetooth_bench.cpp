@@ -183,10 +183,8 @@ bool BluetoothBench::StartRadio() {
   return true;
 }
 
-// The host links the boards one after another in the order of their
-// addresses, which rise with their controllers' indices, and keeps each link:
-// its links to boards 0, 1, ... get the handles 42, 43, ... So board i's
-// controller first holds i links to the bystander (see AirBystander).
+// Board i's controller first holds i links to the bystander, so that its
+// link to the host is 42 + i (see AirBystander).
 bool BluetoothBench::HoldPlaceholderLinks(int bystanderIndex) {
   if (!scenario.Check(bystander.Attach(bystanderIndex) == 1, "no bystander on hci%d",
                       bystanderIndex))
@@ -397,25 +395,27 @@ void BluetoothBench::ShowDaemonLog() const {
 }
 
 Registration::Registration(int searchMs)
-    : thread([this, searchMs] {
+    : lib(searchMs > 0 ? CreateBluetoothLibSearching(searchMs) : CreateBluetoothLib()),
+      thread([this] {
         const auto start = std::chrono::steady_clock::now();
-        ktBluetoothLib* bt =
-            searchMs > 0 ? CreateBluetoothLibSearching(searchMs) : CreateBluetoothLib();
-        result = bt->AddDevices(5);
-        failure = bt->LastFailure();
-        bt->Release();
+        result = lib->AddDevices(5);
+        failure = lib->LastFailure();
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       }) {}
 
 Registration::~Registration() {
-  if (thread.joinable())
-    thread.join();
+  Result();
+  lib->Release();
 }
 
 int Registration::Result() {
   if (thread.joinable())
     thread.join();
   return result;
+}
+
+void Registration::Cancel() {
+  lib->Cancel();
 }
 
 bool WiimoteBound(const std::string& node) {

@@ -99,17 +99,21 @@ class Registration {
   explicit Registration(int searchMs = kBenchSearchMs);
   ~Registration();
   int Result();
+  // Ends the search early, once what the scenario waited for has happened;
+  // Result then counts what was registered until then.
+  void Cancel();
   BluetoothFailure Failure() const { return failure; }
   double Seconds() const { return seconds; }
 
   // The stack names a board heard in its first inquiry (10.24 s) after it;
   // a bench search lasts until then and a little more.
-  static constexpr int kBenchSearchMs = 15000;
+  static constexpr int kBenchSearchMs = 13000;
 
   // The pause that follows a registration that found something.
   static constexpr int kWaitMs = 10000;
 
  private:
+  ktBluetoothLib* lib;
   std::thread thread;
   int result = -1;
   BluetoothFailure failure = BluetoothFailure::None;

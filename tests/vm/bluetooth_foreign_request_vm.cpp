@@ -7,8 +7,6 @@
 
 int main() {
   VmScenario scenario("bluetooth_foreign_request");
-  // The host links the registered board first: it is board 0 (see
-  // HoldPlaceholderLinks).
   BluetoothBench bench(scenario, 1, 2);
   if (!bench.StartRadio())
     return scenario.Finish();
@@ -22,18 +20,12 @@ int main() {
   // The program's own search, so that its agent is still there when the
   // other device asks.
   Registration registration(0);
-  const auto paired = [&] {
-    for (const auto& state : bench.Devices(board.AddressText())) {
-      if (state.paired)
-        return true;
-    }
-    return false;
-  };
-  if (scenario.Check(WaitFor(paired, 20000, 100), "the board was not paired")) {
+  if (scenario.Check(bench.WaitConnected(0, 20000), "the board was not registered")) {
     other.PressButton();
-    scenario.Check(WaitFor([&] { return other.Connected(); }, 10000),
-                   "the other device did not reach the host");
+    scenario.Check(WaitFor([&] { return other.RefusedChannels() > 0; }, 10000),
+                   "the host refused no HID channel of the other device");
   }
+  registration.Cancel();
   const int result = registration.Result();
   scenario.Check(result == 1, "result %d", result);
   scenario.Check(other.HidOpenings() == 0, "the other device's HID channels were opened");

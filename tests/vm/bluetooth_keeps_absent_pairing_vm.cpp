@@ -6,7 +6,6 @@
 
 int main() {
   VmScenario scenario("bluetooth_keeps_absent_pairing");
-  // The host links B first, then A: B is board 0 (see HoldPlaceholderLinks).
   BluetoothBench bench(scenario, 1, 2);
   if (!bench.StartRadio())
     return scenario.Finish();

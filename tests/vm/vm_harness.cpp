@@ -154,16 +154,24 @@ void DriftZeroPoints(SimBoard& board) {
   board.SetZeroDrift(kZeroDrift);
 }
 
-bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
-  board.SetTotalLoad(0.0f);
-  device.SetZeroAdjust(1);
+void ZeroAdjust(const std::vector<ktWiiLibDevice*>& devices, const std::vector<SimBoard*>& boards) {
+  for (SimBoard* board : boards)
+    board->SetTotalLoad(0.0f);
+  for (ktWiiLibDevice* device : devices)
+    device->SetZeroAdjust(1);
   // Each report halves the distance to the drifted zero point.
   for (int i = 0; i < kZeroAdjustReports; ++i) {
-    board.ResendData();
+    for (SimBoard* board : boards)
+      board->ResendData();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  device.SetZeroAdjust(0);
+  for (ktWiiLibDevice* device : devices)
+    device->SetZeroAdjust(0);
+}
+
+bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
+  ZeroAdjust({&device}, {&board});
   return Weighs(scenario, device, board, kg);
 }
 
