@@ -181,18 +181,21 @@ void AppWindow::StartRegistration() {
   }
 }
 
-// The registration thread: one inquiry; when it registered a board, a wait
+// The registration thread: one search; when it registered a board, a wait
 // for the system to set it up, a new search for devices, and a fresh zero
-// adjustment, which the next frame runs on the user-interface thread.
+// adjustment, which the next frame runs on the user-interface thread; then
+// what went wrong, if anything, for the screen.
 int AppWindow::RegistrationMain() {
   Trace("BeginAdd");
   ktBluetoothLib* bluetooth = createBluetoothLib ? createBluetoothLib() : CreateBluetoothLib();
   if (bluetooth != nullptr && registration.Attach(bluetooth)) {
-    if (bluetooth->AddDevices(kInquiryMultiplier) != 0) {
+    const int registered = bluetooth->AddDevices(kInquiryMultiplier);
+    if (registered != 0) {
       FinishRegistration();
-    } else {
-      registration.ReportFailure(bluetooth->LastFailure());
     }
+    // A board that was heard but not registered is explained even when
+    // another one was.
+    registration.ReportFailure(bluetooth->LastFailure());
     registration.Detach();
   }
   if (bluetooth != nullptr) {

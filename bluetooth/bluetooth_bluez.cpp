@@ -3,6 +3,14 @@
 // One AddDevices call is one session: a private connection to the system bus,
 // driven on a private main context on the calling thread, so every wait is
 // bounded and Cancel (any thread) wakes it through one GCancellable.
+//
+// The session discovers for the whole search and registers each Wii device
+// that answers as soon as its name is known: a user presses SYNC some
+// seconds after choosing the command, and two boards may come one after the
+// other. Devices that did not answer are never touched: a board that is
+// merely switched off keeps its pairing.
+#include "bluetooth/bluetooth_bluez.h"
+
 #include <gio/gio.h>
 
 #include <algorithm>
@@ -12,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "bluetooth/bluetooth_lib.h"
 #include "support/trace.h"
 
 namespace {
@@ -30,10 +37,9 @@ constexpr const char* kAgentCapability = "NoInputNoOutput";
 // One unit of the inquiry length, and the longest inquiry Bluetooth allows.
 constexpr int kInquiryUnitMs = 1280;
 constexpr int kMaxInquiryUnits = 48;
-// A Wii device sends no extended inquiry response: the stack learns its name
-// by a remote-name request after the inquiry (BlueZ's own lasts 10.24 s).
-// Discovery goes on until every device it found has a name, up to this long.
-constexpr int kNamedSearchMs = kBluetoothSearchMostMs;
+// The class of device of the Wii family (peripheral, joystick): a device of
+// this class that never tells its name is worth a word to the user.
+constexpr guint32 kWiiClassOfDevice = 0x002504;
 
 constexpr int kBusConnectMs = 2000;
 constexpr int kShortCallMs = 3000;
@@ -41,9 +47,10 @@ constexpr int kShortCallMs = 3000;
 constexpr int kPairMs = 15000;
 constexpr int kConnectMs = 10000;
 
-// The agent answers only for pairings this session asks for (it is never the
-// default agent). The Wii PIN comes from BlueZ itself, so requests for a PIN
-// or passkey are refused; confirmations and authorisations are accepted.
+// The agent answers only for the device this session is registering and
+// refuses every request about any other: BlueZ makes the first agent
+// registered its default one, which other devices would reach. The Wii PIN
+// comes from BlueZ itself, so requests for a PIN or passkey are refused.
 constexpr const char* kAgentXml =
     "<node><interface name='org.bluez.Agent1'>"
     "<method name='Release'/>"
@@ -63,15 +70,30 @@ constexpr const char* kAgentXml =
     "<method name='Cancel'/>"
     "</interface></node>";
 
-void OnAgentCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
-                 GVariant*, GDBusMethodInvocation* invocation, gpointer) {
-  Trace("Bluetooth agent: %s", method);
-  if (g_str_equal(method, "RequestPinCode") || g_str_equal(method, "RequestPasskey")) {
-    g_dbus_method_invocation_return_dbus_error(invocation, "org.bluez.Error.Rejected",
-                                               "No input available");
-    return;
+// Whether the agent accepts `method` with `parameters`, while `pairing` is
+// the object path of the device being registered ("" when none is).
+bool AgentAccepts(const gchar* method, GVariant* parameters, const std::string& pairing) {
+  if (g_str_equal(method, "Release") || g_str_equal(method, "Cancel")) {
+    return true;
   }
-  g_dbus_method_invocation_return_value(invocation, nullptr);
+  if (g_str_equal(method, "RequestPinCode") || g_str_equal(method, "RequestPasskey")) {
+    return false;
+  }
+  const gchar* device = nullptr;
+  g_variant_get_child(parameters, 0, "&o", &device);
+  return !pairing.empty() && pairing == device;
+}
+
+void OnAgentCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+                 GVariant* parameters, GDBusMethodInvocation* invocation, gpointer pairing) {
+  const bool accepted = AgentAccepts(method, parameters, *static_cast<const std::string*>(pairing));
+  Trace("Bluetooth agent: %s %s", method, accepted ? "accepted" : "refused");
+  if (accepted) {
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+  } else {
+    g_dbus_method_invocation_return_dbus_error(invocation, "org.bluez.Error.Rejected",
+                                               "Not the device being registered");
+  }
 }
 
 const GDBusInterfaceVTable kAgentVTable = {OnAgentCall, nullptr, nullptr, {}};
@@ -84,9 +106,15 @@ struct BluezDevice {
   std::string name;
   std::string address;
   std::string adapter;
+  guint32 deviceClass = 0;
   bool connected = false;
   bool paired = false;
-  bool found = false;  // answered while this run discovered
+  bool bonded = false;
+  bool knowsBonded = false;  // the stack tells Bonded (BlueZ 5.65 and later)
+  bool found = false;        // answered while this run discovered
+
+  // A pairing whose key the stack keeps. Older stacks know only Paired.
+  bool StoredPairing() const { return knowsBonded ? bonded : paired; }
 };
 
 // Copies the properties present in an a{sv} dictionary; a change signal
@@ -109,6 +137,11 @@ void ReadDeviceProperties(GVariant* properties, BluezDevice& device) {
   if (g_variant_lookup(properties, "Paired", "b", &flag)) {
     device.paired = flag;
   }
+  if (g_variant_lookup(properties, "Bonded", "b", &flag)) {
+    device.bonded = flag;
+    device.knowsBonded = true;
+  }
+  g_variant_lookup(properties, "Class", "u", &device.deviceClass);
 }
 
 // The stack updates the signal strength of every device that answers an
@@ -206,7 +239,7 @@ class BluezSession {
   BluezSession(const BluezSession&) = delete;
   BluezSession& operator=(const BluezSession&) = delete;
 
-  int AddDevices(int inquiryMs) {
+  int AddDevices(int searchMs) {
     if (!ConnectToSystemBus()) {
       Fail(BluetoothFailure::NoService);
       return 0;
@@ -219,21 +252,23 @@ class BluezSession {
     // Switching an adapter on is the user's choice: off ones are not used.
     std::vector<std::string> usable = PoweredAdapters();
     if (usable.empty()) {
-      Fail(adapters.empty() ? BluetoothFailure::NoAdapter : BluetoothFailure::AdapterOff);
+      Fail(adapters.empty()  ? BluetoothFailure::NoAdapter
+           : blocked.empty() ? BluetoothFailure::AdapterOff
+                             : BluetoothFailure::AdapterBlocked);
       return 0;
     }
     adapters = usable;
-    // At least the inquiry asked for, then until every device that answered
-    // has its name.
-    RunDiscovery(adapters, inquiryMs, std::max(inquiryMs, kNamedSearchMs),
-                 [this] { return EveryFoundDeviceNamed(); });
-    int count = 0;
-    for (const std::string& path : Candidates()) {
-      if (Cancelled()) {
-        break;
+    for (const std::string& adapter : adapters) {
+      if (StartDiscovery(adapter)) {
+        discovering.push_back(adapter);
       }
-      RegisterDevice(path, inquiryMs);
-      ++count;
+    }
+    int count = RegisterWhileSearching(searchMs);
+    for (const std::string& adapter : discovering) {
+      CallSimple(adapter, kAdapterInterface, "StopDiscovery", nullptr, kShortCallMs);
+    }
+    if (!Cancelled() && HeardWithoutName()) {
+      Fail(BluetoothFailure::NameUnknown);
     }
     return count;
   }
@@ -392,10 +427,17 @@ class BluezSession {
     }
   }
 
+  // PowerState tells a radio switch apart from the user's choice (BlueZ
+  // 5.64 and later; older ones are taken as switched off).
   void ReadAdapterPower(const std::string& path, GVariant* properties) {
     gboolean powered = FALSE;
     if (g_variant_lookup(properties, "Powered", "b", &powered) && !powered) {
       poweredOff.push_back(path);
+      const gchar* state = nullptr;
+      if (g_variant_lookup(properties, "PowerState", "&s", &state) &&
+          g_str_equal(state, "off-blocked")) {
+        blocked.push_back(path);
+      }
     }
   }
 
@@ -409,6 +451,7 @@ class BluezSession {
     // Signals seen before this reply are in it as well; start from the reply.
     adapters.clear();
     poweredOff.clear();
+    blocked.clear();
     devices.clear();
     GVariantIter* objects = nullptr;
     const gchar* path = nullptr;
@@ -433,74 +476,78 @@ class BluezSession {
     return on;
   }
 
-  // A cancelled run was stopped, not refused.
+  // A cancelled run was stopped, not refused; the first reason is kept.
   void Fail(BluetoothFailure reason) {
-    failure = Cancelled() ? BluetoothFailure::None : reason;
-    Trace("Bluetooth: cannot search (%d)", static_cast<int>(failure));
-  }
-
-  // Discovers on the given adapters for at least leastMs, then until `done`
-  // holds or mostMs have passed in all.
-  void RunDiscovery(const std::vector<std::string>& on, int leastMs, int mostMs,
-                    const std::function<bool()>& done) {
-    std::vector<std::string> started;
-    for (const std::string& adapter : on) {
-      if (StartDiscovery(adapter)) {
-        started.push_back(adapter);
-      }
+    if (Cancelled() || failure != BluetoothFailure::None) {
+      return;
     }
-    WaitUntil([] { return false; }, leastMs);
-    WaitUntil(done, mostMs - leastMs);
-    for (const std::string& adapter : started) {
-      CallSimple(adapter, kAdapterInterface, "StopDiscovery", nullptr, kShortCallMs);
-    }
+    failure = reason;
+    Trace("Bluetooth: failure %d", static_cast<int>(failure));
   }
 
   bool StartDiscovery(const std::string& adapter) {
-    // Wii devices are classic Bluetooth; a stack without filters still finds them.
+    // Wii devices are classic Bluetooth; a stack without filters still finds
+    // them. A filter that only repeats an adapter's own transport counts as
+    // none, and BlueZ then pauses 5 s after each 10.24 s inquiry; asking for
+    // every report keeps the filter, and each inquiry follows the last at
+    // once, so a board whose SYNC is pressed late is heard in time.
     GVariantBuilder filter;
     g_variant_builder_init(&filter, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&filter, "{sv}", "Transport", g_variant_new_string("bredr"));
+    g_variant_builder_add(&filter, "{sv}", "DuplicateData", g_variant_new_boolean(TRUE));
     CallSimple(adapter, kAdapterInterface, "SetDiscoveryFilter", g_variant_new("(a{sv})", &filter),
                kShortCallMs);
     return CallSimple(adapter, kAdapterInterface, "StartDiscovery", nullptr, kShortCallMs);
   }
 
-  bool EveryFoundDeviceNamed() const {
-    return std::all_of(devices.begin(), devices.end(), [](const auto& entry) {
-      return !entry.second.found || !entry.second.name.empty();
-    });
+  // Registers each Wii device as its name arrives until searchMs have passed,
+  // then those already named by then.
+  int RegisterWhileSearching(int searchMs) {
+    gint64 deadline = g_get_monotonic_time() + gint64{searchMs} * 1000;
+    int count = 0;
+    std::string path;
+    while (!Cancelled()) {
+      if (NextToRegister(path)) {
+        count += RegisterDevice(path);
+        continue;
+      }
+      gint64 leftMs = (deadline - g_get_monotonic_time()) / 1000;
+      if (leftMs <= 0) {
+        break;
+      }
+      WaitUntil([&] { return NextToRegister(path); }, static_cast<int>(leftMs));
+    }
+    return count;
   }
 
-  // The Wii devices to register, one per address: the stack keeps a device
-  // object per adapter that saw it. A device connected through any adapter is
-  // left alone; otherwise the object of an adapter that heard it now is
-  // taken, else the first.
-  std::vector<std::string> Candidates() const {
-    std::map<std::string, std::string> chosen;
+  // The next Wii device that answered in this search and is not connected
+  // through any adapter, once per address: the stack keeps a device object
+  // per adapter that saw it.
+  bool NextToRegister(std::string& next) const {
     std::set<std::string> connected;
     for (const auto& [path, device] : devices) {
-      if (!IsWiiName(device.name)) {
-        continue;
-      }
-      std::string address = device.address.empty() ? path : AddressKey(device.address);
       if (device.connected) {
-        connected.insert(address);
-        continue;
-      }
-      auto [entry, added] = chosen.emplace(address, path);
-      if (!added && device.found && !devices.at(entry->second).found) {
-        entry->second = path;
+        connected.insert(AddressKey(device.address));
       }
     }
-    std::vector<std::string> paths;
-    for (const auto& [address, path] : chosen) {
-      if (connected.count(address) == 0) {
-        paths.push_back(path);
+    for (const auto& [path, device] : devices) {
+      std::string address = AddressKey(device.address);
+      if (device.found && IsWiiName(device.name) && connected.count(address) == 0 &&
+          handled.count(address) == 0) {
+        next = path;
+        return true;
       }
     }
-    std::sort(paths.begin(), paths.end());
-    return paths;
+    return false;
+  }
+
+  // A Wii-family device that answered, was never named and was not registered.
+  bool HeardWithoutName() const {
+    return std::any_of(devices.begin(), devices.end(), [this](const auto& entry) {
+      const BluezDevice& device = entry.second;
+      return device.found && device.name.empty() && device.deviceClass == kWiiClassOfDevice &&
+             handled.count(AddressKey(device.address)) == 0;
+    });
   }
 
   static std::string AddressKey(const std::string& address) {
@@ -509,66 +556,85 @@ class BluezSession {
     return key;
   }
 
-  // Pairs the device through the no-input agent, trusts it so that it may
-  // reconnect on its own, and connects it at once: a board left unconnected
-  // drops the link after a few seconds.
-  void RegisterDevice(std::string path, int inquiryMs) {
+  // Pairs the device through the agent, trusts it so that it may reconnect
+  // by its button, and connects it at once: a board left unconnected drops
+  // the link after a few seconds. 1 when all three succeeded; otherwise the
+  // reason is recorded.
+  int RegisterDevice(const std::string& path) {
+    const BluezDevice device = devices.at(path);
+    std::string address = AddressKey(device.address);
     Trace("Bluetooth: registering %s", path.c_str());
-    auto known = devices.find(path);
-    if (known == devices.end()) {
-      Trace("Bluetooth: %s went away", path.c_str());
+    if (device.StoredPairing() && forgotten.count(address) == 0) {
+      // It answers in pairing mode while the stack holds a pairing: the
+      // board has lost its key. The device comes back, unpaired, in the
+      // search that restarts.
+      forgotten.insert(address);
+      Forget(path, device);
+      return 0;
+    }
+    handled.insert(address);
+    RegisterAgent();
+    pairing = path;
+    int registered = PairTrustAndConnect(path);
+    pairing.clear();
+    return registered;
+  }
+
+  int PairTrustAndConnect(const std::string& path) {
+    CallResult paired;
+    Call(paired, path, kDeviceInterface, "Pair", nullptr, kPairMs);
+    if (!paired.Ok() && !paired.ErrorIs("org.bluez.Error.AlreadyExists")) {
+      Fail(IsRefusal(paired) ? BluetoothFailure::PairingRefused : BluetoothFailure::PairingFailed);
+      return 0;
+    }
+    if (!SetProperty(path, kDeviceInterface, "Trusted", g_variant_new_boolean(TRUE))) {
+      // A board that is not trusted never comes back by its button: undo the
+      // pairing so that the next registration starts afresh.
+      Fail(BluetoothFailure::NotTrusted);
+      RemoveDevice(path);
+      return 0;
+    }
+    if (!CallSimple(path, kDeviceInterface, "Connect", nullptr, kConnectMs)) {
+      Fail(BluetoothFailure::NotConnected);
+      return 0;
+    }
+    return 1;
+  }
+
+  static bool IsRefusal(const CallResult& result) {
+    return result.ErrorIs("org.bluez.Error.AuthenticationFailed") ||
+           result.ErrorIs("org.bluez.Error.AuthenticationRejected");
+  }
+
+  // Removes the device and restarts discovery on its adapter, which finds
+  // it again from the start of a fresh inquiry.
+  void Forget(const std::string& path, const BluezDevice& device) {
+    if (!RemoveDevice(path)) {
+      Fail(BluetoothFailure::PairingFailed);
+      handled.insert(AddressKey(device.address));
       return;
     }
-    if (known->second.paired) {
-      path = ForgetAndFindAgain(path, known->second, inquiryMs);
-      if (path.empty()) {
-        return;
+    std::string adapter = AdapterOf(path, device);
+    if (std::find(discovering.begin(), discovering.end(), adapter) != discovering.end()) {
+      CallSimple(adapter, kAdapterInterface, "StopDiscovery", nullptr, kShortCallMs);
+      if (!StartDiscovery(adapter)) {
+        std::erase(discovering, adapter);
       }
     }
-    RegisterAgent();
-    if (!Pair(path)) {
-      return;
-    }
-    SetProperty(path, kDeviceInterface, "Trusted", g_variant_new_boolean(TRUE));
-    CallSimple(path, kDeviceInterface, "Connect", nullptr, kConnectMs);
   }
 
-  bool Pair(const std::string& path) {
-    CallResult result;
-    Call(result, path, kDeviceInterface, "Pair", nullptr, kPairMs);
-    return result.Ok() || result.ErrorIs("org.bluez.Error.AlreadyExists");
-  }
-
-  // A stale pairing holds a link key the board no longer has: remove the
-  // device and discover it again. Gives the device's new path, or "" when it
-  // did not reappear in time.
-  std::string ForgetAndFindAgain(const std::string& path, BluezDevice stale, int inquiryMs) {
-    std::string adapter = stale.adapter.empty() ? ParentPath(path) : stale.adapter;
+  bool RemoveDevice(const std::string& path) {
+    std::string adapter = AdapterOf(path, devices.at(path));
     if (!CallSimple(adapter, kAdapterInterface, "RemoveDevice", g_variant_new("(o)", path.c_str()),
                     kShortCallMs)) {
-      return "";
+      return false;
     }
     devices.erase(path);
-    std::string found;
-    RunDiscovery({adapter}, 0, inquiryMs, [&] { return FindUnpaired(stale.address, found); });
-    if (found.empty()) {
-      Trace("Bluetooth: %s did not reappear", stale.address.c_str());
-    }
-    return found;
+    return true;
   }
 
-  bool FindUnpaired(const std::string& address, std::string& path) const {
-    for (const auto& [candidate, device] : devices) {
-      if (device.address == address && !device.paired) {
-        path = candidate;
-        return true;
-      }
-    }
-    return false;
-  }
-
-  static std::string ParentPath(const std::string& path) {
-    return path.substr(0, path.find_last_of('/'));
+  static std::string AdapterOf(const std::string& path, const BluezDevice& device) {
+    return device.adapter.empty() ? path.substr(0, path.find_last_of('/')) : device.adapter;
   }
 
   void RegisterAgent() {
@@ -577,7 +643,7 @@ class BluezSession {
     }
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kAgentXml, nullptr);
     agentObject = g_dbus_connection_register_object(connection, kAgentPath, node->interfaces[0],
-                                                    &kAgentVTable, nullptr, nullptr, nullptr);
+                                                    &kAgentVTable, &pairing, nullptr, nullptr);
     g_dbus_node_info_unref(node);
     agentRegistered = agentObject != 0 &&
                       CallSimple(kAgentManagerPath, kAgentManagerInterface, "RegisterAgent",
@@ -603,7 +669,12 @@ class BluezSession {
   std::vector<guint> subscriptions;
   std::vector<std::string> adapters;
   std::vector<std::string> poweredOff;
+  std::vector<std::string> blocked;  // off by a radio switch
+  std::vector<std::string> discovering;
   std::map<std::string, BluezDevice> devices;
+  std::set<std::string> handled;    // addresses registered or given up in this search
+  std::set<std::string> forgotten;  // addresses whose stale pairing was removed
+  std::string pairing;              // the device the agent answers for
   guint agentObject = 0;
   bool agentRegistered = false;
   BluetoothFailure failure = BluetoothFailure::None;
@@ -613,7 +684,8 @@ class BluezSession {
 
 class ktBluetoothLibImp : public ktBluetoothLib {
  public:
-  ktBluetoothLibImp() : cancellable(g_cancellable_new()) {}
+  // searchMs 0: as long as the multiplier and kBluetoothSearchMostMs ask.
+  explicit ktBluetoothLibImp(int searchMs) : cancellable(g_cancellable_new()), searchMs(searchMs) {}
   ~ktBluetoothLibImp() override { g_object_unref(cancellable); }
   ktBluetoothLibImp(const ktBluetoothLibImp&) = delete;
   ktBluetoothLibImp& operator=(const ktBluetoothLibImp&) = delete;
@@ -627,7 +699,8 @@ class ktBluetoothLibImp : public ktBluetoothLib {
     }
     int units = std::clamp(timeoutMultiplier, 1, kMaxInquiryUnits);
     BluezSession session(cancellable);
-    int count = session.AddDevices(units * kInquiryUnitMs);
+    int count = session.AddDevices(
+        searchMs > 0 ? searchMs : std::max(units * kInquiryUnitMs, kBluetoothSearchMostMs));
     failure = session.Failure();
     Trace("Bluetooth: %d device(s) registered", count);
     return count;
@@ -639,9 +712,14 @@ class ktBluetoothLibImp : public ktBluetoothLib {
 
  private:
   GCancellable* cancellable;
+  const int searchMs;
   BluetoothFailure failure = BluetoothFailure::None;
 };
 
 ktBluetoothLib* CreateBluetoothLib() {
-  return new ktBluetoothLibImp();
+  return new ktBluetoothLibImp(0);
+}
+
+ktBluetoothLib* CreateBluetoothLibSearching(int searchMs) {
+  return new ktBluetoothLibImp(searchMs);
 }

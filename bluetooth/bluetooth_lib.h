@@ -1,11 +1,17 @@
 #pragma once
 
-// Why the last AddDevices could not search at all.
+// Why the last AddDevices registered less than it found, or could not search.
 enum class BluetoothFailure {
-  None,        // it searched (or was cancelled)
-  NoService,   // no Bluetooth service answers on the system bus
-  NoAdapter,   // the service knows no adapter
-  AdapterOff,  // every adapter is switched off; they are left so
+  None,            // every board heard was registered (or it was cancelled)
+  NoService,       // no Bluetooth service answers on the system bus
+  NoAdapter,       // the service knows no adapter
+  AdapterOff,      // every adapter is switched off; they are left so
+  AdapterBlocked,  // every adapter is off, at least one blocked by a radio switch
+  PairingRefused,  // the board refused the PIN or the authentication
+  PairingFailed,   // pairing did not complete (the board left or did not answer)
+  NotTrusted,      // the stack would not trust the board; the pairing was undone
+  NotConnected,    // paired and trusted, but the first connection failed
+  NameUnknown,     // a device of the Wii family was heard but never told its name
 };
 
 // Registration of new Wii Balance Boards (and Wii Remotes) with the system's
@@ -15,19 +21,21 @@ class ktBluetoothLib {
  public:
   virtual ~ktBluetoothLib() = default;  // slot 0
   virtual void Release() = 0;           // slot 1
-  // Searches for at least timeoutMultiplier x 1.28 s, and on until every
-  // device found has told its name (15 s in all at most), then registers
-  // every device named "Nintendo RVL-WBC-01" or "Nintendo RVL-CNT-01" that is
-  // not connected, once per address, whether it answered or is only
-  // remembered by the stack.
-  // Blocks the calling thread; returns the number of such devices, 0 when
-  // there is no Bluetooth stack or no adapter that is switched on (see
-  // LastFailure).
+  // Searches for timeoutMultiplier x 1.28 s, and at least
+  // kBluetoothSearchMostMs, and registers each device named "Nintendo
+  // RVL-WBC-01" or "Nintendo RVL-CNT-01" that answers meanwhile and is not
+  // connected, once per address, as soon as its name is known.
+  // Blocks the calling thread; returns the number of devices registered, 0
+  // when there is no Bluetooth stack or no adapter that is switched on. See
+  // LastFailure for what went wrong. (On Windows: one inquiry of the
+  // multiplier's length, and every matching device it returns that is not
+  // connected counts; see bluetooth_win32.cpp.)
   virtual int AddDevices(int timeoutMultiplier) = 0;  // slot 2
   // Callable from any other thread: a running AddDevices returns promptly,
   // and every later one returns 0 at once.
   virtual void Cancel() = 0;  // slot 3
-  // What kept the last AddDevices from searching; None before the first.
+  // The first thing that went wrong in the last AddDevices; None before the
+  // first.
   virtual BluetoothFailure LastFailure() = 0;  // slot 4
 };
 
@@ -35,9 +43,11 @@ class ktBluetoothLib {
 // caller until it calls Release.
 ktBluetoothLib* CreateBluetoothLib();
 
-// The search of AddDevices takes at most this long, whatever the multiplier
-// up to 11; registering the devices found follows it.
-inline constexpr int kBluetoothSearchMostMs = 15000;
+// The search of AddDevices, whatever the multiplier up to 19. A board that
+// is heard during one inquiry of the stack (10.24 s) is asked its name only
+// after it: a board whose SYNC button is pressed up to about 12 s after the
+// start is heard in the second inquiry and named by about 21 s.
+inline constexpr int kBluetoothSearchMostMs = 25000;
 
 inline constexpr const char* kBoardBluetoothName = "Nintendo RVL-WBC-01";
 inline constexpr const char* kRemoteBluetoothName = "Nintendo RVL-CNT-01";

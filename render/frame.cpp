@@ -58,8 +58,8 @@ const char* const kPairingLines[] = {TrMark("コントローラペアリング�
 const char* const kNoBoardLines[] = {TrMark("バランスWiiボード が見つかりません。"),
                                      TrMark("ペアリング＋接続 してください。"),
                                      TrMark("(詳しくはマニュアルをご参照ください)"), nullptr};
-// Instead of the main screen for a few seconds when a search could not start,
-// by BluetoothFailure.
+// Instead of the main screen for a few seconds after a registration, by
+// BluetoothFailure: when the search could not start ...
 const char* const kNoServiceLines[] = {TrMark("Bluetooth サービスが動いていません。"),
                                        TrMark("起動してください: systemctl start bluetooth"),
                                        nullptr};
@@ -68,6 +68,27 @@ const char* const kNoAdapterLines[] = {TrMark("Bluetooth アダプタが見つ�
                                        nullptr};
 const char* const kAdapterOffLines[] = {TrMark("Bluetooth がオフになっています。"),
                                         TrMark("オンにしてから A を押してください。"), nullptr};
+const char* const kAdapterBlockedLines[] = {TrMark("Bluetooth が無線スイッチで止められています。"),
+                                            TrMark("機内モードを解除して、"),
+                                            TrMark("A を押してください。"), nullptr};
+// ... or when a board was heard but not registered.
+const char* const kPressSyncLine = TrMark("SYNC ボタンを押してから");
+const char* const kPressAAgainLine = TrMark("A を押し直してください。");
+// BlueZ 5.73 to 5.79 offer the board a wrong PIN first; it then leaves
+// pairing mode, and BlueZ's second attempt finds it gone.
+const char* const kUpdateBluezLine = TrMark("続くときは BlueZ 5.80 以降へ更新を。");
+const char* const kPairingRefusedLines[] = {TrMark("ボードが PIN を拒みました。"), kPressSyncLine,
+                                            kPressAAgainLine, kUpdateBluezLine, nullptr};
+const char* const kPairingFailedLines[] = {TrMark("ボードとペアリングできませんでした。"),
+                                           kPressSyncLine, kPressAAgainLine, kUpdateBluezLine,
+                                           nullptr};
+const char* const kNotTrustedLines[] = {TrMark("ボードを信頼済みにできませんでした。"),
+                                        kPressSyncLine, kPressAAgainLine, nullptr};
+const char* const kNotConnectedLines[] = {TrMark("登録はできましたが、接続できません。"),
+                                          TrMark("ボードの電源ボタンを押してください。"), nullptr};
+const char* const kNameUnknownLines[] = {TrMark("ボードの名前を読み取れませんでした。"),
+                                         TrMark("5 分ほど待ってから SYNC ボタンを押し、"),
+                                         kPressAAgainLine, nullptr};
 // The progress of the registration's phase, below its three lines.
 const char* const kRemainingText = TrMark("残り %d 秒");
 constexpr int kProgressTop = kMessageTop + 3 * kMessageSpacing;
@@ -282,6 +303,18 @@ const char* const* BluetoothFailureLines(int32_t failure) {
       return kNoServiceLines;
     case BluetoothFailure::NoAdapter:
       return kNoAdapterLines;
+    case BluetoothFailure::AdapterBlocked:
+      return kAdapterBlockedLines;
+    case BluetoothFailure::PairingRefused:
+      return kPairingRefusedLines;
+    case BluetoothFailure::PairingFailed:
+      return kPairingFailedLines;
+    case BluetoothFailure::NotTrusted:
+      return kNotTrustedLines;
+    case BluetoothFailure::NotConnected:
+      return kNotConnectedLines;
+    case BluetoothFailure::NameUnknown:
+      return kNameUnknownLines;
     default:
       return kAdapterOffLines;
   }

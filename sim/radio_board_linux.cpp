@@ -1,5 +1,6 @@
 #include "sim/radio_board_linux.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -34,31 +35,43 @@ enum : uint16_t {
   kLinkKeyReply = 0x040B,
   kLinkKeyNegativeReply = 0x040C,
   kPinCodeReply = 0x040D,
+  kInquiry = 0x0401,
+  kInquiryCancel = 0x0402,
+  kRemoteNameRequest = 0x0419,
   kReset = 0x0C03,
   kWriteLocalName = 0x0C13,
   kWriteScanEnable = 0x0C1A,
   kWriteClassOfDevice = 0x0C24,
+  kWriteInquiryMode = 0x0C45,
   kReadBufferSize = 0x1005,
   kReadAddress = 0x1009,
 };
 
 enum : uint8_t {
+  kEventInquiryComplete = 0x01,
+  kEventInquiryResult = 0x02,
   kEventConnectionComplete = 0x03,
   kEventConnectionRequest = 0x04,
   kEventDisconnectionComplete = 0x05,
   kEventAuthenticationComplete = 0x06,
+  kEventRemoteNameComplete = 0x07,
   kEventCommandComplete = 0x0E,
+  kEventCommandStatus = 0x0F,
   kEventPinCodeRequest = 0x16,
   kEventLinkKeyRequest = 0x17,
   kEventLinkKeyNotification = 0x18,
+  kEventInquiryResultWithRssi = 0x22,
 };
 
 // Disconnection reasons.
 constexpr uint8_t kAuthenticationFailure = 0x05;
 constexpr uint8_t kConnectionTimeout = 0x08;
 constexpr uint8_t kLimitedResources = 0x0D;
+constexpr uint8_t kRemoteUserTerminated = 0x13;
 constexpr uint8_t kPowerOff = 0x15;
+constexpr uint8_t kPageTimeout = 0x04;
 
+constexpr uint8_t kScanInquiry = 0x01;
 constexpr uint8_t kScanPage = 0x02;
 constexpr uint8_t kScanInquiryAndPage = 0x03;
 // Peripheral, joystick: what the Wii family reports.
@@ -271,9 +284,14 @@ void RadioBoard::Serve() {
         OnPacket(packet, static_cast<int>(n));
     }
     std::lock_guard<std::recursive_mutex> hold(lock);
-    if (syncUntilMs != 0 && NowMs() >= syncUntilMs) {
-      syncUntilMs = 0;
-      SetScan(0);
+    if (syncUntilMs != 0 && NowMs() >= syncUntilMs)
+      LeavePairingMode();
+    // A host that paired and opened no HID channel is left, as a board in
+    // pairing mode does.
+    if (pairedAtMs != 0 && handle >= 0 && !HidOpen() &&
+        NowMs() >= pairedAtMs + kUnusedLinkSeconds * 1000) {
+      pairedAtMs = 0;
+      Disconnect(kRemoteUserTerminated);
     }
     if (wakeUntilMs != 0 && (handle >= 0 || NowMs() >= wakeUntilMs))
       wakeUntilMs = 0;
@@ -297,6 +315,9 @@ void RadioBoard::OnEvent(uint8_t code, const uint8_t* data, int length) {
     OnConnectionRequest(data);
   } else if (code == kEventDisconnectionComplete && length >= 4 &&
              (Le16(data + 1) & 0x0FFF) == handle) {
+    // A PIN answered and no key made: the host's PIN was wrong.
+    if (pinAnswered)
+      LeavePairingMode();
     ResetLink();
   } else if (code == kEventAuthenticationComplete && length >= 3) {
     OnAuthenticationComplete(data);
@@ -307,6 +328,7 @@ void RadioBoard::OnEvent(uint8_t code, const uint8_t* data, int length) {
     Put(reply, data, 6);
     reply.resize(6 + 1 + 16, 0);
     Command(kPinCodeReply, reply);
+    pinAnswered = true;
   } else if (code == kEventLinkKeyRequest && length >= 6) {
     const auto key = keys.find(ReadAddress(data));
     std::vector<uint8_t> reply(data, data + 6);
@@ -318,6 +340,9 @@ void RadioBoard::OnEvent(uint8_t code, const uint8_t* data, int length) {
     std::copy(data + 6, data + 22, keys[host].begin());
     lastHost = host;
     hasLastHost = true;
+    if (pinAnswered)
+      pairedAtMs = NowMs();
+    pinAnswered = false;
   }
 }
 
@@ -354,6 +379,12 @@ void RadioBoard::OnConnectionRequest(const uint8_t* data) {
 void RadioBoard::OnAuthenticationComplete(const uint8_t* data) {
   if ((Le16(data + 1) & 0x0FFF) == handle && (data[0] != 0 || !KnowsHost(peer)))
     Disconnect(kAuthenticationFailure);
+}
+
+// After a failed pairing the board stops answering until SYNC is pressed again.
+void RadioBoard::LeavePairingMode() {
+  syncUntilMs = 0;
+  SetScan(0);
 }
 
 void RadioBoard::OnAcl(const uint8_t* data, int length) {
@@ -442,6 +473,7 @@ void RadioBoard::OnChannelResponse(const uint8_t* data) {
     channel->remote = Le16(data);
     Configure(*channel);
   } else if (result != 1) {
+    ++refusedChannels;
     CloseChannel(channel->local);
   }
 }
@@ -493,6 +525,8 @@ void RadioBoard::Configure(Channel& channel) {
 void RadioBoard::ChannelOpened(const Channel& channel) {
   if (woke && channel.psm == kPsmHidControl && !FindPsm(kPsmHidInterrupt))
     OpenChannel(kPsmHidInterrupt);
+  if (HidOpen())
+    ++hidOpenings;
 }
 
 void RadioBoard::OnChannelData(Channel& channel, const uint8_t* data, int length) {
@@ -510,7 +544,7 @@ void RadioBoard::OnHidControl(const uint8_t* data, int length) {
     return;
   Channel* control = FindPsm(kPsmHidControl);
   if (data[0] == kHidVirtualCableUnplug) {
-    Disconnect(0x13);  // remote user terminated the connection
+    Disconnect(kRemoteUserTerminated);
   } else if ((data[0] == kHidSetReportOutput || data[0] == kHidDataOutput) && length >= 2) {
     SendFrame(control->remote, {kHidHandshakeOk});
     device.HandleOutput(data + 1, length - 1);
@@ -579,6 +613,8 @@ bool RadioBoard::KnowsHost(const Address& host) const {
 void RadioBoard::ResetLink() {
   std::lock_guard<std::recursive_mutex> hold(lock);
   handle = -1;
+  pinAnswered = false;
+  pairedAtMs = 0;
   paging = false;
   woke = false;
   pending.clear();
@@ -608,6 +644,11 @@ void RadioBoard::PressSync() {
   std::lock_guard<std::recursive_mutex> hold(lock);
   syncUntilMs = NowMs() + kSyncSeconds * 1000;
   SetScan(kScanInquiryAndPage);
+}
+
+void RadioBoard::SyncEnds() {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  LeavePairingMode();
 }
 
 void RadioBoard::PressButton() {
@@ -694,6 +735,16 @@ bool RadioBoard::HidOpen() const {
   return open(kPsmHidControl) && open(kPsmHidInterrupt);
 }
 
+int RadioBoard::RefusedChannels() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return refusedChannels;
+}
+
+int RadioBoard::HidOpenings() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return hidOpenings;
+}
+
 int RadioBoard::PairedHostCount() const {
   std::lock_guard<std::recursive_mutex> hold(lock);
   return static_cast<int>(keys.size());
@@ -753,4 +804,179 @@ bool AirBystander::SetScan(uint8_t mode) {
   std::vector<uint8_t> reply;
   return SendCommand(fd, kWriteScanEnable, {mode}) &&
          WaitCommandComplete(fd, kWriteScanEnable, reply);
+}
+
+RadioBoard::Address RadioBoard::BoardAddress() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return address;
+}
+
+bool RadioBoard::Discoverable() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return (scan & kScanInquiry) != 0;
+}
+
+bool RadioBoard::Reachable() const {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  return (scan & kScanPage) != 0 || handle >= 0;
+}
+
+HostRadio::HostRadio(std::vector<const RadioBoard*> boards) : boards(std::move(boards)) {}
+
+HostRadio::~HostRadio() {
+  Detach();
+}
+
+int HostRadio::Attach(int hciIndex) {
+  channel = OpenUserChannel(hciIndex);
+  vhci = open("/dev/vhci", O_RDWR | O_CLOEXEC);
+  // A primary controller at once; the kernel answers with its index.
+  const uint8_t create[] = {0xFF, 0x00};
+  uint8_t created[4] = {};
+  pollfd p{vhci, POLLIN, 0};
+  if (channel < 0 || vhci < 0 || write(vhci, create, sizeof create) != sizeof create ||
+      poll(&p, 1, kCommandTimeoutMs) != 1 || read(vhci, created, sizeof created) != 4 ||
+      created[0] != 0xFF) {
+    Detach();
+    return 0;
+  }
+  kernelIndex = Le16(created + 2);
+  stop.store(false);
+  thread = std::thread([this] { Serve(); });
+  return 1;
+}
+
+void HostRadio::Detach() {
+  stop.store(true);
+  if (thread.joinable())
+    thread.join();
+  for (int* fd : {&vhci, &channel}) {
+    if (*fd >= 0)
+      close(*fd);
+    *fd = -1;
+  }
+}
+
+void HostRadio::Serve() {
+  uint8_t packet[2048];
+  while (!stop.load()) {
+    pollfd p[2] = {{vhci, POLLIN, 0}, {channel, POLLIN, 0}};
+    if (poll(p, 2, kPollMs) > 0) {
+      if (p[0].revents & POLLIN) {
+        const ssize_t n = read(vhci, packet, sizeof packet);
+        if (n > 0)
+          FromHost(packet, static_cast<int>(n));
+      }
+      if (p[1].revents & POLLIN) {
+        const ssize_t n = read(channel, packet, sizeof packet);
+        if (n > 0)
+          FromController(packet, static_cast<int>(n));
+      }
+    }
+    if (inquiring)
+      ReportDiscoverableBoards();
+    FailDueNames();
+  }
+}
+
+void HostRadio::FromHost(const uint8_t* packet, int length) {
+  if (packet[0] == kCommandPacket && length >= 4) {
+    const uint16_t opcode = Le16(packet + 1);
+    const uint8_t* parameters = packet + 4;
+    if (opcode == kInquiry) {
+      inquiring = true;
+      reported.clear();
+    } else if (opcode == kInquiryCancel) {
+      inquiring = false;
+    } else if (opcode == kWriteInquiryMode && length >= 5) {
+      inquiryMode = parameters[0];
+    } else if (opcode == kRemoteNameRequest && length >= 10) {
+      const RadioBoard* board = Board(ReadAddress(parameters));
+      if (board && !board->Reachable()) {
+        std::vector<uint8_t> status{0, 1};
+        PutLe16(status, opcode);
+        ToHost(kEventCommandStatus, status);
+        failingNames.push_back({ReadAddress(parameters), NowMs() + kPageTimeoutMs});
+        return;
+      }
+    }
+  }
+  (void)!write(channel, packet, length);
+}
+
+void HostRadio::FromController(const uint8_t* packet, int length) {
+  std::vector<uint8_t> copy(packet, packet + length);
+  if (packet[0] == kEventPacket && length >= 3) {
+    const uint8_t code = packet[1];
+    if (code == kEventInquiryComplete)
+      inquiring = false;
+    if ((code == kEventInquiryResult || code == kEventInquiryResultWithRssi) && length >= 10)
+      reported.push_back(ReadAddress(packet + 4));
+    if (code == kEventConnectionComplete && length >= 3 + 11 && packet[3] == 0)
+      hostHandles[ReadAddress(packet + 6)] = Le16(packet + 4) & 0x0FFF;
+  } else if (packet[0] == kAclPacket && length >= 5) {
+    ToHostHandle(copy.data() + 1);
+  }
+  (void)!write(vhci, copy.data(), copy.size());
+}
+
+// A board's ACL data arrive under the board's handle of the link.
+void HostRadio::ToHostHandle(uint8_t* acl) const {
+  const uint16_t header = Le16(acl);
+  for (const RadioBoard* board : boards) {
+    const auto host = hostHandles.find(board->BoardAddress());
+    if (board->LinkHandle() == (header & 0x0FFF) && host != hostHandles.end()) {
+      const uint16_t translated = static_cast<uint16_t>((header & 0xF000) | host->second);
+      acl[0] = translated & 0xFF;
+      acl[1] = translated >> 8;
+      return;
+    }
+  }
+}
+
+void HostRadio::ReportDiscoverableBoards() {
+  for (const RadioBoard* board : boards) {
+    const RadioBoard::Address whom = board->BoardAddress();
+    if (!board->Discoverable() ||
+        std::find(reported.begin(), reported.end(), whom) != reported.end())
+      continue;
+    reported.push_back(whom);
+    std::vector<uint8_t> result{1};
+    Put(result, whom.data(), 6);
+    result.insert(result.end(), {0x01, 0x00});  // page scan repetition R1; reserved
+    if (inquiryMode == 0)
+      result.push_back(0x00);  // reserved
+    Put(result, kClassOfDevice, 3);
+    PutLe16(result, 0x0000);  // clock offset
+    if (inquiryMode != 0)
+      result.push_back(static_cast<uint8_t>(-60));  // RSSI, as btvirt reports it
+    ToHost(inquiryMode != 0 ? kEventInquiryResultWithRssi : kEventInquiryResult, result);
+  }
+}
+
+void HostRadio::FailDueNames() {
+  const int64_t now = NowMs();
+  std::erase_if(failingNames, [&](const FailingName& name) {
+    if (now < name.dueMs)
+      return false;
+    std::vector<uint8_t> complete{kPageTimeout};
+    Put(complete, name.who.data(), 6);
+    complete.resize(1 + 6 + 248, 0);
+    ToHost(kEventRemoteNameComplete, complete);
+    return true;
+  });
+}
+
+void HostRadio::ToHost(uint8_t code, const std::vector<uint8_t>& parameters) {
+  std::vector<uint8_t> packet{kEventPacket, code, static_cast<uint8_t>(parameters.size())};
+  packet.insert(packet.end(), parameters.begin(), parameters.end());
+  (void)!write(vhci, packet.data(), packet.size());
+}
+
+const RadioBoard* HostRadio::Board(const RadioBoard::Address& address) const {
+  for (const RadioBoard* board : boards) {
+    if (board->BoardAddress() == address)
+      return board;
+  }
+  return nullptr;
 }

@@ -90,14 +90,14 @@ TEST_F(RegistrationTest, ProgressCountsDownTheSearchThenTheWaitOnTheWindowsClock
   const std::string bar = "polyline 32,272 568,272 568,288 32,288 32,272";
   std::vector<std::string> lines = FrameLines(window);
   EXPECT_THAT(lines, Contains("text 32 184 SYNC ボタンを押してください"));
-  EXPECT_THAT(lines, Contains("text 32 232 残り 15 秒"));
+  EXPECT_THAT(lines, Contains("text 32 232 残り 25 秒"));
   EXPECT_THAT(lines, Contains(bar));
   EXPECT_THAT(lines, Not(Contains(::testing::StartsWith("polygon"))));
 
   testNowMs += 6000;
   lines = FrameLines(window);
-  EXPECT_THAT(lines, Contains("text 32 232 残り 9 秒"));
-  EXPECT_THAT(lines, Contains("polygon 32,272 246,272 246,288 32,288"));
+  EXPECT_THAT(lines, Contains("text 32 232 残り 19 秒"));
+  EXPECT_THAT(lines, Contains("polygon 32,272 160,272 160,288 32,288"));
 
   testNowMs += 20000;
   lines = FrameLines(window);
@@ -113,23 +113,49 @@ TEST_F(RegistrationTest, ProgressCountsDownTheSearchThenTheWaitOnTheWindowsClock
   EXPECT_THAT(FrameLines(window), Contains("text 32 232 残り 1 秒"));
 }
 
-// Each reason a search could not start names itself and what to do, instead
-// of the main screen, for five seconds of frames.
-TEST_F(RegistrationTest, SearchThatCannotStartSaysWhyForFiveSeconds) {
+// Each reason a search could not start, or a board heard was not
+// registered, names itself and what to do, instead of the main screen, for
+// five seconds of frames; also after a registration that registered another
+// board.
+TEST_F(RegistrationTest, SearchThatFailsSaysWhyForFiveSeconds) {
   struct Case {
     BluetoothFailure failure;
+    int found;
     const char* lines[2];
   };
   const Case cases[] = {
       {BluetoothFailure::NoService,
+       0,
        {"Bluetooth サービスが動いていません。", "起動してください: systemctl start bluetooth"}},
       {BluetoothFailure::NoAdapter,
+       0,
        {"Bluetooth アダプタが見つかりません。", "アダプタを差し込んで A を押してください。"}},
+      {BluetoothFailure::AdapterBlocked,
+       0,
+       {"Bluetooth が無線スイッチで止められています。", "機内モードを解除して、"}},
+      {BluetoothFailure::PairingRefused,
+       0,
+       {"ボードが PIN を拒みました。", "SYNC ボタンを押してから"}},
+      {BluetoothFailure::PairingFailed,
+       0,
+       {"ボードとペアリングできませんでした。", "SYNC ボタンを押してから"}},
+      {BluetoothFailure::NotTrusted,
+       0,
+       {"ボードを信頼済みにできませんでした。", "SYNC ボタンを押してから"}},
+      {BluetoothFailure::NameUnknown,
+       0,
+       {"ボードの名前を読み取れませんでした。", "5 分ほど待ってから SYNC ボタンを押し、"}},
+      {BluetoothFailure::NotConnected,
+       1,
+       {"登録はできましたが、接続できません。", "ボードの電源ボタンを押してください。"}},
       {BluetoothFailure::AdapterOff,
+       0,
        {"Bluetooth がオフになっています。", "オンにしてから A を押してください。"}},
   };
+  window.registrationWaitMs = 0;
   for (const Case& shown : cases) {
     script.failure = shown.failure;
+    script.found = shown.found;
     PressA(window);
     ASSERT_TRUE(WaitUntil([&] { return RegistrationEnded(window); }));
     const std::vector<std::string> lines = FrameLines(window);
@@ -143,6 +169,7 @@ TEST_F(RegistrationTest, SearchThatCannotStartSaysWhyForFiveSeconds) {
 
   // A search that ran and found nothing is no failure.
   script.failure = BluetoothFailure::None;
+  script.found = 0;
   PressA(window);
   ASSERT_TRUE(WaitUntil([&] { return RegistrationEnded(window); }));
   EXPECT_THAT(FrameLines(window), Not(Contains(::testing::HasSubstr("Bluetooth"))));

@@ -21,9 +21,11 @@ constexpr const char* kMockInterface = "org.freedesktop.DBus.Mock";
 constexpr const char* kBluezMockInterface = "org.bluez.Mock";
 constexpr int kCallTimeoutMs = 5000;
 
-// While discovering, the adapter makes each device in range known, unless
-// the stack still knows it. A device with a name delay appears with an empty
-// name, which it gets that many milliseconds later (never when negative).
+// While discovering, the adapter makes each device in range known with its
+// class, or, when the stack knows it already, updates its signal strength,
+// as BlueZ does for a device that answers. A device with a name delay
+// appears with an empty name, which it gets that many milliseconds later (never
+// when negative).
 constexpr const char* kStartDiscoveryCode =
     "from gi.repository import GLib\n"
     "self.props['org.bluez.Adapter1']['Discovering'] = True\n"
@@ -31,15 +33,17 @@ constexpr const char* kStartDiscoveryCode =
     "    if path in objects:\n"
     "        objects[path].UpdateProperties('org.bluez.Device1', {'Name': name})\n"
     "    return False\n"
-    "for address, name, delay in getattr(self, 'in_range', []):\n"
+    "for address, name, delay, cod in getattr(self, 'in_range', []):\n"
     "    path = self.path + '/dev_' + address.replace(':', '_')\n"
     "    if path in objects:\n"
+    "        objects[path].UpdateProperties('org.bluez.Device1', {'RSSI': dbus.Int16(-60)})\n"
     "        continue\n"
     "    objects['/'].AddDevice(self.path.rsplit('/', 1)[1], address, name if delay == 0 else '')\n"
+    "    objects[path].UpdateProperties('org.bluez.Device1', {'Class': dbus.UInt32(cod)})\n"
     "    if delay > 0:\n"
     "        GLib.timeout_add(delay, name_later, path, name)\n";
 constexpr const char* kPutInRangeCode =
-    "self.in_range = getattr(self, 'in_range', []) + [(args[0], args[1], args[2])]";
+    "self.in_range = getattr(self, 'in_range', []) + [(args[0], args[1], args[2], args[3])]";
 
 // Starts `argv` with standard output going to `outputFd` (or nowhere when -1)
 // and standard error nowhere; the child ends when the test process ends.
@@ -192,7 +196,7 @@ std::string MockBluez::AddAdapter(const std::string& name) {
   ReplaceMethod(path, "org.bluez.Adapter1", "StartDiscovery", kStartDiscoveryCode);
   CallAndForget(
       bus, path, kMockInterface, "AddMethod",
-      g_variant_new("(sssss)", kBluezMockInterface, "PutInRange", "ssi", "", kPutInRangeCode));
+      g_variant_new("(sssss)", kBluezMockInterface, "PutInRange", "ssiu", "", kPutInRangeCode));
   return path;
 }
 
@@ -204,9 +208,9 @@ std::string MockBluez::AddKnownDevice(const std::string& adapter, const std::str
 }
 
 void MockBluez::PutInRange(const std::string& adapter, const std::string& address,
-                           const std::string& name, int nameDelayMs) {
+                           const std::string& name, int nameDelayMs, unsigned deviceClass) {
   CallAndForget(bus, AdapterPath(adapter), kBluezMockInterface, "PutInRange",
-                g_variant_new("(ssi)", address.c_str(), name.c_str(), nameDelayMs));
+                g_variant_new("(ssiu)", address.c_str(), name.c_str(), nameDelayMs, deviceClass));
 }
 
 void MockBluez::MarkPaired(const std::string& adapter, const std::string& address) {
@@ -226,6 +230,12 @@ void MockBluez::SetBoolProperty(const std::string& path, const std::string& inte
   g_variant_builder_add(&properties, "{sv}", name.c_str(), g_variant_new_boolean(value));
   CallAndForget(bus, path, kMockInterface, "UpdateProperties",
                 g_variant_new("(sa{sv})", interface.c_str(), &properties));
+}
+
+void MockBluez::AddProperty(const std::string& path, const std::string& interface,
+                            const std::string& name, GVariant* value) {
+  CallAndForget(bus, path, kMockInterface, "AddProperty",
+                g_variant_new("(ssv)", interface.c_str(), name.c_str(), value));
 }
 
 void MockBluez::ReplaceMethod(const std::string& path, const std::string& interface,

@@ -5,6 +5,7 @@
 #include <string>
 
 typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GVariant GVariant;
 
 // A private D-Bus daemon standing in for the system bus, and on it, when
 // started, python3-dbusmock's BlueZ service with two additions: devices put
@@ -28,14 +29,19 @@ class MockBluez {
   // A device the stack already knows (remembered), not paired or connected.
   std::string AddKnownDevice(const std::string& adapter, const std::string& address,
                              const std::string& name);
-  // A device that answers when the adapter discovers. Like a real board it
-  // may tell its name only nameDelayMs later (never when negative).
+  // A device that answers when the adapter discovers, with the Wii family's
+  // class unless told otherwise. Like a real board it may tell its name only
+  // nameDelayMs later (never when negative).
   void PutInRange(const std::string& adapter, const std::string& address, const std::string& name,
-                  int nameDelayMs = 0);
+                  int nameDelayMs = 0, unsigned deviceClass = 0x002504);
   void MarkPaired(const std::string& adapter, const std::string& address);
   void MarkConnected(const std::string& adapter, const std::string& address);
   void SetBoolProperty(const std::string& path, const std::string& interface,
                        const std::string& name, bool value);
+  // A property the template does not have (e.g. Bonded); `value` may be
+  // floating, it is consumed.
+  void AddProperty(const std::string& path, const std::string& interface, const std::string& name,
+                   GVariant* value);
   // Replaces a method of a mocked object with Python code (see dbusmock's AddMethod).
   void ReplaceMethod(const std::string& path, const std::string& interface,
                      const std::string& method, const std::string& code);

@@ -18,7 +18,8 @@
 #include <fstream>
 #include <thread>
 
-#include "bluetooth/bluetooth_lib.h"
+#include "bluetooth/bluetooth_bluez.h"
+#include "device/wii_lib_device.h"
 #include "sim/sdp_board.h"
 #include "sim/virtual_board_uhid.h"
 
@@ -26,6 +27,8 @@ namespace {
 
 constexpr const char* kStorage = "/var/lib/bluetooth";
 constexpr const char* kDaemonLog = "/tmp/bluetoothd.log";
+constexpr const char* kDaemon = "/usr/libexec/bluetooth/bluetoothd";
+constexpr const char* kZerosFirstDaemon = "/usr/libexec/bluetooth/bluetoothd-zeros-first";
 constexpr int kControllersMs = 5000;
 constexpr int kAdaptersMs = 10000;
 constexpr int kStopMs = 3000;
@@ -103,6 +106,14 @@ GVariant* ManagedObjects() {
   return reply;
 }
 
+// The kernel writes a Bluetooth HID device's address in lower case.
+std::string KernelUniq(const std::string& address) {
+  std::string uniq = address;
+  for (char& c : uniq)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return uniq;
+}
+
 bool Flag(GVariant* properties, const char* name) {
   gboolean value = FALSE;
   return g_variant_lookup(properties, name, "b", &value) && value;
@@ -124,6 +135,7 @@ BluetoothBench::~BluetoothBench() {
     NoteEmulatorEnd();
   }
   Stop(daemon);
+  hostRadios.clear();
   for (auto& board : boards)
     board->radio.Detach();
   bystander.Detach();
@@ -157,13 +169,22 @@ bool BluetoothBench::StartRadio() {
                         "board %zu cannot take controller hci%zu", i, adapters + i))
       return false;
   }
-  return boardCount < 2 || HoldPlaceholderLinks(total - 1);
+  if (boardCount > 1 && !HoldPlaceholderLinks(total - 1))
+    return false;
+  std::vector<const RadioBoard*> inAir;
+  for (auto& board : boards)
+    inAir.push_back(&board->radio);
+  for (int i = 0; i < adapters; ++i) {
+    hostRadios.push_back(std::make_unique<HostRadio>(inAir));
+    if (!scenario.Check(hostRadios.back()->Attach(i) == 1, "no host radio over hci%d", i))
+      return false;
+    adapterPaths.push_back("/org/bluez/hci" + std::to_string(hostRadios.back()->KernelIndex()));
+  }
+  return true;
 }
 
-// The host links the boards one after another in the order of their
-// addresses, which rise with their controllers' indices, and keeps each link:
-// its links to boards 0, 1, ... get the handles 42, 43, ... So board i's
-// controller first holds i links to the bystander (see AirBystander).
+// Board i's controller first holds i links to the bystander, so that its
+// link to the host is 42 + i (see AirBystander).
 bool BluetoothBench::HoldPlaceholderLinks(int bystanderIndex) {
   if (!scenario.Check(bystander.Attach(bystanderIndex) == 1, "no bystander on hci%d",
                       bystanderIndex))
@@ -182,12 +203,17 @@ bool BluetoothBench::HoldPlaceholderLinks(int bystanderIndex) {
   return true;
 }
 
-bool BluetoothBench::StartDaemon() {
+bool BluetoothBench::StartDaemon(Pin pin) {
   // Only the plugins a Wii device meets: the daemon starts in half the time
-  // under emulation.
-  daemon = Spawn(
-      {"/usr/libexec/bluetooth/bluetoothd", "-n", "-d", "-p", "wiimote,input,autopair,policy"},
-      kDaemonLog);
+  // under emulation. Where the Wii PIN has a plugin of its own (before
+  // 5.70), leaving it out makes autopair offer "0000" to the joystick class;
+  // later ones come with a daemon built so.
+  const bool zerosFirst = pin == Pin::ZerosFirst;
+  const bool builtSo = std::filesystem::exists(kZerosFirstDaemon);
+  const char* program = zerosFirst && builtSo ? kZerosFirstDaemon : kDaemon;
+  const char* plugins =
+      zerosFirst && !builtSo ? "input,autopair,policy" : "wiimote,input,autopair,policy";
+  daemon = Spawn({program, "-n", "-d", "-p", plugins}, kDaemonLog);
   return scenario.Check(WaitAdaptersPowered(), "bluetoothd shows no %d powered adapters", adapters);
 }
 
@@ -200,8 +226,7 @@ bool BluetoothBench::WaitAdaptersPowered() {
         GVariant* objects = g_variant_get_child_value(reply, 0);
         g_variant_unref(reply);
         int powered = 0;
-        for (int i = 0; i < adapters; ++i) {
-          const std::string path = "/org/bluez/hci" + std::to_string(i);
+        for (const std::string& path : adapterPaths) {
           GVariant* interfaces = nullptr;
           GVariant* properties = nullptr;
           if (g_variant_lookup(objects, path.c_str(), "@a{sa{sv}}", &interfaces) &&
@@ -218,7 +243,8 @@ bool BluetoothBench::WaitAdaptersPowered() {
       kAdaptersMs, kBusPollMs);
 }
 
-void BluetoothBench::RememberPairing(int adapter, int boardIndex, bool boardRemembers) {
+void BluetoothBench::RememberPairing(int adapter, int boardIndex, bool boardRemembers,
+                                     bool trusted) {
   RadioBoard& radio = board(boardIndex).radio;
   const std::string adapterDir = std::string(kStorage) + "/" + AdapterAddress(adapter);
   const std::string address = radio.AddressText();
@@ -226,7 +252,9 @@ void BluetoothBench::RememberPairing(int adapter, int boardIndex, bool boardReme
   std::filesystem::create_directories(adapterDir + "/cache");
   std::ofstream info(adapterDir + "/" + address + "/info");
   info << "[General]\nName=" << kBoardBluetoothName
-       << "\nClass=0x002504\nSupportedTechnologies=BR/EDR;\nTrusted=true\nBlocked=false\n"
+       << "\nClass=0x002504\nSupportedTechnologies=BR/EDR;\nTrusted="
+       << (trusted ? "true" : "false")
+       << "\nBlocked=false\n"
           "Services=00001124-0000-1000-8000-00805f9b34fb;00001200-0000-1000-8000-00805f9b34fb;\n"
           "\n[DeviceID]\nSource=2\nVendor=1406\nProduct=774\nVersion=1536\n"
           "\n[LinkKey]\nKey="
@@ -272,6 +300,26 @@ std::vector<BluetoothBench::DeviceState> BluetoothBench::Devices(const std::stri
   return found;
 }
 
+bool BluetoothBench::Discovering(int adapter) const {
+  GVariant* reply = ManagedObjects();
+  if (!reply)
+    return false;
+  GVariant* objects = g_variant_get_child_value(reply, 0);
+  GVariant* interfaces = nullptr;
+  GVariant* properties = nullptr;
+  bool discovering = false;
+  if (g_variant_lookup(objects, AdapterPath(adapter).c_str(), "@a{sa{sv}}", &interfaces) &&
+      g_variant_lookup(interfaces, "org.bluez.Adapter1", "@a{sv}", &properties)) {
+    discovering = Flag(properties, "Discovering");
+    g_variant_unref(properties);
+  }
+  if (interfaces)
+    g_variant_unref(interfaces);
+  g_variant_unref(objects);
+  g_variant_unref(reply);
+  return discovering;
+}
+
 bool BluetoothBench::WaitConnected(int boardIndex, int timeoutMs) const {
   const RadioBoard& radio = boards[boardIndex]->radio;
   return WaitFor(
@@ -283,6 +331,39 @@ bool BluetoothBench::WaitConnected(int boardIndex, int timeoutMs) const {
         return false;
       },
       timeoutMs, kBusPollMs);
+}
+
+bool BluetoothBench::WaitDisconnected(int boardIndex, int timeoutMs) const {
+  const std::string address = boards[boardIndex]->radio.AddressText();
+  const std::string uniq = KernelUniq(address);
+  return WaitFor(
+      [&] {
+        for (const DeviceState& state : Devices(address)) {
+          if (state.connected)
+            return false;
+        }
+        return FindHidraw(uniq).empty();
+      },
+      timeoutMs, kBusPollMs);
+}
+
+bool BluetoothBench::ReturnsByItsButton(ktWiiLib& lib, ktWiiLibDevice& device, int boardIndex,
+                                        float kg) {
+  Board& returning = board(boardIndex);
+  returning.radio.PowerOff();
+  if (!scenario.Check(WaitFor([&] { return !device.IsOpen(); }, 5000),
+                      "still open after power-off") ||
+      !scenario.Check(WaitDisconnected(boardIndex, 5000), "still connected after power-off"))
+    return false;
+  returning.radio.PressButton();
+  if (!scenario.Check(WaitConnected(boardIndex, 10000),
+                      "the board did not come back by its button"))
+    return false;
+  ktWiiLibDevice* again = WaitIdentified(lib, static_cast<unsigned>(boardIndex), 8000);
+  return scenario.Check(again == &device && lib.GetDeviceCount() == 1,
+                        "not open again at index %d (%d devices listed)", boardIndex,
+                        lib.GetDeviceCount()) &&
+         Weighs(scenario, device, returning.sim, kg);
 }
 
 // The emulator ending early takes every controller with it, the host's too.
@@ -301,29 +382,40 @@ void BluetoothBench::ShowDaemonLog() const {
   std::vector<std::string> lines;
   for (std::string line; std::getline(log, line);)
     lines.push_back(line);
-  const size_t first = lines.size() > 120 ? lines.size() - 120 : 0;
-  for (size_t i = first; i < lines.size(); ++i)
-    scenario.Note("bluetoothd: %s", lines[i].c_str());
+  // What pairing and naming did, then the end of the log.
+  const size_t last = lines.size() > 80 ? lines.size() - 80 : 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (i >= last || line.find("bonding") != std::string::npos ||
+        line.find("pincode") != std::string::npos ||
+        line.find("name_resolve") != std::string::npos || line.find("rror") != std::string::npos ||
+        line.find("auth") != std::string::npos)
+      scenario.Note("bluetoothd: %s", line.c_str());
+  }
 }
 
-Registration::Registration()
-    : thread([this] {
+Registration::Registration(int searchMs)
+    : lib(searchMs > 0 ? CreateBluetoothLibSearching(searchMs) : CreateBluetoothLib()),
+      thread([this] {
         const auto start = std::chrono::steady_clock::now();
-        ktBluetoothLib* bt = CreateBluetoothLib();
-        result = bt->AddDevices(5);
-        bt->Release();
+        result = lib->AddDevices(5);
+        failure = lib->LastFailure();
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       }) {}
 
 Registration::~Registration() {
-  if (thread.joinable())
-    thread.join();
+  Result();
+  lib->Release();
 }
 
 int Registration::Result() {
   if (thread.joinable())
     thread.join();
   return result;
+}
+
+void Registration::Cancel() {
+  lib->Cancel();
 }
 
 ktWiiLibDevice* IdentifiedAfterRegistration(ktWiiLib& lib, unsigned index, bool& withinWait) {
@@ -337,10 +429,7 @@ ktWiiLibDevice* IdentifiedAfterRegistration(ktWiiLib& lib, unsigned index, bool&
 }
 
 std::string WaitHidraw(const std::string& address, int timeoutMs) {
-  // The kernel writes the address in lower case.
-  std::string uniq = address;
-  for (char& c : uniq)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string uniq = KernelUniq(address);
   std::string node;
   WaitFor([&] { return !(node = FindHidraw(uniq)).empty(); }, timeoutMs);
   return node;

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "bluetooth/bluetooth_lib.h"
 #include "sim/radio_board_linux.h"
 #include "sim/sim_board.h"
 #include "vm_harness.h"
@@ -17,9 +18,9 @@ class ktWiiLibDevice;
 // The test machine's Bluetooth stack for one scenario: BlueZ's emulator
 // btvirt with a controller per host adapter and one per board, the boards
 // in the air on theirs (with two boards or more, one more for an
-// AirBystander), and bluetoothd on the system bus over the host
-// adapters. Everything stops, and BlueZ's storage is wiped, when it goes;
-// after a failure it shows the end of bluetoothd's log first.
+// AirBystander), each host adapter offered to the kernel through a
+// HostRadio, and bluetoothd on the system bus over them. Everything stops, and BlueZ's storage is
+// wiped, when it goes; after a failure it shows the end of bluetoothd's log first.
 class BluetoothBench {
  public:
   using Board = BoardInAir;
@@ -31,15 +32,24 @@ class BluetoothBench {
   // which must show every adapter on the bus, powered. Records a failure in
   // the scenario when something does not come up.
   bool StartRadio();
-  bool StartDaemon();
+  enum class Pin {
+    Wii,         // BlueZ gives a Wii device its PIN at once
+    ZerosFirst,  // "0000" first, as BlueZ 5.73 to 5.79 do
+  };
+  bool StartDaemon(Pin pin = Pin::Wii);
 
   // Before StartDaemon: BlueZ remembers board as paired with adapter, with
-  // its name and services, as after an earlier pairing. When the board
-  // remembers it as well, both hold the same link key.
-  void RememberPairing(int adapter, int board, bool boardRemembers);
+  // its name and services, as after an earlier pairing, and trusted unless
+  // told otherwise. When the board remembers it as well, both hold the same
+  // link key.
+  void RememberPairing(int adapter, int board, bool boardRemembers, bool trusted = true);
 
   Board& board(int index) { return *boards[index]; }
   const std::string& AdapterAddress(int index) const { return adapterAddresses[index]; }
+  // The adapter's object path in BlueZ.
+  const std::string& AdapterPath(int index) const { return adapterPaths[index]; }
+  // Whether the adapter discovers, as BlueZ says.
+  bool Discovering(int adapter) const;
 
   // What BlueZ knows of one device address, on each adapter that lists it.
   struct DeviceState {
@@ -52,6 +62,14 @@ class BluetoothBench {
   // Waits until the board is paired and connected on some adapter, as BlueZ
   // sees it, and both its HID channels are open.
   bool WaitConnected(int board, int timeoutMs) const;
+  // Waits until BlueZ lists the board as not connected and the kernel has
+  // removed its HID device.
+  bool WaitDisconnected(int board, int timeoutMs) const;
+  // The board, open as `device` at list index `board` of the running
+  // manager, powers off; once it is gone on both sides its button is
+  // pressed. It must be open again as the same device at the same index, the
+  // only one listed, and weigh kg.
+  bool ReturnsByItsButton(ktWiiLib& lib, ktWiiLibDevice& device, int board, float kg);
 
  private:
   // Prints the end of bluetoothd's log, for a failed scenario.
@@ -64,7 +82,9 @@ class BluetoothBench {
   const int adapters;
   std::vector<std::unique_ptr<Board>> boards;
   AirBystander bystander;
+  std::vector<std::unique_ptr<HostRadio>> hostRadios;
   std::vector<std::string> adapterAddresses;
+  std::vector<std::string> adapterPaths;
   pid_t emulator = -1;
   pid_t daemon = -1;
 };
@@ -74,17 +94,29 @@ class BluetoothBench {
 // meanwhile. Result gives AddDevices' result and how long it took.
 class Registration {
  public:
-  Registration();
+  // searchMs 0: the program's own search; else one this long, for a
+  // scenario where how long a board waits for its name is not the point.
+  explicit Registration(int searchMs = kBenchSearchMs);
   ~Registration();
   int Result();
+  // Ends the search early, once what the scenario waited for has happened;
+  // Result then counts what was registered until then.
+  void Cancel();
+  BluetoothFailure Failure() const { return failure; }
   double Seconds() const { return seconds; }
+
+  // The stack names a board heard in its first inquiry (10.24 s) after it;
+  // a bench search lasts until then and a little more.
+  static constexpr int kBenchSearchMs = 13000;
 
   // The pause that follows a registration that found something.
   static constexpr int kWaitMs = 10000;
 
  private:
+  ktBluetoothLib* lib;
   std::thread thread;
   int result = -1;
+  BluetoothFailure failure = BluetoothFailure::None;
   double seconds = 0.0;
 };
 

@@ -22,23 +22,7 @@ int main() {
   ktWiiLibDevice* device = WaitIdentified(*lib, 0, 5000);
   if (scenario.Check(device != nullptr, "board not identified") &&
       ZeroAdjustAndWeigh(scenario, *device, board.sim, 55.0f)) {
-    board.radio.PowerOff();
-    scenario.Check(WaitFor([&] { return !device->IsOpen(); }, 5000), "still open after power-off");
-    // The user presses the button a moment later, not while BlueZ still
-    // closes the old channels.
-    const auto disconnected = [&] {
-      const auto states = bench.Devices(board.radio.AddressText());
-      return states.size() == 1 && !states[0].connected;
-    };
-    scenario.Check(WaitFor(disconnected, 5000, 100), "BlueZ still connected after power-off");
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    board.radio.PressButton();
-    scenario.Check(bench.WaitConnected(0, 10000), "the board did not come back by its button");
-    ktWiiLibDevice* again = WaitIdentified(*lib, 0, 8000);
-    scenario.Check(again == device && lib->GetDeviceCount() == 1,
-                   "not open again at index 0 (%d devices listed)", lib->GetDeviceCount());
-    if (again)
-      Weighs(scenario, *device, board.sim, 62.0f);
+    bench.ReturnsByItsButton(*lib, *device, 0, 62.0f);
   }
   lib->Release();
   return scenario.Finish();

@@ -16,8 +16,10 @@ int main() {
   BluetoothBench::Board& board = bench.board(0);
   ktWiiLib* lib = StartManager();
 
+  // SYNC once the registration's search runs, as a user presses it.
   Registration registration;
-  std::this_thread::sleep_for(std::chrono::seconds(1));
+  scenario.Check(WaitFor([&] { return bench.Discovering(0); }, 10000, 100),
+                 "the registration did not discover");
   board.radio.PressSync();
   const int result = registration.Result();
   scenario.Check(result == 1, "result %d", result);

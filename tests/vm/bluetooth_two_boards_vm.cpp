@@ -22,14 +22,19 @@ int main() {
   ktWiiLibDevice* first = IdentifiedAfterRegistration(*lib, 0, withinWait);
   ktWiiLibDevice* second = WaitIdentified(*lib, 1, 5000);
   if (scenario.Check(first && second, "both boards not identified")) {
-    // Which device is which board: load only the first board.
+    // Which device is which board: load only the first board. The boards
+    // are listed in the order they were registered.
+    scenario.Check(ZeroAdjust({first, second}, {&bench.board(0).sim, &bench.board(1).sim}),
+                   "a zero-adjust report was not handled");
     bench.board(0).sim.SetTotalLoad(30.0f);
-    WaitFor([&] { return first->GetBoardWeight() > 15.0f || second->GetBoardWeight() > 15.0f; },
-            3000);
+    scenario.Check(
+        WaitFor([&] { return first->GetBoardWeight() > 15.0f || second->GetBoardWeight() > 15.0f; },
+                3000),
+        "neither device weighs the first board");
     if (second->GetBoardWeight() > 15.0f)
       std::swap(first, second);
-    ZeroAdjustAndWeigh(scenario, *first, bench.board(0).sim, 48.0f) &&
-        ZeroAdjustAndWeigh(scenario, *second, bench.board(1).sim, 83.5f);
+    Weighs(scenario, *first, bench.board(0).sim, 48.0f) &&
+        Weighs(scenario, *second, bench.board(1).sim, 83.5f);
   }
   lib->Release();
   return scenario.Finish();

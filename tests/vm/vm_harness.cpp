@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -23,7 +24,11 @@ std::string Format(const char* format, va_list args) {
 
 }  // namespace
 
-VmScenario::VmScenario(const char* name) : name(name) {}
+// The machine names the BlueZ a Bluetooth scenario runs on ("@5.82").
+VmScenario::VmScenario(const char* name) : name(name) {
+  if (const char* suffix = std::getenv("VM_NAME_SUFFIX"))
+    this->name += suffix;
+}
 
 bool VmScenario::Check(bool ok, const char* format, ...) {
   if (ok || !failure.empty())
@@ -189,21 +194,34 @@ void DriftZeroPoints(SimBoard& board) {
   board.SetZeroDrift(kZeroDrift);
 }
 
-bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
-  board.SetTotalLoad(0.0f);
-  device.SetZeroAdjust(1);
-  // Each report halves the distance to the drifted zero point. The front
-  // button changes with each one, so the device's button word tells when it
-  // has handled the report, still in zero-adjust mode.
-  for (int i = 0; i < kZeroAdjustReports; ++i) {
+// Each report halves the distance to the drifted zero point. The front
+// button changes with each one, so a device's button word tells when it has
+// handled the report, still in zero-adjust mode.
+bool ZeroAdjust(const std::vector<ktWiiLibDevice*>& devices, const std::vector<SimBoard*>& boards) {
+  for (SimBoard* board : boards)
+    board->SetTotalLoad(0.0f);
+  for (ktWiiLibDevice* device : devices)
+    device->SetZeroAdjust(1);
+  bool handled = true;
+  for (int i = 0; i < kZeroAdjustReports && handled; ++i) {
     const bool pressed = i % 2 == 0;
-    board.SetButton(pressed);
-    const bool handled = WaitFor(
-        [&] { return ((device.GetButtons() & kBoardButtonBit) != 0) == pressed; }, kWeighTimeoutMs);
-    if (!scenario.Check(handled, "zero-adjust report %d not handled", i))
-      return false;
+    for (SimBoard* board : boards)
+      board->SetButton(pressed);
+    for (ktWiiLibDevice* device : devices) {
+      handled = handled && WaitFor([&] {
+                  return ((device->GetButtons() & kBoardButtonBit) != 0) == pressed;
+                }, kWeighTimeoutMs);
+    }
   }
-  device.SetZeroAdjust(0);
+  for (ktWiiLibDevice* device : devices)
+    device->SetZeroAdjust(0);
+  return handled;
+}
+
+bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
+  return scenario.Check(ZeroAdjust({&device}, {&board}), "a zero-adjust report was not handled") &&
+         Weighs(scenario, device, board, kg);
+}
   return Weighs(scenario, device, board, kg);
 }
 

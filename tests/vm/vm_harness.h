@@ -93,6 +93,11 @@ ktWiiLibDevice* WaitIdentified(ktWiiLib& lib, unsigned index, int timeoutMs);
 // zero adjustment.
 void DriftZeroPoints(SimBoard& board);
 
+// Zero-adjusts the devices over their boards' empty readings, without
+// knowing which device is which board; a device weighs nothing before. 0
+// when a device did not handle the boards' reports.
+bool ZeroAdjust(const std::vector<ktWiiLibDevice*>& devices, const std::vector<SimBoard*>& boards);
+
 // Zero-adjusts device over the board's current (empty) readings, then puts kg
 // on the board and checks that the device weighs it within 0.1 kg.
 bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg);
