@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "app/app_window.h"
-#include "platform/speech.h"
+#include "speech/speech.h"
 #include "resources/tr.h"
 
 // What the program says aloud when the user asked for it: a measurement

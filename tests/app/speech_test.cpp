@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app_test_helpers.h"
-#include "platform/speech.h"
+#include "speech/speech.h"
 #include "resources/menu.h"
 #include "sim/sim_board.h"
 #include "sim/sim_wii_lib.h"

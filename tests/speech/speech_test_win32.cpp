@@ -8,8 +8,8 @@
 #include <memory>
 #include <thread>
 
-#include "platform/speech.h"
-#include "platform/speech_thread.h"
+#include "speech/speech.h"
+#include "speech/speech_thread.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/speech.h"
+#include "speech/speech.h"
 
 // What every platform's speech shares: a thread of its own that takes the
 // sentences from a short queue and hands them to the platform's service one

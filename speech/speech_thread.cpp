@@ -1,4 +1,4 @@
-#include "platform/speech_thread.h"
+#include "speech/speech_thread.h"
 
 #include <chrono>
 #include <condition_variable>

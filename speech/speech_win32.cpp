@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/speech_thread.h"
+#include "speech/speech_thread.h"
 #include "support/trace.h"
 
 // The Windows speech service (SAPI): a voice object of COM on the speaking

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/speech_thread.h"
+#include "speech/speech_thread.h"
 #include "support/trace.h"
 
 // speech-dispatcher, the service the screen reader speaks through, reached

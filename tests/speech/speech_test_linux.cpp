@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/speech.h"
+#include "speech/speech.h"
 #include "support/debug_output_capture.h"
 
 // libspeechd keeps a few bytes of a connection that failed; not ours. It
