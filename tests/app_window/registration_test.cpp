@@ -273,7 +273,7 @@ TEST(RegistrationGateTest, WaitRunsItsTimeUnlessCancelled) {
   });
   const auto waitStart = Clock::now();
   EXPECT_EQ(gate.Wait(60000), 0);
-  EXPECT_LT(Clock::now() - waitStart, std::chrono::seconds(5));
+  EXPECT_LT(Clock::now() - waitStart, std::chrono::seconds(30));
   canceller.join();
   gate.Cancel();
   EXPECT_EQ(gate.IsCancelled(), 1);
