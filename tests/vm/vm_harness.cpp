@@ -208,9 +208,9 @@ bool ZeroAdjust(const std::vector<ktWiiLibDevice*>& devices, const std::vector<S
     for (SimBoard* board : boards)
       board->SetButton(pressed);
     for (ktWiiLibDevice* device : devices) {
-      handled = handled && WaitFor([&] {
-                  return ((device->GetButtons() & kBoardButtonBit) != 0) == pressed;
-                }, kWeighTimeoutMs);
+      handled = handled &&
+                WaitFor([&] { return ((device->GetButtons() & kBoardButtonBit) != 0) == pressed; },
+                        kWeighTimeoutMs);
     }
   }
   for (ktWiiLibDevice* device : devices)
@@ -221,8 +221,6 @@ bool ZeroAdjust(const std::vector<ktWiiLibDevice*>& devices, const std::vector<S
 bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
   return scenario.Check(ZeroAdjust({&device}, {&board}), "a zero-adjust report was not handled") &&
          Weighs(scenario, device, board, kg);
-}
-  return Weighs(scenario, device, board, kg);
 }
 
 bool Weighs(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {
