@@ -82,8 +82,8 @@ void AppWindow::LoadHistory() {
   }
   const size_t count = std::min(log.records.size(), static_cast<size_t>(kHistorySlots));
   const size_t first = log.records.size() - count;
-  for (size_t i = 0; i < count; ++i) {
-    CopyText(history[i], RecordText(log.records[first + i]).c_str());
+  for (size_t i = 0; i < kHistorySlots; ++i) {
+    CopyText(history[i], i < count ? RecordText(log.records[first + i]).c_str() : "");
   }
 }
 
