@@ -101,7 +101,7 @@ TEST(DocumentsTest, AnEmptyHomeIsTakenFromThePasswordDatabase) {
   const std::string unsettled = InChild([] {
     setenv("HOME", "", 1);
     unsetenv("XDG_CONFIG_HOME");
-    return "[" + UserSettingsFolder() + "]";
+    return std::string("[").append(UserSettingsFolder()).append("]");
   });
   EXPECT_EQ(unsettled, "[]");
 }
