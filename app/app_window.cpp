@@ -10,6 +10,7 @@
 #include "resources/web_pages.h"
 #include "support/trace.h"
 #include "transport/wii_lib.h"
+#include "window/virtual_key.h"
 #include "window/window_canvas.h"
 
 namespace {
@@ -25,6 +26,9 @@ constexpr int32_t kRegistrationBits = ModeRegistering | ModeRegisterWait | ModeR
 constexpr uint32_t kKeyRegister = 'A';
 constexpr uint32_t kKeyZeroAdjust = 'C';
 constexpr uint32_t kKeyChart = 'G';
+constexpr uint32_t kKeyChangeRecord = 'E';
+constexpr uint32_t kKeyAddRecord = 'N';
+constexpr uint32_t kKeyUndo = 'Z';
 
 struct UnitCommand {
   uint16_t command;
@@ -103,6 +107,8 @@ int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intpt
         ZeroAdjust();
       } else if (wParam == kKeyChart) {
         ToggleChart();
+      } else {
+        OnChartKey(static_cast<uint32_t>(wParam));
       }
       return 1;
     case kWmCommand:
@@ -156,8 +162,55 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandExportCsv:
       ExportCsv();
       return 0;
+    case kCommandChangeRecord:
+      ChangeSelectedRecord();
+      return 0;
+    case kCommandDeleteRecord:
+      DeleteSelectedRecord();
+      return 0;
+    case kCommandAddRecord:
+      AddRecordByHand();
+      return 0;
+    case kCommandUndoCorrection:
+      UndoCorrection();
+      return 0;
     default:
       return 1;
+  }
+}
+
+// The chart's keys: the arrows, Home and End select a record, the others
+// correct the log as the menu's items do.
+void AppWindow::OnChartKey(uint32_t key) {
+  if (!chartShown)
+    return;
+  switch (key) {
+    case kVkLeft:
+      MoveChartSelection(-1);
+      break;
+    case kVkRight:
+      MoveChartSelection(1);
+      break;
+    case kVkHome:
+      MoveChartSelection(-static_cast<int32_t>(chartOrder.size()));
+      break;
+    case kVkEnd:
+      MoveChartSelection(static_cast<int32_t>(chartOrder.size()));
+      break;
+    case kVkDelete:
+      DeleteSelectedRecord();
+      break;
+    case kKeyChangeRecord:
+      ChangeSelectedRecord();
+      break;
+    case kKeyAddRecord:
+      AddRecordByHand();
+      break;
+    case kKeyUndo:
+      UndoCorrection();
+      break;
+    default:
+      break;
   }
 }
 

@@ -7,7 +7,9 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "app/log_edit.h"
 #include "app/registration_gate.h"
 #include "app/settings.h"
 #include "platform/export_dialogs.h"
@@ -20,6 +22,7 @@ class ktWiiLibDevice;
 class ktBluetoothLib;
 class Canvas;
 class ktSpeech;
+struct FormQuestion;
 
 // Fills *out with the current local time.
 using LocalTimeSource = void (*)(struct tm* out);
@@ -76,9 +79,25 @@ class AppWindow : public ktWindow {
   // The weight chart, which replaces the main screen while shown.
   void ToggleChart();
   void ReloadChart();
+  // The chart's selected record: moved along the records in time by
+  // `step`, or chosen by its index in chartLog. Null when none is selected.
+  void MoveChartSelection(int32_t step);
+  void SelectChartRecord(int32_t index);
+  const LogRecord* SelectedRecord() const;
+
+  // Corrections of the log, each rewriting it with the old one kept
+  // beside it; 1 when the log was rewritten.
+  int CorrectLog(const LogEdit& edit);
+  void ReloadAfterCorrection(const LogEdit& edit);
+  void DeleteSelectedRecord();
+  void ChangeSelectedRecord();
+  void AddRecordByHand();
+  void UndoCorrection();
+  int AskForRecord(const char* title, LogRecord* record);
 
   // Commands.
   int OnCommand(uint16_t command);
+  void OnChartKey(uint32_t key);
   void ExportCsv();
   // The platform's dialogs, or the hooks below when set.
   std::string AskForSavePath(const SaveQuestion& question);
@@ -139,6 +158,10 @@ class AppWindow : public ktWindow {
 
   int32_t chartShown = 0;
   LogRecords chartLog;  // the whole log as read when the chart was shown or last recorded
+  std::vector<int32_t> chartOrder;  // indices of chartLog's records by date and time
+  int32_t chartPosition = -1;       // the selected record's place in chartOrder; -1 none
+  LogEdit undoEdit;                 // takes the last correction back
+  int32_t canUndo = 0;
 
   WorkerThread registerThread;
   // Set by the registration thread; the next frame runs ZeroAdjust on the
@@ -171,4 +194,5 @@ class AppWindow : public ktWindow {
   std::function<std::string(const SaveQuestion&)> askSavePath;
   std::function<void(const std::string& text, int isError)> showMessage;
   std::function<int(const std::string& text)> askToSaveElsewhere;
+  std::function<int(FormQuestion* form)> askForm;
 };

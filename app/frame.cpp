@@ -104,4 +104,5 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
     UpdateMeasurement(*activeEntry);
   frame.unwrittenLogPath = unwrittenLog.empty() ? nullptr : logPath.c_str();
   frame.chart = chartShown ? &chartLog : nullptr;
+  frame.chartSelected = SelectedRecord();
 }

@@ -129,6 +129,10 @@ bool ParseRecord(const char* begin, const char* end, LogRecord* record) {
 
 }  // namespace
 
+int ParseLogLine(const char* begin, const char* end, LogRecord* record) {
+  return ParseRecord(begin, end, record) ? 1 : 0;
+}
+
 void ParseLog(const char* text, size_t length, LogRecords* out) {
   out->records.clear();
   out->skippedLines = 0;

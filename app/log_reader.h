@@ -15,6 +15,9 @@
 // chart and the CSV export all read the log through here, so they agree on what a record is.
 void ParseLog(const char* text, size_t length, LogRecords* out);
 
+// Parses one line of the log, without its line end: 1 when it is a record.
+int ParseLogLine(const char* begin, const char* end, LogRecord* record);
+
 // Reads and parses the log file at path: 1 on success, 0 when the file
 // cannot be opened or read (errno says why).
 int ReadLogFile(const std::string& path, LogRecords* out);

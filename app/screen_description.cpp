@@ -7,6 +7,7 @@
 #include "device/wii_lib_device.h"
 #include "render/frame.h"
 #include "resources/chart_texts.h"
+#include "resources/record_texts.h"
 #include "resources/tr.h"
 #include "screen/units.h"
 
@@ -111,12 +112,6 @@ std::string DateWords(const LogRecord& record) {
   return date;
 }
 
-// Orders records by their date and time, as the chart places them.
-int64_t Moment(const LogRecord& record) {
-  return (static_cast<int64_t>(record.DayNumber()) * 24 + record.hour) * 3600 + record.minute * 60 +
-         record.second;
-}
-
 // What the chart shows: its records' dates, the range of weights, and each
 // user's latest weight, in the unit shown.
 void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
@@ -130,13 +125,13 @@ void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
   int32_t heaviest = first->tenthsKg;
   const LogRecord* latest[kUsers] = {};
   for (const LogRecord& record : log.records) {
-    if (Moment(record) < Moment(*first))
+    if (record.Moment() < first->Moment())
       first = &record;
-    if (Moment(record) >= Moment(*last))
+    if (record.Moment() >= last->Moment())
       last = &record;
     lightest = std::min(lightest, record.tenthsKg);
     heaviest = std::max(heaviest, record.tenthsKg);
-    if (!latest[record.user] || Moment(record) >= Moment(*latest[record.user]))
+    if (!latest[record.user] || record.Moment() >= latest[record.user]->Moment())
       latest[record.user] = &record;
   }
   char sentence[kSentence];
@@ -155,6 +150,17 @@ void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
                   DateWords(*latest[user]).c_str());
     AddLine(text, sentence);
   }
+}
+
+void AddSelectedRecord(std::string& text, const LogRecord& record, WeightUnit unit) {
+  char when[kSentence];
+  std::snprintf(when, sizeof when, "%s %02d:%02d:%02d", DateWords(record).c_str(), record.hour,
+                record.minute, record.second);
+  char sentence[kSentence];
+  std::snprintf(sentence, sizeof sentence, Tr(resources::kRecordSays),
+                ("User" + std::to_string(record.user)).c_str(), when,
+                WeightWords(record.tenthsKg, unit).c_str());
+  AddLine(text, sentence);
 }
 
 }  // namespace
@@ -176,6 +182,8 @@ std::string DescribeScreen(const ScreenFrame& frame) {
   }
   if (frame.chart) {
     AddChart(text, *frame.chart, frame.unit);
+    if (frame.chartSelected)
+      AddSelectedRecord(text, *frame.chartSelected, frame.unit);
   } else if (frame.activeEntry) {
     AddWeight(text, *frame.activeEntry, frame.unit);
     AddStatus(text, frame);

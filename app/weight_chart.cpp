@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <numeric>
+
 #include "app/app_window.h"
 #include "app/log_reader.h"
 
@@ -10,11 +13,20 @@ void AppWindow::ToggleChart() {
     return;
   }
   ReloadChart();
+  chartPosition = -1;
   chartShown = 1;
 }
 
-// A log that cannot be read is shown as one without records.
+// A log that cannot be read is shown as one without records. A selected
+// record stays selected: a new record only adds to the log.
 void AppWindow::ReloadChart() {
+  const int32_t selected = chartPosition >= 0 ? chartOrder[chartPosition] : -1;
   if (!ReadLogFile(logPath, &chartLog))
     chartLog = {};
+  chartOrder.resize(chartLog.records.size());
+  std::iota(chartOrder.begin(), chartOrder.end(), 0);
+  std::stable_sort(chartOrder.begin(), chartOrder.end(), [this](int32_t a, int32_t b) {
+    return chartLog.records[a].Moment() < chartLog.records[b].Moment();
+  });
+  SelectChartRecord(selected);
 }

@@ -2,12 +2,15 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "platform/log_file.h"
+#include "platform/replace_file.h"
+#include "support/wide_text.h"
 
 namespace {
 
@@ -16,6 +19,25 @@ namespace {
 constexpr DWORD kTurnOffsetHigh = 0x7FFFFFFF;
 // Ends a last line that has no line end before the next record starts.
 constexpr std::string_view kLineBreak = "\r\n";
+// Every opener shares deletion too, so that a rewrite may rename a new log
+// over the one a waiting writer holds open.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Opens of a log that another rewrite keeps replacing before giving up.
+constexpr int kMostReopens = 16;
+
+bool TakeTurn(HANDLE file, OVERLAPPED* turn) {
+  *turn = {};
+  turn->OffsetHigh = kTurnOffsetHigh;
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, turn) != 0;
+}
+
+// A rewrite renames a new file over the log; the old one is then deleted
+// as soon as the last handle to it closes.
+bool WasReplaced(HANDLE file) {
+  FILE_STANDARD_INFO info = {};
+  return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) &&
+         (info.DeletePending || info.NumberOfLinks == 0);
+}
 
 // Bytes from the start of text up to and including its last line feed
 // within the first `length` bytes.
@@ -90,8 +112,8 @@ FILE* OpenLogStream(const char* path, const char* mode) {
   if (strcmp(mode, "a") != 0) {
     return nullptr;
   }
-  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return nullptr;
   }
@@ -109,17 +131,92 @@ FILE* OpenLogStream(const char* path, const char* mode) {
 
 size_t AppendLines(FILE* stream, const char* text, size_t length) {
   HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  OVERLAPPED turn = {};
-  turn.OffsetHigh = kTurnOffsetHigh;
-  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn)) {
+  OVERLAPPED turn;
+  if (!TakeTurn(file, &turn)) {
     errno = 0;
     return 0;
   }
   int error = 0;  // a short write gives no cause
-  size_t kept = AppendAtEnd(file, text, length, &error);
+  size_t kept = 0;
+  if (WasReplaced(file)) {
+    error = EAGAIN;
+  } else {
+    kept = AppendAtEnd(file, text, length, &error);
+  }
   UnlockFileEx(file, 0, 1, 0, &turn);
   errno = error;
   return kept;
+}
+
+namespace {
+
+// The log opened and holding the writers' turn, as the file its path names
+// now and not one that a rewrite replaced meanwhile.
+HANDLE OpenForRewrite(const std::string& path, OVERLAPPED* turn) {
+  const std::wstring wide = WideText(path);
+  for (int attempt = 0; attempt < kMostReopens; ++attempt) {
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      errno = GetLastError() == ERROR_FILE_NOT_FOUND ? ENOENT : EACCES;
+      return file;
+    }
+    if (TakeTurn(file, turn) && !WasReplaced(file)) {
+      return file;
+    }
+    UnlockFileEx(file, 0, 1, 0, turn);
+    CloseHandle(file);
+  }
+  errno = EAGAIN;
+  return INVALID_HANDLE_VALUE;
+}
+
+int ReadAll(HANDLE file, std::string* text) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size)) {
+    errno = EIO;
+    return 0;
+  }
+  text->assign(static_cast<size_t>(size.QuadPart), '\0');
+  size_t done = 0;
+  while (done < text->size()) {
+    DWORD got = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text->size() - done, 1 << 20));
+    if (!ReadFile(file, text->data() + done, chunk, &got, nullptr) || got == 0) {
+      errno = EIO;
+      return 0;
+    }
+    done += got;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int RewriteLogFile(const std::string& path, const std::string& backupPath,
+                   const LogTextEdit& edit) {
+  OVERLAPPED turn;
+  HANDLE file = OpenForRewrite(path, &turn);
+  if (file == INVALID_HANDLE_VALUE) {
+    return 0;
+  }
+  std::string text;
+  std::string edited;
+  int done = ReadAll(file, &text);
+  int error = errno;
+  if (done && !edit(text, &edited)) {
+    done = 0;
+    error = ECANCELED;
+  }
+  // The backup first: when it cannot be kept, the log is not touched.
+  if (done && !(ReplaceFileContents(backupPath, text) && WriteToDestination(path, edited))) {
+    done = 0;
+    error = errno;
+  }
+  UnlockFileEx(file, 0, 1, 0, &turn);
+  CloseHandle(file);
+  errno = error;
+  return done;
 }
 
 void ReadLocalTime(struct tm* out) {

@@ -44,6 +44,7 @@ constexpr int kMinDateTickSpacing = 48;
 constexpr int kMaxWeightIntervals = 6;
 // Users with at most this many points also get a mark at every point.
 constexpr size_t kMarkedPoints = 40;
+constexpr int kMarkRadius = 4;  // of the square around the selected record
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kDaysPerMonth = 30.44;
 // Up to two months the date scale marks days, beyond that months or years.
@@ -83,17 +84,6 @@ double WeightOnScale(int32_t tenthsKg, WeightUnit unit) {
   return unit == WeightUnit::Kilograms ? kilograms : PoundsFromKilograms(kilograms);
 }
 
-// The ranges the records span: whole days, and weights widened to whole
-// steps of the scale.
-struct Ranges {
-  WeightUnit unit = WeightUnit::Kilograms;
-  int32_t firstDay = 0;
-  int32_t days = 1;  // at least one
-  double low = 0.0;
-  double high = 1.0;
-  double step = 1.0;
-};
-
 double WeightStep(double low, double high, WeightUnit unit) {
   static constexpr double kSteps[] = {0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 10000};
   static constexpr double kStoneSteps[] = {7, 14, 28, 70, 140, 280, 700, 1400, 14000};
@@ -107,7 +97,7 @@ double WeightStep(double low, double high, WeightUnit unit) {
   return steps[count - 1];
 }
 
-Ranges FindRanges(const std::vector<LogRecord>& records, WeightUnit unit) {
+ChartRanges FindRanges(const std::vector<LogRecord>& records, WeightUnit unit) {
   int32_t firstDay = records[0].DayNumber();
   int32_t lastDay = firstDay;
   int32_t lowTenths = records[0].tenthsKg;
@@ -121,7 +111,7 @@ Ranges FindRanges(const std::vector<LogRecord>& records, WeightUnit unit) {
   }
   const double low = WeightOnScale(lowTenths, unit);
   const double high = WeightOnScale(highTenths, unit);
-  Ranges ranges;
+  ChartRanges ranges;
   ranges.unit = unit;
   ranges.firstDay = firstDay;
   ranges.days = lastDay - firstDay + 1;
@@ -133,12 +123,12 @@ Ranges FindRanges(const std::vector<LogRecord>& records, WeightUnit unit) {
   return ranges;
 }
 
-int XOfTime(const Ranges& ranges, double time) {
+int XOfTime(const ChartRanges& ranges, double time) {
   const double x = (time - ranges.firstDay) / ranges.days * kPlotWidth;
   return kPlotLeft + std::clamp(static_cast<int>(x), 0, kPlotWidth);
 }
 
-int YOfWeight(const Ranges& ranges, double weight) {
+int YOfWeight(const ChartRanges& ranges, double weight) {
   const double y = (weight - ranges.low) / (ranges.high - ranges.low) * kPlotHeight;
   return kPlotBottom - std::clamp(static_cast<int>(std::lround(y)), 0, kPlotHeight);
 }
@@ -157,7 +147,7 @@ void AddDateTick(std::vector<ChartTick>& ticks, int position, int first, int sec
 }
 
 // Days, spaced so that their labels ("5/6") do not touch.
-void LayOutDayTicks(const Ranges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
+void LayOutDayTicks(const ChartRanges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
   static constexpr int kDaySteps[] = {1, 2, 5, 7, 14};
   int step = 31;
   for (int candidate : kDaySteps) {
@@ -173,7 +163,8 @@ void LayOutDayTicks(const Ranges& ranges, double pixelsPerDay, std::vector<Chart
 }
 
 // Firsts of months ("2024/3"), or of years ("2024") for long spans.
-void LayOutMonthTicks(const Ranges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
+void LayOutMonthTicks(const ChartRanges& ranges, double pixelsPerDay,
+                      std::vector<ChartTick>& ticks) {
   static constexpr int kMonthSteps[] = {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200, 2400, 6000};
   int step = 12000;
   for (int candidate : kMonthSteps) {
@@ -196,7 +187,7 @@ void LayOutMonthTicks(const Ranges& ranges, double pixelsPerDay, std::vector<Cha
 }
 
 // "65", "62.5", or in stones "10st" and "10st 7".
-void FormatWeightLabel(char* out, size_t size, double weight, const Ranges& ranges) {
+void FormatWeightLabel(char* out, size_t size, double weight, const ChartRanges& ranges) {
   if (ranges.unit == WeightUnit::StonesPounds) {
     const int pounds = static_cast<int>(std::lround(weight));
     const int stones = pounds / kPoundsPerStone;
@@ -211,7 +202,7 @@ void FormatWeightLabel(char* out, size_t size, double weight, const Ranges& rang
   std::snprintf(out, size, ranges.step < 1.0 ? "%.1f" : "%.0f", weight);
 }
 
-void LayOutWeightTicks(const Ranges& ranges, std::vector<ChartTick>& ticks) {
+void LayOutWeightTicks(const ChartRanges& ranges, std::vector<ChartTick>& ticks) {
   const int intervals = static_cast<int>(std::lround((ranges.high - ranges.low) / ranges.step));
   for (int i = 0; i <= intervals; ++i) {
     const double weight = ranges.low + i * ranges.step;
@@ -223,7 +214,8 @@ void LayOutWeightTicks(const Ranges& ranges, std::vector<ChartTick>& ticks) {
 }
 
 // One point per user and pixel column, at the mean weight of its records.
-void LayOutLines(const std::vector<LogRecord>& records, const Ranges& ranges, ChartLayout* layout) {
+void LayOutLines(const std::vector<LogRecord>& records, const ChartRanges& ranges,
+                 ChartLayout* layout) {
   constexpr int kColumns = kPlotWidth + 1;
   std::vector<double> sums(kUsers * kColumns, 0.0);
   std::vector<int> counts(kUsers * kColumns, 0);
@@ -318,6 +310,36 @@ void DrawLegend(Canvas& canvas, const ChartLayout& layout) {
   }
 }
 
+// A square around the record's own weight and a line down to its date.
+void DrawSelection(Canvas& canvas, const ChartRanges& ranges, const LogRecord& record) {
+  const int x = XOfTime(ranges, TimeOf(record));
+  const int y = YOfWeight(ranges, WeightOnScale(record.tenthsKg, ranges.unit));
+  canvas.SelectPen(CanvasPen::Outline);
+  DrawLine(canvas, x, y + kMarkRadius, x, kPlotBottom);
+  const CanvasPoint square[] = {{x - kMarkRadius, y - kMarkRadius},
+                                {x + kMarkRadius, y - kMarkRadius},
+                                {x + kMarkRadius, y + kMarkRadius},
+                                {x - kMarkRadius, y + kMarkRadius},
+                                {x - kMarkRadius, y - kMarkRadius}};
+  canvas.Polyline(square, 5);
+}
+
+// "User1  2024-05-06 07:08:09  64.8kg", right-aligned below the plot.
+void DrawReadout(Canvas& canvas, const LogRecord& record, WeightUnit unit) {
+  char weight[32];
+  FormatHistoryWeight(weight, sizeof weight, record.tenthsKg / 10.0, unit);
+  const char* figure = weight;
+  while (*figure == ' ')
+    ++figure;
+  char text[96];
+  std::snprintf(text, sizeof text, "User%d  %04d-%02d-%02d %02d:%02d:%02d  %s", record.user,
+                record.year, record.month, record.day, record.hour, record.minute, record.second,
+                figure);
+  canvas.SelectFont(CanvasFont::Small);
+  canvas.SetTextColor(kDarkText);
+  DrawFormattedText(canvas, kPlotRight - Cells(text) * kSmallCell, kNoteTop, "%s", text);
+}
+
 void DrawEmptyMessage(Canvas& canvas) {
   canvas.SetTextColor(kNoticeColor);
   canvas.SelectFont(CanvasFont::Medium);
@@ -332,7 +354,8 @@ void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout) {
   *layout = {};
   if (log.records.empty())
     return;
-  const Ranges ranges = FindRanges(log.records, unit);
+  const ChartRanges ranges = FindRanges(log.records, unit);
+  layout->ranges = ranges;
   const double pixelsPerDay = static_cast<double>(kPlotWidth) / ranges.days;
   if (ranges.days <= kMostDaysWithDayTicks) {
     LayOutDayTicks(ranges, pixelsPerDay, layout->dateTicks);
@@ -343,7 +366,7 @@ void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout) {
   LayOutLines(log.records, ranges, layout);
 }
 
-void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit) {
+void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit, const LogRecord* selected) {
   canvas.SetTextColor(kDarkText);
   canvas.SelectFont(CanvasFont::Medium);
   DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s", Tr(resources::kChartHeading));
@@ -360,6 +383,10 @@ void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit) {
       DrawUserLine(canvas, layout.lines[user]);
       if (layout.lines[user].size() <= kMarkedPoints)
         DrawMarks(canvas, layout.lines[user]);
+    }
+    if (selected) {
+      DrawSelection(canvas, layout.ranges, *selected);
+      DrawReadout(canvas, *selected, unit);
     }
   }
   if (log.skippedLines > 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "render/canvas.h"
@@ -17,8 +18,20 @@ struct ChartTick {
   char label[32] = {};
 };
 
+// The ranges the records span: whole days, and weights widened to whole
+// steps of the scale.
+struct ChartRanges {
+  WeightUnit unit = WeightUnit::Kilograms;
+  int32_t firstDay = 0;
+  int32_t days = 1;  // at least one
+  double low = 0.0;
+  double high = 1.0;
+  double step = 1.0;
+};
+
 // Where everything of the chart goes, in pixels of the picture.
 struct ChartLayout {
+  ChartRanges ranges;
   // Per user one point per pixel column that holds records (their mean
   // weight), left to right; empty for a user without records.
   std::vector<CanvasPoint> lines[kUsers];
@@ -31,5 +44,7 @@ struct ChartLayout {
 void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout);
 
 // The chart screen below the title line: the heading and the legend, the
-// plot with its scales, or a short message when there is no record.
-void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit);
+// plot with its scales, or a short message when there is no record. A
+// selected record (one of log's, or null) is marked, and read out below.
+void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit,
+               const LogRecord* selected = nullptr);

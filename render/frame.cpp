@@ -308,7 +308,7 @@ void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) 
     canvas.SelectFont(CanvasFont::Medium);
     DrawMessageLines(canvas, BluetoothFailureLines(frame.bluetoothFailure));
   } else if (frame.chart) {
-    DrawChart(canvas, *frame.chart, frame.unit);
+    DrawChart(canvas, *frame.chart, frame.unit, frame.chartSelected);
   } else {
     ComposeMainScreen(canvas, frame, width, height);
     // Last, so that nothing of the screen covers it.

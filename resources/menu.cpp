@@ -24,6 +24,14 @@ constexpr MenuItem kMeasureItems[] = {
     {TrMark("結果を読み上げる"), kCommandSpeech, MenuItemKind::Check},
 };
 
+// The record selected on the chart (arrow keys) is changed or deleted.
+constexpr MenuItem kRecordItems[] = {
+    {TrMark("選択した記録を修正...\tE"), kCommandChangeRecord},
+    {TrMark("選択した記録を削除 (Delete)"), kCommandDeleteRecord},
+    {TrMark("記録を追加...\tN"), kCommandAddRecord},
+    {TrMark("修正を元に戻す\tZ"), kCommandUndoCorrection},
+};
+
 constexpr MenuItem kUnitItems[] = {
     {TrMark("キログラム (kg)"), kCommandUnitKilograms, MenuItemKind::Radio},
     {TrMark("ポンド (lb)"), kCommandUnitPounds, MenuItemKind::Radio},
@@ -45,8 +53,8 @@ constexpr MenuPopup Popup(const char* title, const MenuItem (&items)[N]) {
 
 const MenuPopup kMainMenu[] = {
     Popup(TrMark("File"), kFileItems),    Popup(TrMark("BalanceBoard"), kBoardItems),
-    Popup(TrMark("測定"), kMeasureItems), Popup(TrMark("単位"), kUnitItems),
-    Popup(TrMark("Help"), kHelpItems),
+    Popup(TrMark("測定"), kMeasureItems), Popup(TrMark("記録"), kRecordItems),
+    Popup(TrMark("単位"), kUnitItems),    Popup(TrMark("Help"), kHelpItems),
 };
 
 const int kMainMenuPopupCount = sizeof(kMainMenu) / sizeof(kMainMenu[0]);

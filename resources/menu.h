@@ -24,6 +24,10 @@ inline constexpr uint16_t kCommandUnitKilograms = 40020;
 inline constexpr uint16_t kCommandUnitPounds = 40021;
 inline constexpr uint16_t kCommandUnitStones = 40022;
 inline constexpr uint16_t kCommandSpeech = 40025;
+inline constexpr uint16_t kCommandChangeRecord = 40030;
+inline constexpr uint16_t kCommandDeleteRecord = 40031;
+inline constexpr uint16_t kCommandAddRecord = 40032;
+inline constexpr uint16_t kCommandUndoCorrection = 40033;
 
 // The texts are marked for translation; the platform shows them through Tr.
 // An item's text may end in a tab and a key name; the key is only shown

@@ -57,8 +57,9 @@ struct ScreenFrame {
   const char* unwrittenLogPath = nullptr;   // the log file while records wait for it, else null
   WeightUnit unit = WeightUnit::Kilograms;  // of the weight figure and the history lines
   const LogRecords* chart = nullptr;  // the whole log while the chart replaces the main screen
-  int32_t batteryLow = 0;             // the active board's batteries need changing
-  int32_t phaseElapsedMs = 0;         // registration: time in the current phase
-  int32_t phaseLengthMs = 0;          // its expected length; 0 shows no progress
-  int32_t bluetoothFailure = 0;       // a BluetoothFailure while its notice shows, else 0
+  const LogRecord* chartSelected = nullptr;  // the chart's selected record, in *chart
+  int32_t batteryLow = 0;                    // the active board's batteries need changing
+  int32_t phaseElapsedMs = 0;                // registration: time in the current phase
+  int32_t phaseLengthMs = 0;                 // its expected length; 0 shows no progress
+  int32_t bluetoothFailure = 0;              // a BluetoothFailure while its notice shows, else 0
 };
