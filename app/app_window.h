@@ -79,6 +79,7 @@ class AppWindow : public ktWindow {
   // The weight chart, which replaces the main screen while shown.
   void ToggleChart();
   void ReloadChart();
+  void OrderChart();  // chartOrder from chartLog
   // The chart's selected record: moved along the records in time by
   // `step`, or chosen by its index in chartLog. Null when none is selected.
   void MoveChartSelection(int32_t step);

@@ -23,10 +23,14 @@ void AppWindow::ReloadChart() {
   const int32_t selected = chartPosition >= 0 ? chartOrder[chartPosition] : -1;
   if (!ReadLogFile(logPath, &chartLog))
     chartLog = {};
+  OrderChart();
+  SelectChartRecord(selected);
+}
+
+void AppWindow::OrderChart() {
   chartOrder.resize(chartLog.records.size());
   std::iota(chartOrder.begin(), chartOrder.end(), 0);
   std::stable_sort(chartOrder.begin(), chartOrder.end(), [this](int32_t a, int32_t b) {
     return chartLog.records[a].Moment() < chartLog.records[b].Moment();
   });
-  SelectChartRecord(selected);
 }

@@ -108,6 +108,9 @@ void ShowChartOfAYear(AppWindow& window) {
   }
 }
 
+// The chart's selection, moved back from the latest record.
+constexpr int32_t kSelectedFromTheEnd = 100;
+
 // The registration's clock stands still, so its progress is always the same.
 constexpr int64_t kShownClockMs = 100000;
 
@@ -161,6 +164,10 @@ int PrepareScreenState(AppWindow& window, const char* name) {
     ShowSettledBoard(window, 0);
   } else if (std::strcmp(name, "chart-year") == 0) {
     ShowChartOfAYear(window);
+  } else if (std::strcmp(name, "chart-selected") == 0) {
+    ShowChartOfAYear(window);
+    window.OrderChart();
+    window.MoveChartSelection(-kSelectedFromTheEnd);
   } else if (std::strcmp(name, "chart-empty") == 0) {
     InstallBoard(window, true);
     window.chartShown = 1;

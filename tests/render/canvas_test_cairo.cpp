@@ -246,7 +246,7 @@ class EnglishScreenStateTest : public ::testing::TestWithParam<const char*> {};
 
 constexpr const char* kEnglishStates[] = {"no-board",     "no-board-refused", "idle-history",
                                           "measuring-on", "zero-adjust",      "log-unwritten",
-                                          "chart-year",   "chart-empty"};
+                                          "chart-year",   "chart-empty",      "chart-selected"};
 
 TEST_P(EnglishScreenStateTest, MatchesReviewedPicture) {
   EnglishLocale english;
