@@ -2,14 +2,18 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "bluetooth/bluetooth_lib.h"
 #include "platform/web_pages.h"
 #include "render/canvas.h"
 #include "resources/menu.h"
+#include "resources/record_texts.h"
+#include "resources/tr.h"
 #include "resources/web_pages.h"
 #include "support/trace.h"
 #include "transport/wii_lib.h"
+#include "window/form_dialog.h"
 #include "window/virtual_key.h"
 #include "window/window_canvas.h"
 
@@ -174,6 +178,9 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandUndoCorrection:
       UndoCorrection();
       return 0;
+    case kCommandUsers:
+      EditUsers();
+      return 0;
     default:
       return 1;
   }
@@ -300,6 +307,33 @@ void AppWindow::LoadUserSettings() {
   }
   LoadSettings(settingsFolder, &settings);
   ShowSettingsInMenu();
+  ShowUserNames();
+}
+
+void AppWindow::ShowUserNames() {
+  for (int user = 0; user < kUsers; ++user) {
+    userNames[user] = settings.users[user].name;
+    const uint16_t command = static_cast<uint16_t>(resources::kCommandMeasureUser0 + user);
+    char text[128];
+    std::snprintf(text, sizeof text, Tr(resources::kMeasureNamedUser), userNames[user].c_str());
+    SetMenuItemText(command, userNames[user].empty() ? Tr(resources::MenuText(command)) : text);
+  }
+}
+
+// Asks until every height and goal reads; names are taken as they come,
+// cleaned.
+void AppWindow::EditUsers() {
+  FormQuestion form = UsersForm(settings.users, settings.unit);
+  for (;;) {
+    if (!(askForm ? askForm(&form) : AskForm(GetHandle(), &form)))
+      return;
+    if (ReadUsersForm(form, settings.unit, settings.users))
+      break;
+    form.note = Tr(resources::kUsersInvalid);
+  }
+  settings.usersInFile = 1;
+  SaveSettings(settingsFolder, settings);
+  ShowUserNames();
 }
 
 void AppWindow::ShowSettingsInMenu() {

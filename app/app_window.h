@@ -113,6 +113,10 @@ class AppWindow : public ktWindow {
   void OpenProgramPage();
   void OpenBlogPage();
   void ChooseUnit(WeightUnit unit);
+  // The users dialog: names, heights and goals, kept in the settings.
+  void EditUsers();
+  // The names given go to the menu, the screen and the spoken texts.
+  void ShowUserNames();
   void ToggleSpeech();
 
   // Sentences said aloud while the user has speech on.
@@ -136,7 +140,8 @@ class AppWindow : public ktWindow {
   ktWiiLib* wiiLib = nullptr;  // owned
 
   Settings settings;
-  std::string settingsFolder;  // of the settings file; the user's when empty at Setup
+  std::string userNames[kUsers];  // as given in the settings; empty: "UserN"
+  std::string settingsFolder;     // of the settings file; the user's when empty at Setup
 
   // Measurement state.
   std::atomic<int32_t> modeFlags{0};

@@ -7,6 +7,7 @@
 #include "app/app_window.h"
 #include "app/log_edit.h"
 #include "app/log_reader.h"
+#include "app/users.h"
 #include "platform/log_file.h"
 #include "resources/record_texts.h"
 #include "resources/tr.h"
@@ -20,7 +21,6 @@
 namespace {
 
 constexpr char kBackupSuffix[] = ".bak";
-constexpr int32_t kMostTenthsKg = 3500;
 
 enum FormRow { kDateRow, kTimeRow, kWeightRow, kUserRow };
 
@@ -36,49 +36,6 @@ std::string TimeText(const LogRecord& record) {
   return text;
 }
 
-// Weights are typed in kilograms, or in pounds when the screen shows pounds
-// or stones.
-bool TypesPounds(WeightUnit unit) {
-  return unit != WeightUnit::Kilograms;
-}
-
-std::string WeightText(int32_t tenthsKg, WeightUnit unit) {
-  if (!TypesPounds(unit))
-    return KilogramsText(tenthsKg);
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", PoundsFromKilograms(tenthsKg / 10.0));
-  return text;
-}
-
-// A plain decimal number with at most two decimals after a point or a
-// comma, read without the C library so no locale changes its meaning; the
-// weight rounded to tenths of a kilogram.
-int ParseTypedWeight(const std::string& text, WeightUnit unit, int32_t* tenthsKg) {
-  long hundredths = 0;
-  int digits = 0;
-  int decimals = -1;
-  for (char c : text) {
-    if (c >= '0' && c <= '9' && digits < 7 && decimals < 2) {
-      hundredths = hundredths * 10 + (c - '0');
-      ++digits;
-      decimals += decimals >= 0;
-    } else if ((c == '.' || c == ',') && decimals < 0 && digits > 0) {
-      decimals = 0;
-    } else if (c != ' ') {
-      return 0;
-    }
-  }
-  if (digits == 0)
-    return 0;
-  for (int i = std::max(decimals, 0); i < 2; ++i)
-    hundredths *= 10;
-  double kilograms = hundredths / 100.0;
-  if (TypesPounds(unit))
-    kilograms *= kKilogramsPerPound;
-  *tenthsKg = static_cast<int32_t>(kilograms * 10.0 + 0.5);
-  return *tenthsKg > 0 && *tenthsKg <= kMostTenthsKg;
-}
-
 // Date and time are checked as the log reader checks a record's.
 int ParseTypedRecord(const FormQuestion& form, WeightUnit unit, LogRecord* record) {
   int32_t tenthsKg = 0;
@@ -90,10 +47,6 @@ int ParseTypedRecord(const FormQuestion& form, WeightUnit unit, LogRecord* recor
   return ParseLogLine(line.data(), line.data() + line.size(), record);
 }
 
-std::string UserName(int user) {
-  return "User" + std::to_string(user);
-}
-
 }  // namespace
 
 // Asks for a record's date, time, weight and user until the answers make a
@@ -101,17 +54,17 @@ std::string UserName(int user) {
 int AppWindow::AskForRecord(const char* title, LogRecord* record) {
   char weightLabel[64];
   std::snprintf(weightLabel, sizeof weightLabel, Tr(resources::kRecordWeight),
-                TypesPounds(settings.unit) ? "lb" : "kg");
+                TypedWeightUnit(settings.unit));
   FormQuestion form;
   form.title = Tr(title);
   form.acceptButton = Tr(resources::kRecordAccept);
   form.cancelButton = Tr(resources::kRecordCancel);
   form.fields = {{Tr(resources::kRecordDate), DateText(*record), {}, 0},
                  {Tr(resources::kRecordTime), TimeText(*record), {}, 0},
-                 {weightLabel, WeightText(record->tenthsKg, settings.unit), {}, 0},
+                 {weightLabel, TypedWeightText(record->tenthsKg, settings.unit), {}, 0},
                  {Tr(resources::kRecordUser), "", {}, record->user}};
   for (int user = 0; user < kUsers; ++user)
-    form.fields[kUserRow].choices.push_back(UserName(user));
+    form.fields[kUserRow].choices.push_back(UserLabel(userNames, user));
   for (;;) {
     if (!(askForm ? askForm(&form) : AskForm(GetHandle(), &form)))
       return 0;

@@ -103,6 +103,8 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
   if (activeEntry)
     UpdateMeasurement(*activeEntry);
   frame.unwrittenLogPath = unwrittenLog.empty() ? nullptr : logPath.c_str();
-  frame.chart = chartShown ? &chartLog : nullptr;
-  frame.chartSelected = SelectedRecord();
+  frame.userLabels = userNames;
+  frame.chart.log = chartShown ? &chartLog : nullptr;
+  frame.chart.selected = SelectedRecord();
+  frame.chart.userLabels = userNames;
 }

@@ -58,7 +58,8 @@ void AddNoBoard(std::string& text, const ScreenFrame& frame) {
 void AddStatus(std::string& text, const ScreenFrame& frame) {
   char sentence[kSentence];
   if (frame.modeFlags & ModeMeasuring) {
-    std::snprintf(sentence, sizeof sentence, Tr("User%d 測定中。"), frame.currentUser);
+    std::snprintf(sentence, sizeof sentence, Tr("%s 測定中。"),
+                  UserLabel(frame.userLabels, frame.currentUser).c_str());
     AddLine(text, sentence);
     AddLine(text, Tr("台に乗ってください。測定値を記録します。"));
     return;
@@ -74,7 +75,8 @@ void AddStatus(std::string& text, const ScreenFrame& frame) {
     return;
   char line[kSentence];
   FormatHistoryLine(line, sizeof line, latest, frame.unit);
-  std::snprintf(sentence, sizeof sentence, Tr("最新の記録: User%s。"), line);
+  std::snprintf(sentence, sizeof sentence, Tr("最新の記録: %s。"),
+                LabelledHistoryLine(frame.userLabels, line).c_str());
   AddLine(text, sentence);
 }
 
@@ -114,7 +116,8 @@ std::string DateWords(const LogRecord& record) {
 
 // What the chart shows: its records' dates, the range of weights, and each
 // user's latest weight, in the unit shown.
-void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
+void AddChart(std::string& text, const LogRecords& log, WeightUnit unit,
+              const std::string* labels) {
   if (log.records.empty()) {
     AddLine(text, Tr(resources::kChartEmpty));
     return;
@@ -145,20 +148,21 @@ void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
   for (int user = 0; user < kUsers; ++user) {
     if (!latest[user])
       continue;
-    std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysLatest), user,
-                  WeightWords(latest[user]->tenthsKg, unit).c_str(),
-                  DateWords(*latest[user]).c_str());
+    std::snprintf(
+        sentence, sizeof sentence, Tr(resources::kChartSaysLatest), UserLabel(labels, user).c_str(),
+        WeightWords(latest[user]->tenthsKg, unit).c_str(), DateWords(*latest[user]).c_str());
     AddLine(text, sentence);
   }
 }
 
-void AddSelectedRecord(std::string& text, const LogRecord& record, WeightUnit unit) {
+void AddSelectedRecord(std::string& text, const LogRecord& record, WeightUnit unit,
+                       const std::string* labels) {
   char when[kSentence];
   std::snprintf(when, sizeof when, "%s %02d:%02d:%02d", DateWords(record).c_str(), record.hour,
                 record.minute, record.second);
   char sentence[kSentence];
   std::snprintf(sentence, sizeof sentence, Tr(resources::kRecordSays),
-                ("User" + std::to_string(record.user)).c_str(), when,
+                UserLabel(labels, record.user).c_str(), when,
                 WeightWords(record.tenthsKg, unit).c_str());
   AddLine(text, sentence);
 }
@@ -180,10 +184,10 @@ std::string DescribeScreen(const ScreenFrame& frame) {
       AddLine(text, Tr(*line));
     return text;
   }
-  if (frame.chart) {
-    AddChart(text, *frame.chart, frame.unit);
-    if (frame.chartSelected)
-      AddSelectedRecord(text, *frame.chartSelected, frame.unit);
+  if (frame.chart.log) {
+    AddChart(text, *frame.chart.log, frame.unit, frame.userLabels);
+    if (frame.chart.selected)
+      AddSelectedRecord(text, *frame.chart.selected, frame.unit, frame.userLabels);
   } else if (frame.activeEntry) {
     AddWeight(text, *frame.activeEntry, frame.unit);
     AddStatus(text, frame);

@@ -44,7 +44,7 @@ void BM_ParseAndLayOutTenYears(benchmark::State& state) {
   ChartLayout layout;
   for (auto _ : state) {
     ParseLog(text.data(), text.size(), &log);
-    LayoutChart(log, WeightUnit::Kilograms, &layout);
+    LayoutChart(ChartView{&log}, WeightUnit::Kilograms, &layout);
     benchmark::DoNotOptimize(layout.lines[0].data());
   }
   state.counters["records"] = static_cast<double>(log.records.size());

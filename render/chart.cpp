@@ -270,42 +270,38 @@ void DrawGrid(Canvas& canvas, const ChartLayout& layout) {
   canvas.Polyline(frame, 5);
 }
 
-int Cells(const char* text) {
-  return static_cast<int>(std::strlen(text));
-}
-
 void DrawScales(Canvas& canvas, const ChartLayout& layout, WeightUnit unit) {
   canvas.SelectFont(CanvasFont::Small);
   canvas.SetTextColor(kDarkText);
   for (const ChartTick& tick : layout.weightTicks) {
-    DrawFormattedText(canvas, kPlotLeft - kLabelGap - Cells(tick.label) * kSmallCell,
+    DrawFormattedText(canvas, kPlotLeft - kLabelGap - TextColumns(tick.label) * kSmallCell,
                       tick.position - kSmallHeight / 2, "%s", tick.label);
   }
   DrawFormattedText(canvas, kPlotLeft - kLabelGap - 2 * kSmallCell,
                     kPlotTop - kSmallHeight - 2 * kLabelGap, "%s", UnitName(unit));
   for (const ChartTick& tick : layout.dateTicks) {
-    const int width = Cells(tick.label) * kSmallCell;
+    const int width = TextColumns(tick.label) * kSmallCell;
     const int left = std::clamp(tick.position - width / 2, 0, kPlotRight + 8 - width);
     DrawFormattedText(canvas, left, kPlotBottom + kLabelGap, "%s", tick.label);
   }
 }
 
-// "User0" to "User3" in their line colours, right-aligned above the plot,
+// The users' labels in their line colours, right-aligned above the plot,
 // for the users that have records.
-void DrawLegend(Canvas& canvas, const ChartLayout& layout) {
-  constexpr int kEntryWidth = kLegendSwatch + kLabelGap + 5 * kSmallCell;
+void DrawLegend(Canvas& canvas, const ChartLayout& layout, const std::string* labels) {
   canvas.SelectFont(CanvasFont::Small);
   int x = kPlotRight;
   for (int user = kUsers - 1; user >= 0; --user) {
     if (layout.lines[user].empty())
       continue;
-    x -= kEntryWidth;
+    const std::string label = UserLabel(labels, user);
+    x -= kLegendSwatch + kLabelGap + TextColumns(label.c_str()) * kSmallCell;
     canvas.SelectPen(kUserPens[user]);
     const int middle = kLegendTop + kSmallHeight / 2;
     DrawLine(canvas, x, middle - 1, x + kLegendSwatch, middle - 1);
     DrawLine(canvas, x, middle, x + kLegendSwatch, middle);
     canvas.SetTextColor(PenColor(kUserPens[user]));
-    DrawFormattedText(canvas, x + kLegendSwatch + kLabelGap, kLegendTop, "User%d", user);
+    DrawFormattedText(canvas, x + kLegendSwatch + kLabelGap, kLegendTop, "%s", label.c_str());
     x -= kLegendGap;
   }
 }
@@ -325,19 +321,20 @@ void DrawSelection(Canvas& canvas, const ChartRanges& ranges, const LogRecord& r
 }
 
 // "User1  2024-05-06 07:08:09  64.8kg", right-aligned below the plot.
-void DrawReadout(Canvas& canvas, const LogRecord& record, WeightUnit unit) {
+void DrawReadout(Canvas& canvas, const LogRecord& record, WeightUnit unit,
+                 const std::string* labels) {
   char weight[32];
   FormatHistoryWeight(weight, sizeof weight, record.tenthsKg / 10.0, unit);
   const char* figure = weight;
   while (*figure == ' ')
     ++figure;
   char text[96];
-  std::snprintf(text, sizeof text, "User%d  %04d-%02d-%02d %02d:%02d:%02d  %s", record.user,
-                record.year, record.month, record.day, record.hour, record.minute, record.second,
-                figure);
+  std::snprintf(text, sizeof text, "%s  %04d-%02d-%02d %02d:%02d:%02d  %s",
+                UserLabel(labels, record.user).c_str(), record.year, record.month, record.day,
+                record.hour, record.minute, record.second, figure);
   canvas.SelectFont(CanvasFont::Small);
   canvas.SetTextColor(kDarkText);
-  DrawFormattedText(canvas, kPlotRight - Cells(text) * kSmallCell, kNoteTop, "%s", text);
+  DrawFormattedText(canvas, kPlotRight - TextColumns(text) * kSmallCell, kNoteTop, "%s", text);
 }
 
 void DrawEmptyMessage(Canvas& canvas) {
@@ -350,7 +347,8 @@ void DrawEmptyMessage(Canvas& canvas) {
 
 }  // namespace
 
-void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout) {
+void LayoutChart(const ChartView& view, WeightUnit unit, ChartLayout* layout) {
+  const LogRecords& log = *view.log;
   *layout = {};
   if (log.records.empty())
     return;
@@ -366,27 +364,28 @@ void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout) {
   LayOutLines(log.records, ranges, layout);
 }
 
-void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit, const LogRecord* selected) {
+void DrawChart(Canvas& canvas, const ChartView& view, WeightUnit unit) {
+  const LogRecords& log = *view.log;
   canvas.SetTextColor(kDarkText);
   canvas.SelectFont(CanvasFont::Medium);
   DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s", Tr(resources::kChartHeading));
   ChartLayout layout;
-  LayoutChart(log, unit, &layout);
+  LayoutChart(view, unit, &layout);
   if (log.records.empty()) {
     DrawEmptyMessage(canvas);
   } else {
     DrawGrid(canvas, layout);
     DrawScales(canvas, layout, unit);
-    DrawLegend(canvas, layout);
+    DrawLegend(canvas, layout, view.userLabels);
     for (int user = 0; user < kUsers; ++user) {
       canvas.SelectPen(kUserPens[user]);
       DrawUserLine(canvas, layout.lines[user]);
       if (layout.lines[user].size() <= kMarkedPoints)
         DrawMarks(canvas, layout.lines[user]);
     }
-    if (selected) {
-      DrawSelection(canvas, layout.ranges, *selected);
-      DrawReadout(canvas, *selected, unit);
+    if (view.selected) {
+      DrawSelection(canvas, layout.ranges, *view.selected);
+      DrawReadout(canvas, *view.selected, unit, view.userLabels);
     }
   }
   if (log.skippedLines > 0) {

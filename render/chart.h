@@ -41,10 +41,9 @@ struct ChartLayout {
 
 // Lays out the records in the plot area of a picture of 600 x 400, the
 // weight scale in the unit given.
-void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout);
+void LayoutChart(const ChartView& view, WeightUnit unit, ChartLayout* layout);
 
 // The chart screen below the title line: the heading and the legend, the
 // plot with its scales, or a short message when there is no record. A
 // selected record (one of log's, or null) is marked, and read out below.
-void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit,
-               const LogRecord* selected = nullptr);
+void DrawChart(Canvas& canvas, const ChartView& view, WeightUnit unit);

@@ -19,6 +19,7 @@ constexpr MenuItem kMeasureItems[] = {
     {TrMark("測定開始 User1"), kCommandMeasureUser1},
     {TrMark("測定開始 User2"), kCommandMeasureUser2},
     {TrMark("測定開始 User3"), kCommandMeasureUser3},
+    {TrMark("ユーザー..."), kCommandUsers},
     {TrMark("体重グラフ\tG"), kCommandWeightChart},
     {TrMark("CSVで書き出し..."), kCommandExportCsv},
     {TrMark("結果を読み上げる"), kCommandSpeech, MenuItemKind::Check},
@@ -58,5 +59,17 @@ const MenuPopup kMainMenu[] = {
 };
 
 const int kMainMenuPopupCount = sizeof(kMainMenu) / sizeof(kMainMenu[0]);
+
+const char* const kMeasureNamedUser = TrMark("測定開始 %s");
+
+const char* MenuText(uint16_t command) {
+  for (const MenuPopup& popup : kMainMenu) {
+    for (int i = 0; i < popup.itemCount; ++i) {
+      if (popup.items[i].commandId == command)
+        return popup.items[i].text;
+    }
+  }
+  return "";
+}
 
 }  // namespace resources

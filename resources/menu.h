@@ -28,6 +28,7 @@ inline constexpr uint16_t kCommandChangeRecord = 40030;
 inline constexpr uint16_t kCommandDeleteRecord = 40031;
 inline constexpr uint16_t kCommandAddRecord = 40032;
 inline constexpr uint16_t kCommandUndoCorrection = 40033;
+inline constexpr uint16_t kCommandUsers = 40034;
 
 // The texts are marked for translation; the platform shows them through Tr.
 // An item's text may end in a tab and a key name; the key is only shown
@@ -51,5 +52,11 @@ struct MenuPopup {
 
 extern const MenuPopup kMainMenu[];
 extern const int kMainMenuPopupCount;
+
+// A measure item's text for a user with a name; %s: the name.
+extern const char* const kMeasureNamedUser;
+
+// The table's text of a command's item, before translation; "" for none.
+const char* MenuText(uint16_t command);
 
 }  // namespace resources

@@ -2,9 +2,9 @@
 
 #include "resources/tr.h"
 
-// The texts of correcting the weight log: the record dialog, the chart's
-// readout of the selected record and what a correction says; whoever shows
-// one passes it through Tr.
+// The texts of correcting the weight log (the record dialog, what a
+// correction says) and of the users dialog; whoever shows one passes it
+// through Tr.
 namespace resources {
 
 inline constexpr const char* kRecordChangeTitle = TrMark("記録を修正");
@@ -24,5 +24,15 @@ inline constexpr const char* kRecordGone =
     TrMark("その記録は記録ファイルにもうありません。グラフを開き直してください。");
 // The selected record in words, for screen readers. %s: user, date and time, weight.
 inline constexpr const char* kRecordSays = TrMark("選択中の記録: %s、%s、%s。");
+
+inline constexpr const char* kUsersTitle = TrMark("ユーザーの設定");
+// %d: the user's number.
+inline constexpr const char* kUserName = TrMark("User%d の名前");
+// %d: the user's number; %s: the unit, "cm" or "ft'in".
+inline constexpr const char* kUserHeight = TrMark("User%d の身長 (%s)");
+// %d: the user's number; %s: the unit, "kg" or "lb".
+inline constexpr const char* kUserGoal = TrMark("User%d の目標体重 (%s)");
+inline constexpr const char* kUsersInvalid =
+    TrMark("身長は50cmから250cmまで、目標体重は350kgまでで入れてください (空欄は未設定)。");
 
 }  // namespace resources

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "screen/log_record.h"
 #include "screen/units.h"
@@ -44,6 +45,27 @@ struct DeviceEntry {
 // The last records, oldest first; an empty slot has a NUL first byte.
 using HistoryLines = char[kHistorySlots][kHistoryText];
 
+// What the chart shows while it replaces the main screen.
+struct ChartView {
+  const LogRecords* log = nullptr;          // the whole log; null: the chart is not shown
+  const LogRecord* selected = nullptr;      // one of log's records, or null
+  const std::string* userLabels = nullptr;  // kUsers labels; null: "User0" to "User3"
+};
+
+// The user's label: the name given, or "UserN" (labels may be null).
+inline std::string UserLabel(const std::string* labels, int user) {
+  return labels && !labels[user].empty() ? labels[user] : "User" + std::to_string(user);
+}
+
+// A history line as shown: "User1 2024-05-06 07:08:09  64.8kg", with the
+// user's name for "User1" when one is given.
+inline std::string LabelledHistoryLine(const std::string* labels, const char* line) {
+  const int user = line[0] - '0';
+  if (user < 0 || user >= kUsers)
+    return std::string("User") + line;
+  return UserLabel(labels, user) + (line + 1);
+}
+
 // Everything one frame of the main window shows. The status lines show the
 // state before the frame's measurement step, the figures the state after it.
 struct ScreenFrame {
@@ -56,10 +78,10 @@ struct ScreenFrame {
   const HistoryLines* history = nullptr;
   const char* unwrittenLogPath = nullptr;   // the log file while records wait for it, else null
   WeightUnit unit = WeightUnit::Kilograms;  // of the weight figure and the history lines
-  const LogRecords* chart = nullptr;  // the whole log while the chart replaces the main screen
-  const LogRecord* chartSelected = nullptr;  // the chart's selected record, in *chart
-  int32_t batteryLow = 0;                    // the active board's batteries need changing
-  int32_t phaseElapsedMs = 0;                // registration: time in the current phase
-  int32_t phaseLengthMs = 0;                 // its expected length; 0 shows no progress
-  int32_t bluetoothFailure = 0;              // a BluetoothFailure while its notice shows, else 0
+  ChartView chart = {};                          // the chart, while it replaces the main screen
+  const std::string* userLabels = nullptr;  // kUsers names given; empty or null: "UserN"
+  int32_t batteryLow = 0;                   // the active board's batteries need changing
+  int32_t phaseElapsedMs = 0;               // registration: time in the current phase
+  int32_t phaseLengthMs = 0;                // its expected length; 0 shows no progress
+  int32_t bluetoothFailure = 0;             // a BluetoothFailure while its notice shows, else 0
 };

@@ -51,6 +51,9 @@ class ktWindow : public ktAllocator16 {
   // Checks the radio item `checked` of the window's menu; does nothing
   // without a window.
   void CheckMenuRadioItem(uint16_t checked);
+  // Gives the menu item of the command another text; does nothing without
+  // a window.
+  void SetMenuItemText(uint16_t command, const char* text);
 
   WindowHandle GetHandle() const { return handle; }
   int GetSlot() const { return slot; }

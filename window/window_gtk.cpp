@@ -215,6 +215,14 @@ class ktWindowSystemGtk final : public ktWindowSystem {
     g_object_set_data(AsObject(window), kCheckingKey, nullptr);
   }
 
+  void SetMenuItemText(WindowHandle window, uint16_t command, const char* text) override {
+    auto* item =
+        static_cast<GtkWidget*>(g_object_get_data(AsObject(window), ItemKey(command).c_str()));
+    if (!IsDestroyed(window) && item) {
+      gtk_menu_item_set_label(GTK_MENU_ITEM(item), text);
+    }
+  }
+
   intptr_t DefaultWindowProc(WindowHandle window, uint32_t message, uintptr_t, intptr_t) override {
     if (message == kWmClose && !IsDestroyed(window)) {
       gtk_widget_destroy(GTK_WIDGET(window));

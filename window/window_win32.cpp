@@ -1,6 +1,7 @@
 #include <string>
 
 #include "resources/menu.h"
+#include "support/wide_text.h"
 #include "window/message_loop.h"
 #include "window/message_loop_win32.h"
 #include "window/win32_api.h"
@@ -245,6 +246,20 @@ class ktWindowSystemWin32 final : public ktWindowSystem {
       }
       ::CheckMenuRadioItem(GetSubMenu(menu, popup), first, last, position, MF_BYPOSITION);
     }
+  }
+
+  void SetMenuItemText(WindowHandle window, uint16_t command, const char* text) override {
+    HMENU menu = IsWindow(AsHwnd(window)) ? GetMenu(AsHwnd(window)) : nullptr;
+    if (!menu) {
+      return;
+    }
+    std::wstring wide = WideText(text);
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = wide.data();
+    SetMenuItemInfoW(menu, command, FALSE, &info);
+    DrawMenuBar(AsHwnd(window));
   }
 
   // The focus goes on to the picture whenever the window gets it back.

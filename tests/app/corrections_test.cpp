@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr char kLog[] =
+constexpr char kThreeRecords[] =
     "log 0 2024-05-01 07:00:00  70.0\r\n"
     "log 1 2024-05-02 07:00:00  60.0\r\n"
     "log 0 2024-05-03 07:00:00  69.5\r\n";
@@ -17,7 +17,7 @@ constexpr char kLog[] =
 class CorrectionsTest : public AppWindowTest {
  protected:
   CorrectionsTest() {
-    WriteWholeFile(window.logPath, kLog);
+    WriteWholeFile(window.logPath, kThreeRecords);
     window.LoadHistory();
     window.showMessage = [this](const std::string& text, int) { messages.push_back(text); };
     window.askForm = [this](FormQuestion* form) {
@@ -43,7 +43,7 @@ class CorrectionsTest : public AppWindowTest {
 
 TEST_F(CorrectionsTest, DeleteTheSelectedRecordThenUndoIt) {
   Key(kVkDelete);
-  EXPECT_EQ(ReadWholeFile(window.logPath), kLog) << "nothing selected yet";
+  EXPECT_EQ(ReadWholeFile(window.logPath), kThreeRecords) << "nothing selected yet";
   Key(kVkLeft);
   Key(kVkLeft);
   ASSERT_NE(window.SelectedRecord(), nullptr);
@@ -51,13 +51,13 @@ TEST_F(CorrectionsTest, DeleteTheSelectedRecordThenUndoIt) {
   Key(kVkDelete);
   EXPECT_EQ(ReadWholeFile(window.logPath),
             "log 0 2024-05-01 07:00:00  70.0\r\nlog 0 2024-05-03 07:00:00  69.5\r\n");
-  EXPECT_EQ(ReadWholeFile(window.logPath + ".bak"), kLog);
+  EXPECT_EQ(ReadWholeFile(window.logPath + ".bak"), kThreeRecords);
   EXPECT_STREQ(window.history[1], "0 2024-05-03 07:00:00  69.5");
   EXPECT_STREQ(window.history[2], "");
   EXPECT_EQ(window.chartLog.records.size(), 2u);
 
   Key('Z');
-  EXPECT_EQ(ReadWholeFile(window.logPath), kLog);
+  EXPECT_EQ(ReadWholeFile(window.logPath), kThreeRecords);
   EXPECT_EQ(window.SelectedRecord()->tenthsKg, 600) << "the record put back is selected";
   EXPECT_STREQ(window.history[2], "0 2024-05-03 07:00:00  69.5");
   EXPECT_TRUE(messages.empty());
@@ -95,7 +95,7 @@ TEST_F(CorrectionsTest, AddByHandInPoundsGoesToItsPlaceInTime) {
   EXPECT_EQ(window.SelectedRecord()->user, 3);
 
   Key('N');  // cancelled: nothing changes
-  EXPECT_EQ(ReadWholeFile(window.logPath + ".bak"), kLog);
+  EXPECT_EQ(ReadWholeFile(window.logPath + ".bak"), kThreeRecords);
 }
 
 TEST_F(CorrectionsTest, RecordGoneFromTheLogIsSaidAndNothingChanges) {

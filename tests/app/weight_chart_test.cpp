@@ -14,7 +14,7 @@ class WeightChartTest : public AppWindowTest {
   bool FrameShowsChart() {
     ScreenFrame frame;
     window.ComposeMainScreen(frame);
-    return frame.chart != nullptr;
+    return frame.chart.log != nullptr;
   }
 };
 
