@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/trend.h"
 #include "bluetooth/bluetooth_lib.h"
 #include "platform/web_pages.h"
 #include "render/canvas.h"
@@ -44,6 +45,22 @@ constexpr UnitCommand kUnitCommands[] = {
     {resources::kCommandUnitPounds, WeightUnit::Pounds},
     {resources::kCommandUnitStones, WeightUnit::StonesPounds},
 };
+
+struct RangeCommand {
+  uint16_t command;
+  uint32_t key;
+  ChartRange range;
+};
+
+constexpr RangeCommand kRangeCommands[] = {
+    {resources::kCommandChartMonth, '1', ChartRange::Month},
+    {resources::kCommandChartQuarter, '2', ChartRange::Quarter},
+    {resources::kCommandChartYear, '3', ChartRange::Year},
+    {resources::kCommandChartAll, '4', ChartRange::All},
+};
+
+constexpr uint32_t kKeyChartUser = 'U';
+constexpr uint32_t kKeyChartBmi = 'B';
 
 int RunRegistration(void* window) {
   return static_cast<AppWindow*>(window)->RegistrationMain();
@@ -181,6 +198,21 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandUsers:
       EditUsers();
       return 0;
+    case kCommandChartMonth:
+    case kCommandChartQuarter:
+    case kCommandChartYear:
+    case kCommandChartAll:
+      for (const RangeCommand& entry : kRangeCommands) {
+        if (entry.command == command)
+          ChooseChartRange(entry.range);
+      }
+      return 0;
+    case kCommandChartUser:
+      CycleChartUser();
+      return 0;
+    case kCommandChartBmi:
+      ToggleChartBmi();
+      return 0;
     default:
       return 1;
   }
@@ -216,7 +248,19 @@ void AppWindow::OnChartKey(uint32_t key) {
     case kKeyUndo:
       UndoCorrection();
       break;
+    case kKeyChartUser:
+      CycleChartUser();
+      break;
+    case kKeyChartBmi:
+      ToggleChartBmi();
+      break;
     default:
+      for (const RangeCommand& entry : kRangeCommands) {
+        if (entry.key == key) {
+          ChooseChartRange(entry.range);
+          CheckMenuRadioItem(entry.command);
+        }
+      }
       break;
   }
 }
@@ -313,6 +357,9 @@ void AppWindow::LoadUserSettings() {
 void AppWindow::ShowUserNames() {
   for (int user = 0; user < kUsers; ++user) {
     userNames[user] = settings.users[user].name;
+    userHeightsMm[user] = settings.users[user].heightMm;
+    userGoalsTenthsKg[user] = settings.users[user].goalTenthsKg;
+    chartOutlooks[user] = ProjectGoal(chartTrends[user], userGoalsTenthsKg[user]);
     const uint16_t command = static_cast<uint16_t>(resources::kCommandMeasureUser0 + user);
     char text[128];
     std::snprintf(text, sizeof text, Tr(resources::kMeasureNamedUser), userNames[user].c_str());
@@ -337,6 +384,10 @@ void AppWindow::EditUsers() {
 }
 
 void AppWindow::ShowSettingsInMenu() {
+  for (const RangeCommand& entry : kRangeCommands) {
+    if (entry.range == chartRange)
+      CheckMenuRadioItem(entry.command);
+  }
   for (const UnitCommand& entry : kUnitCommands) {
     if (entry.unit == settings.unit)
       CheckMenuRadioItem(entry.command);

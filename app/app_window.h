@@ -79,12 +79,20 @@ class AppWindow : public ktWindow {
   // The weight chart, which replaces the main screen while shown.
   void ToggleChart();
   void ReloadChart();
-  void OrderChart();  // chartOrder from chartLog
+  // chartOrder, the trends and the goals' outlooks from chartLog.
+  void OrderChart();
+  // What the chart shows now.
+  ChartView CurrentChartView() const;
+  void ChooseChartRange(ChartRange range);
+  // All users, then each user with records alone, then all again.
+  void CycleChartUser();
+  void ToggleChartBmi();
   // The chart's selected record: moved along the records in time by
   // `step`, or chosen by its index in chartLog. Null when none is selected.
   void MoveChartSelection(int32_t step);
   void SelectChartRecord(int32_t index);
   const LogRecord* SelectedRecord() const;
+  bool ShowsRecord(const LogRecord& record) const;
 
   // Corrections of the log, each rewriting it with the old one kept
   // beside it; 1 when the log was rewritten.
@@ -115,7 +123,8 @@ class AppWindow : public ktWindow {
   void ChooseUnit(WeightUnit unit);
   // The users dialog: names, heights and goals, kept in the settings.
   void EditUsers();
-  // The names given go to the menu, the screen and the spoken texts.
+  // The users' names, heights and goals go to the menu, the screen, the
+  // spoken texts and the chart.
   void ShowUserNames();
   void ToggleSpeech();
 
@@ -166,7 +175,14 @@ class AppWindow : public ktWindow {
   LogRecords chartLog;  // the whole log as read when the chart was shown or last recorded
   std::vector<int32_t> chartOrder;  // indices of chartLog's records by date and time
   int32_t chartPosition = -1;       // the selected record's place in chartOrder; -1 none
-  LogEdit undoEdit;                 // takes the last correction back
+  ChartRange chartRange = ChartRange::All;
+  int32_t chartUser = -1;  // the one user shown; -1: all
+  int32_t chartBmi = 0;    // body-mass index instead of weight
+  std::vector<TrendPoint> chartTrends[kUsers];
+  GoalOutlook chartOutlooks[kUsers];
+  int32_t userHeightsMm[kUsers] = {};  // as given in the settings
+  int32_t userGoalsTenthsKg[kUsers] = {};
+  LogEdit undoEdit;  // takes the last correction back
   int32_t canUndo = 0;
 
   WorkerThread registerThread;

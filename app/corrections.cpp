@@ -113,12 +113,6 @@ void AppWindow::ReloadAfterCorrection(const LogEdit& edit) {
   }
 }
 
-const LogRecord* AppWindow::SelectedRecord() const {
-  if (!chartShown || chartPosition < 0 || static_cast<size_t>(chartPosition) >= chartOrder.size())
-    return nullptr;
-  return &chartLog.records[chartOrder[chartPosition]];
-}
-
 void AppWindow::DeleteSelectedRecord() {
   const LogRecord* selected = SelectedRecord();
   if (!selected)
@@ -174,16 +168,6 @@ void AppWindow::UndoCorrection() {
   if (!chartShown)
     ToggleChart();
   CorrectLog(undoEdit);
-}
-
-// Moves the selection along the records in time. Without a selection, a
-// move back starts after the latest record and a move on before the first.
-void AppWindow::MoveChartSelection(int32_t step) {
-  if (!chartShown || chartOrder.empty())
-    return;
-  const int32_t last = static_cast<int32_t>(chartOrder.size()) - 1;
-  const int32_t from = chartPosition >= 0 ? chartPosition : step < 0 ? last + 1 : -1;
-  chartPosition = std::clamp(from + step, 0, last);
 }
 
 void AppWindow::SelectChartRecord(int32_t index) {

@@ -104,7 +104,6 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
     UpdateMeasurement(*activeEntry);
   frame.unwrittenLogPath = unwrittenLog.empty() ? nullptr : logPath.c_str();
   frame.userLabels = userNames;
-  frame.chart.log = chartShown ? &chartLog : nullptr;
+  frame.chart = CurrentChartView();
   frame.chart.selected = SelectedRecord();
-  frame.chart.userLabels = userNames;
 }

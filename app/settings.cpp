@@ -17,10 +17,6 @@ int ReadSpeech(const char* text, int* speech) {
   return 1;
 }
 
-constexpr int32_t kLeastHeightMm = 500;
-constexpr int32_t kMostHeightMm = 2500;
-constexpr int32_t kMostTenthsKg = 3500;
-
 // Tenths as "170.5"; 0 is written as nothing.
 std::string TenthsText(int32_t tenths) {
   return tenths > 0 ? std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) : "";

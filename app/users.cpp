@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr int32_t kMostTenthsKg = 3500;
-constexpr int32_t kLeastHeightMm = 500;
-constexpr int32_t kMostHeightMm = 2500;
 constexpr double kMillimetresPerInch = 25.4;
 constexpr int kInchesPerFoot = 12;
 constexpr int kMostDigits = 9;
@@ -81,13 +78,6 @@ int ParseDecimal(const std::string& text, int decimals, int64_t* scaled) {
     value *= 10;
   *scaled = value;
   return 1;
-}
-
-double BodyMassIndex(int32_t tenthsKg, int32_t heightMm) {
-  if (heightMm <= 0)
-    return 0.0;
-  const double metres = heightMm / 1000.0;
-  return tenthsKg / 10.0 / (metres * metres);
 }
 
 std::string HeightText(int32_t heightMm, WeightUnit unit) {

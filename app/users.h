@@ -18,15 +18,15 @@ struct UserProfile {
 
 // Names longer than this are cut, so a history line still fits the screen.
 inline constexpr int kMostNameCharacters = 10;
+// The heights and weights a user may give.
+inline constexpr int32_t kLeastHeightMm = 500;
+inline constexpr int32_t kMostHeightMm = 2500;
+inline constexpr int32_t kMostTenthsKg = 3500;
 
 // A plain decimal number, at most `decimals` of them after a point or a
 // comma, read without the C library so no locale changes its meaning;
 // spaces around it are allowed. *scaled is the number times 10^decimals.
 int ParseDecimal(const std::string& text, int decimals, int64_t* scaled);
-
-// Body-mass index: kilograms over the square of the height in metres; 0
-// without a height.
-double BodyMassIndex(int32_t tenthsKg, int32_t heightMm);
 
 // The height as the form shows it: centimetres ("170.5"), or feet and
 // inches ("5'7.1") when weights are shown in pounds or stones; empty for

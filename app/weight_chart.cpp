@@ -3,6 +3,8 @@
 
 #include "app/app_window.h"
 #include "app/log_reader.h"
+#include "app/trend.h"
+#include "render/chart.h"
 
 // The chart shows the whole log as it is on the disk: read when the chart
 // is shown, and again after each new record while it shows.
@@ -33,4 +35,82 @@ void AppWindow::OrderChart() {
   std::stable_sort(chartOrder.begin(), chartOrder.end(), [this](int32_t a, int32_t b) {
     return chartLog.records[a].Moment() < chartLog.records[b].Moment();
   });
+  ComputeTrends(chartLog, chartTrends);
+  for (int user = 0; user < kUsers; ++user)
+    chartOutlooks[user] = ProjectGoal(chartTrends[user], userGoalsTenthsKg[user]);
+}
+
+ChartView AppWindow::CurrentChartView() const {
+  ChartView view;
+  view.log = chartShown ? &chartLog : nullptr;
+  view.userLabels = userNames;
+  view.range = chartRange;
+  view.onlyUser = chartUser;
+  view.showBmi = chartBmi;
+  view.heightsMm = userHeightsMm;
+  view.goalsTenthsKg = userGoalsTenthsKg;
+  view.trends = chartTrends;
+  view.outlooks = chartOutlooks;
+  return view;
+}
+
+void AppWindow::ChooseChartRange(ChartRange range) {
+  chartRange = range;
+  if (!chartShown)
+    ToggleChart();
+}
+
+// Only users with records in the log are offered.
+void AppWindow::CycleChartUser() {
+  if (!chartShown) {
+    ToggleChart();
+    return;
+  }
+  do {
+    chartUser = chartUser + 1 < kUsers ? chartUser + 1 : -1;
+  } while (chartUser >= 0 && chartTrends[chartUser].empty());
+}
+
+void AppWindow::ToggleChartBmi() {
+  chartBmi = !chartBmi;
+  if (!chartShown)
+    ToggleChart();
+}
+
+// Selected only while the chart shows it: the user shown, its range, and
+// for the body-mass index a user with a height.
+const LogRecord* AppWindow::SelectedRecord() const {
+  if (!chartShown || chartPosition < 0 || static_cast<size_t>(chartPosition) >= chartOrder.size())
+    return nullptr;
+  const LogRecord& record = chartLog.records[chartOrder[chartPosition]];
+  return ShowsRecord(record) ? &record : nullptr;
+}
+
+bool AppWindow::ShowsRecord(const LogRecord& record) const {
+  const ChartView view = CurrentChartView();
+  int32_t firstDay = 0;
+  int32_t lastDay = 0;
+  return ChartShowsUser(view, record.user) && FindChartSpan(view, &firstDay, &lastDay) &&
+         record.DayNumber() >= firstDay;
+}
+
+// Moves the selection along the records shown, in time. Without a
+// selection, a move back starts after the latest record and a move on
+// before the first.
+void AppWindow::MoveChartSelection(int32_t step) {
+  if (!chartShown || chartOrder.empty())
+    return;
+  const int32_t count = static_cast<int32_t>(chartOrder.size());
+  const int32_t direction = step < 0 ? -1 : 1;
+  int32_t moves = step < 0 ? -step : step;
+  int32_t position = chartPosition >= 0 ? chartPosition : step < 0 ? count : -1;
+  for (int32_t next = position + direction; next >= 0 && next < count && moves > 0;
+       next += direction) {
+    if (ShowsRecord(chartLog.records[chartOrder[next]])) {
+      position = next;
+      --moves;
+    }
+  }
+  if (position >= 0 && position < count)
+    chartPosition = position;
 }

@@ -106,6 +106,7 @@ void ShowChartOfAYear(AppWindow& window) {
       window.chartLog.records.push_back(record);
     }
   }
+  window.OrderChart();
 }
 
 // The chart's selection, moved back from the latest record.
@@ -166,8 +167,14 @@ int PrepareScreenState(AppWindow& window, const char* name) {
     ShowChartOfAYear(window);
   } else if (std::strcmp(name, "chart-selected") == 0) {
     ShowChartOfAYear(window);
-    window.OrderChart();
     window.MoveChartSelection(-kSelectedFromTheEnd);
+  } else if (std::strcmp(name, "chart-goal") == 0) {
+    ShowChartOfAYear(window);
+    window.settings.users[0] = {"Anna", 1680, 600};
+    window.ShowUserNames();
+    window.chartUser = 0;
+    window.chartRange = ChartRange::Quarter;
+    window.MoveChartSelection(-kSelectedFromTheEnd / 4);
   } else if (std::strcmp(name, "chart-empty") == 0) {
     InstallBoard(window, true);
     window.chartShown = 1;

@@ -8,6 +8,24 @@
 namespace resources {
 
 inline constexpr const char* kChartHeading = TrMark("体重の推移");
+inline constexpr const char* kChartBmiHeading = TrMark("BMIの推移");
+inline constexpr const char* kChartMonth = TrMark("1か月");
+inline constexpr const char* kChartQuarter = TrMark("3か月");
+inline constexpr const char* kChartYear = TrMark("1年");
+// A user's row below the chart. %s: the user, the lightest, the heaviest
+// and the mean weight (or body-mass index) of the range.
+inline constexpr const char* kChartStats = TrMark("%s  %s〜%s  平均 %s");
+// %s: the trend's weight on the selected record's day.
+inline constexpr const char* kChartTrend = TrMark("傾向 %s");
+// %s: the weight between the trend and the goal.
+inline constexpr const char* kGoalToGo = TrMark("目標まで %s");
+// %s: the first and the last date the goal would be reached.
+inline constexpr const char* kGoalDates = TrMark("、%s〜%s ごろ");
+inline constexpr const char* kGoalReached = TrMark("目標に到達");
+inline constexpr const char* kGoalFlat = TrMark("、傾向は横ばい");
+inline constexpr const char* kGoalWrongWay = TrMark("、傾向は目標と逆向き");
+inline constexpr const char* kGoalYears = TrMark("、このペースでは2年以上");
+inline constexpr const char* kGoalTooFewDays = TrMark("、予測には記録が足りません");
 inline constexpr const char* kChartEmpty = TrMark("まだ記録がありません。");
 inline constexpr const char* kChartEmptyHint =
     TrMark("測定すると、ここに体重の推移が表示されます。");

@@ -33,6 +33,16 @@ constexpr MenuItem kRecordItems[] = {
     {TrMark("修正を元に戻す\tZ"), kCommandUndoCorrection},
 };
 
+// What the chart shows: its range of days, one user or all, weight or BMI.
+constexpr MenuItem kChartItems[] = {
+    {TrMark("1か月\t1"), kCommandChartMonth, MenuItemKind::Radio},
+    {TrMark("3か月\t2"), kCommandChartQuarter, MenuItemKind::Radio},
+    {TrMark("1年\t3"), kCommandChartYear, MenuItemKind::Radio},
+    {TrMark("全期間\t4"), kCommandChartAll, MenuItemKind::Radio},
+    {TrMark("ユーザーを切り替え\tU"), kCommandChartUser},
+    {TrMark("体重とBMIを切り替え\tB"), kCommandChartBmi},
+};
+
 constexpr MenuItem kUnitItems[] = {
     {TrMark("キログラム (kg)"), kCommandUnitKilograms, MenuItemKind::Radio},
     {TrMark("ポンド (lb)"), kCommandUnitPounds, MenuItemKind::Radio},
@@ -55,7 +65,8 @@ constexpr MenuPopup Popup(const char* title, const MenuItem (&items)[N]) {
 const MenuPopup kMainMenu[] = {
     Popup(TrMark("File"), kFileItems),    Popup(TrMark("BalanceBoard"), kBoardItems),
     Popup(TrMark("測定"), kMeasureItems), Popup(TrMark("記録"), kRecordItems),
-    Popup(TrMark("単位"), kUnitItems),    Popup(TrMark("Help"), kHelpItems),
+    Popup(TrMark("グラフ"), kChartItems), Popup(TrMark("単位"), kUnitItems),
+    Popup(TrMark("Help"), kHelpItems),
 };
 
 const int kMainMenuPopupCount = sizeof(kMainMenu) / sizeof(kMainMenu[0]);

@@ -29,6 +29,12 @@ inline constexpr uint16_t kCommandDeleteRecord = 40031;
 inline constexpr uint16_t kCommandAddRecord = 40032;
 inline constexpr uint16_t kCommandUndoCorrection = 40033;
 inline constexpr uint16_t kCommandUsers = 40034;
+inline constexpr uint16_t kCommandChartMonth = 40040;
+inline constexpr uint16_t kCommandChartQuarter = 40041;
+inline constexpr uint16_t kCommandChartYear = 40042;
+inline constexpr uint16_t kCommandChartAll = 40043;
+inline constexpr uint16_t kCommandChartUser = 40044;
+inline constexpr uint16_t kCommandChartBmi = 40045;
 
 // The texts are marked for translation; the platform shows them through Tr.
 // An item's text may end in a tab and a key name; the key is only shown

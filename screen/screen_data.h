@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "screen/log_record.h"
 #include "screen/units.h"
@@ -45,11 +48,45 @@ struct DeviceEntry {
 // The last records, oldest first; an empty slot has a NUL first byte.
 using HistoryLines = char[kHistorySlots][kHistoryText];
 
+// The spans the chart shows, each ending with the latest record shown.
+enum class ChartRange : int32_t { All, Month, Quarter, Year };
+inline constexpr int32_t kChartRangeDays[] = {0, 31, 92, 366};
+
+// A user's smoothed weight on a day with records.
+struct TrendPoint {
+  int32_t day = 0;  // days since 1970-01-01
+  float kg = 0.0f;
+};
+
+// The trend on `day`: that of the last day with records up to it; 0 when
+// the trend starts later.
+inline float TrendOn(const std::vector<TrendPoint>& trend, int32_t day) {
+  const auto after = std::upper_bound(trend.begin(), trend.end(), day,
+                                      [](int32_t d, const TrendPoint& p) { return d < p.day; });
+  return after == trend.begin() ? 0.0f : std::prev(after)->kg;
+}
+
+// When a user's goal weight would be reached if the recent trend goes on.
+struct GoalOutlook {
+  enum Kind : int32_t { NoGoal, Reached, Dates, Flat, WrongWay, Years, TooFewDays };
+  Kind kind = NoGoal;
+  float toGoKg = 0.0f;   // the goal minus the latest trend
+  int32_t firstDay = 0;  // Dates: the days between which it would be reached
+  int32_t lastDay = 0;
+};
+
 // What the chart shows while it replaces the main screen.
 struct ChartView {
   const LogRecords* log = nullptr;          // the whole log; null: the chart is not shown
   const LogRecord* selected = nullptr;      // one of log's records, or null
   const std::string* userLabels = nullptr;  // kUsers labels; null: "User0" to "User3"
+  ChartRange range = ChartRange::All;
+  int32_t onlyUser = -1;                            // the one user shown; -1: all users
+  int32_t showBmi = 0;                              // body-mass index instead of weight
+  const int32_t* heightsMm = nullptr;               // kUsers heights; 0: none
+  const int32_t* goalsTenthsKg = nullptr;           // kUsers goal weights; 0: none
+  const std::vector<TrendPoint>* trends = nullptr;  // kUsers trends, by day
+  const GoalOutlook* outlooks = nullptr;            // kUsers
 };
 
 // The user's label: the name given, or "UserN" (labels may be null).
@@ -78,7 +115,7 @@ struct ScreenFrame {
   const HistoryLines* history = nullptr;
   const char* unwrittenLogPath = nullptr;   // the log file while records wait for it, else null
   WeightUnit unit = WeightUnit::Kilograms;  // of the weight figure and the history lines
-  ChartView chart = {};                          // the chart, while it replaces the main screen
+  ChartView chart = {};                     // the chart, while it replaces the main screen
   const std::string* userLabels = nullptr;  // kUsers names given; empty or null: "UserN"
   int32_t batteryLow = 0;                   // the active board's batteries need changing
   int32_t phaseElapsedMs = 0;               // registration: time in the current phase

@@ -15,9 +15,9 @@ namespace {
 
 TEST(UsersTest, BodyMassIndexAndHeightsInBothUnits) {
   // 70 kg / 1.75 m / 1.75 m = 22.857...; 95.3 kg / 1.8^2 = 29.413...
-  EXPECT_NEAR(BodyMassIndex(700, 1750), 22.857, 0.001);
-  EXPECT_NEAR(BodyMassIndex(953, 1800), 29.414, 0.001);
-  EXPECT_EQ(BodyMassIndex(700, 0), 0.0);
+  EXPECT_NEAR(BodyMassIndex(70.0, 1750), 22.857, 0.001);
+  EXPECT_NEAR(BodyMassIndex(95.3, 1800), 29.414, 0.001);
+  EXPECT_EQ(BodyMassIndex(70.0, 0), 0.0);
 
   int32_t mm = 0;
   ASSERT_TRUE(ParseHeight("170,5", WeightUnit::Kilograms, &mm));

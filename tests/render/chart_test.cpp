@@ -105,6 +105,41 @@ TEST(ChartLayoutTest, DateScaleMarksDaysMonthsOrYears) {
     EXPECT_GT(layout.dateTicks[i].position - layout.dateTicks[i - 1].position, 48);
 }
 
+// A month back from the latest record of the user shown; as body-mass
+// index, users without a height are left out. The trend and the goal go
+// into the scale.
+TEST(ChartLayoutTest, RangeUserAndBodyMassIndexChooseWhatIsShown) {
+  LogRecords log;
+  log.records = {Record(0, 2024, 1, 1, 7, 900), Record(0, 2024, 5, 1, 7, 700),
+                 Record(0, 2024, 5, 20, 7, 720), Record(1, 2024, 6, 30, 7, 500)};
+  const int32_t heights[kUsers] = {2000, 0, 0, 0};
+  const int32_t goals[kUsers] = {660, 0, 0, 0};
+  ChartView view{&log};
+  view.range = ChartRange::Month;
+  view.onlyUser = 0;
+  view.heightsMm = heights;
+  view.goalsTenthsKg = goals;
+  ChartLayout layout;
+  LayoutChart(view, WeightUnit::Kilograms, &layout);
+  EXPECT_EQ(layout.ranges.days, 31);
+  EXPECT_EQ(layout.stats[0].count, 2);
+  EXPECT_EQ(layout.stats[0].highestTenthsKg, 720);
+  EXPECT_DOUBLE_EQ(layout.stats[0].meanKg, 71.0);
+  EXPECT_EQ(layout.stats[1].count, 0);
+  EXPECT_TRUE(layout.lines[1].empty());
+  // The goal of 66 kg is on the scale, a step above its lower edge.
+  EXPECT_EQ(Labels(layout.weightTicks).front(), "65");
+  EXPECT_EQ(layout.goalY[0], layout.weightTicks[1].position);
+
+  view.onlyUser = -1;
+  view.showBmi = 1;  // 70 kg at 2 m is 17.5, 72 kg 18.0; user 1 has no height
+  view.goalsTenthsKg = nullptr;
+  LayoutChart(view, WeightUnit::Kilograms, &layout);
+  EXPECT_TRUE(layout.lines[1].empty());
+  EXPECT_EQ(Labels(layout.weightTicks), (std::vector<std::string>{"17.5", "18.0"}));
+  EXPECT_FALSE(ChartShowsUser(view, 1));
+}
+
 TEST(ChartDrawTest, EmptyLogSaysSoAndSkippedLinesAreCounted) {
   RecordingCanvas* canvas = CreateRecordingCanvas();
   LogRecords log;
