@@ -93,3 +93,19 @@ std::string DescribeCsvExport(const CsvExportResult& result, const std::string& 
   }
   return text;
 }
+
+std::string DescribeCsvImport(const CsvImportResult& result, const std::string& csvPath) {
+  if (!result.error.empty())
+    return result.error;
+  const CsvImport& import = result.import;
+  const int count = static_cast<int>(import.records.size());
+  std::string text = "imported " + std::to_string(count) + Plural(count, " record", " records") +
+                     " from " + csvPath;
+  if (import.duplicates > 0)
+    text += "; " + std::to_string(import.duplicates) +
+            Plural(import.duplicates, " was in the log already", " were in the log already");
+  if (import.unreadable > 0)
+    text += "; " + std::to_string(import.unreadable) +
+            Plural(import.unreadable, " line was not a record", " lines were not records");
+  return text;
+}

@@ -153,25 +153,29 @@ void ParseLog(const char* text, size_t length, LogRecords* out) {
   }
 }
 
-int ReadLogFile(const std::string& path, LogRecords* out) {
+int ReadFileText(const std::string& path, std::string* text) {
   FILE* file = OpenLogStream(path.c_str(), "rb");
   if (file == nullptr)
     return 0;
-  std::string text;
+  text->clear();
   size_t got = 0;
   do {
-    const size_t size = text.size();
-    text.resize(size + kReadChunk);
-    got = std::fread(text.data() + size, 1, kReadChunk, file);
-    text.resize(size + got);
+    const size_t size = text->size();
+    text->resize(size + kReadChunk);
+    got = std::fread(text->data() + size, 1, kReadChunk, file);
+    text->resize(size + got);
   } while (got == kReadChunk);
   const int failed = std::ferror(file);
   const int error = errno;
   std::fclose(file);
-  if (failed) {
-    errno = error;
+  errno = error;
+  return !failed;
+}
+
+int ReadLogFile(const std::string& path, LogRecords* out) {
+  std::string text;
+  if (!ReadFileText(path, &text))
     return 0;
-  }
   ParseLog(text.data(), text.size(), out);
   return 1;
 }

@@ -18,6 +18,10 @@ void ParseLog(const char* text, size_t length, LogRecords* out);
 // Parses one line of the log, without its line end: 1 when it is a record.
 int ParseLogLine(const char* begin, const char* end, LogRecord* record);
 
+// Reads a whole file into *text: 1 on success, 0 when it cannot be opened
+// or read (errno says why).
+int ReadFileText(const std::string& path, std::string* text);
+
 // Reads and parses the log file at path: 1 on success, 0 when the file
 // cannot be opened or read (errno says why).
 int ReadLogFile(const std::string& path, LogRecords* out);

@@ -71,6 +71,17 @@ int RunProgram(const ProgramSetup& setup) {
   return status;
 }
 
+int RunCsvImport(const char* source, int user) {
+  const std::string logPath = ChooseLogLocation().path;
+  CsvImportResult result;
+  if (ImportCsvIntoLog(logPath, source, user, &result)) {
+    std::printf("gravimo: %s\n", DescribeCsvImport(result, source).c_str());
+    return 0;
+  }
+  std::fprintf(stderr, "gravimo: %s\n", result.error.c_str());
+  return result.failure == CsvImportResult::CannotRead ? kExitNoLog : kExitCannotWrite;
+}
+
 // The report goes to standard error when the CSV itself goes to standard
 // output, so that a pipe receives the CSV alone.
 int RunCsvExport(const char* destination) {

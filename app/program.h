@@ -35,3 +35,10 @@ int RunProgram(const ProgramSetup& setup);
 // Returns 0; kExitNoLog when the log cannot be read; kExitCannotWrite when
 // the destination cannot be written or is the log itself.
 int RunCsvExport(const char* destination);
+
+// Merges the CSV file's new records into the weight log, without a window,
+// and says on standard output what it added (on standard error why it
+// could not). user 0..3 gives every record to that user; -1 keeps the
+// file's user column. Returns 0; kExitNoLog when the CSV or the log cannot
+// be read; kExitCannotWrite when the log cannot be rewritten.
+int RunCsvImport(const char* source, int user);

@@ -5,6 +5,7 @@
 
 #include "resources/record_texts.h"
 #include "resources/tr.h"
+#include "window/form_dialog.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 
 #include "screen/screen_data.h"
 #include "screen/units.h"
-#include "window/form_dialog.h"
+
+struct FormQuestion;
 
 // The four users as the user describes them: a name, a height and a goal,
 // kept in the settings file. The log keeps only the user's number.
