@@ -183,6 +183,9 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandExportCsv:
       ExportCsv();
       return 0;
+    case kCommandImportCsv:
+      ImportCsv();
+      return 0;
     case kCommandChangeRecord:
       ChangeSelectedRecord();
       return 0;
@@ -370,9 +373,10 @@ void AppWindow::ShowUserNames() {
 // Asks until every height and goal reads; names are taken as they come,
 // cleaned.
 void AppWindow::EditUsers() {
-  FormQuestion form = UsersForm(settings.users, settings.unit);
+  FormQuestion form = Form(Tr(resources::kUsersTitle));
+  AddUsersFields(&form, settings.users, settings.unit);
   for (;;) {
-    if (!(askForm ? askForm(&form) : AskForm(GetHandle(), &form)))
+    if (!AskFormDialog(&form))
       return;
     if (ReadUsersForm(form, settings.unit, settings.users))
       break;

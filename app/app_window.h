@@ -103,11 +103,18 @@ class AppWindow : public ktWindow {
   void AddRecordByHand();
   void UndoCorrection();
   int AskForRecord(const char* title, LogRecord* record);
+  // A form with the program's buttons, and the platform's dialog for it
+  // (or the test's answer).
+  FormQuestion Form(const char* title) const;
+  int AskFormDialog(FormQuestion* form);
 
   // Commands.
   int OnCommand(uint16_t command);
   void OnChartKey(uint32_t key);
   void ExportCsv();
+  // Reads a CSV file the user picks, says what it would bring and into
+  // whose records, and merges it into the log when the user agrees.
+  void ImportCsv();
   // The platform's dialogs, or the hooks below when set.
   std::string AskForSavePath(const SaveQuestion& question);
   void Tell(const std::string& text, int isError);
@@ -217,4 +224,5 @@ class AppWindow : public ktWindow {
   std::function<void(const std::string& text, int isError)> showMessage;
   std::function<int(const std::string& text)> askToSaveElsewhere;
   std::function<int(FormQuestion* form)> askForm;
+  std::function<std::string(const char* title)> askOpenPath;
 };

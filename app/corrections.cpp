@@ -55,10 +55,7 @@ int AppWindow::AskForRecord(const char* title, LogRecord* record) {
   char weightLabel[64];
   std::snprintf(weightLabel, sizeof weightLabel, Tr(resources::kRecordWeight),
                 TypedWeightUnit(settings.unit));
-  FormQuestion form;
-  form.title = Tr(title);
-  form.acceptButton = Tr(resources::kRecordAccept);
-  form.cancelButton = Tr(resources::kRecordCancel);
+  FormQuestion form = Form(Tr(title));
   form.fields = {{Tr(resources::kRecordDate), DateText(*record), {}, 0},
                  {Tr(resources::kRecordTime), TimeText(*record), {}, 0},
                  {weightLabel, TypedWeightText(record->tenthsKg, settings.unit), {}, 0},
@@ -66,7 +63,7 @@ int AppWindow::AskForRecord(const char* title, LogRecord* record) {
   for (int user = 0; user < kUsers; ++user)
     form.fields[kUserRow].choices.push_back(UserLabel(userNames, user));
   for (;;) {
-    if (!(askForm ? askForm(&form) : AskForm(GetHandle(), &form)))
+    if (!AskFormDialog(&form))
       return 0;
     if (ParseTypedRecord(form, settings.unit, record))
       return 1;

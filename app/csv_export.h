@@ -15,7 +15,17 @@
 // when it holds a comma, a quote, CR or LF; unchanged otherwise.
 std::string CsvField(const std::string& text);
 
-std::string FormatCsv(const LogRecords& log);
+// What an export writes: one user's records or all, the weight in
+// kilograms or pounds (the header names the unit: "kg" or "lb"), and a
+// "bmi" column for users with a height (empty for the others).
+struct CsvExportOptions {
+  int user = -1;  // -1: all users
+  bool pounds = false;
+  bool bmi = false;
+  const int32_t* heightsMm = nullptr;  // kUsers; needed for bmi
+};
+
+std::string FormatCsv(const LogRecords& log, const CsvExportOptions& options = {});
 
 // What an export did, for the message that reports it.
 struct CsvExportResult {
@@ -32,7 +42,8 @@ struct CsvExportResult {
 // pipe or a device ("-" is standard output) as a stream. A destination that
 // is the log itself is refused before anything is read or written. 1 on
 // success, 0 on failure.
-int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath, CsvExportResult* result);
+int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath, CsvExportResult* result,
+                   const CsvExportOptions& options = {});
 
 // The result as one sentence for the user (English), e.g. "Exported 3
 // records to /tmp/w.csv; 1 line was not a record and was skipped."

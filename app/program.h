@@ -4,6 +4,7 @@
 #include <string>
 
 class ktWiiLib;
+struct CsvExportOptions;
 
 // What a program entry may change about the main window before it starts.
 struct ProgramSetup {
@@ -34,7 +35,7 @@ int RunProgram(const ProgramSetup& setup);
 // wrote (on standard error when the CSV went there, and why it could not).
 // Returns 0; kExitNoLog when the log cannot be read; kExitCannotWrite when
 // the destination cannot be written or is the log itself.
-int RunCsvExport(const char* destination);
+int RunCsvExport(const char* destination, const CsvExportOptions& options);
 
 // Merges the CSV file's new records into the weight log, without a window,
 // and says on standard output what it added (on standard error why it

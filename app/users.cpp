@@ -183,25 +183,20 @@ std::string GoalText(int32_t tenthsKg, WeightUnit unit) {
 
 }  // namespace
 
-FormQuestion UsersForm(const UserProfile (&users)[kUsers], WeightUnit unit) {
-  FormQuestion form;
-  form.title = Tr(resources::kUsersTitle);
-  form.acceptButton = Tr(resources::kRecordAccept);
-  form.cancelButton = Tr(resources::kRecordCancel);
+void AddUsersFields(FormQuestion* form, const UserProfile (&users)[kUsers], WeightUnit unit) {
   const char* heightUnit = TypesPounds(unit) ? "ft'in" : "cm";
   for (int user = 0; user < kUsers; ++user) {
     const UserProfile& profile = users[user];
-    form.fields.push_back({Label(resources::kUserName, user, ""), profile.name, {}, 0});
-    form.fields.push_back({Label(resources::kUserHeight, user, heightUnit),
-                           HeightText(profile.heightMm, unit),
-                           {},
-                           0});
-    form.fields.push_back({Label(resources::kUserGoal, user, TypedWeightUnit(unit)),
-                           GoalText(profile.goalTenthsKg, unit),
-                           {},
-                           0});
+    form->fields.push_back({Label(resources::kUserName, user, ""), profile.name, {}, 0});
+    form->fields.push_back({Label(resources::kUserHeight, user, heightUnit),
+                            HeightText(profile.heightMm, unit),
+                            {},
+                            0});
+    form->fields.push_back({Label(resources::kUserGoal, user, TypedWeightUnit(unit)),
+                            GoalText(profile.goalTenthsKg, unit),
+                            {},
+                            0});
   }
-  return form;
 }
 
 int ReadUsersForm(const FormQuestion& form, WeightUnit unit, UserProfile (&users)[kUsers]) {

@@ -49,9 +49,9 @@ const char* TypedWeightUnit(WeightUnit unit);
 // out, spaces around it trimmed, at most kMostNameCharacters characters.
 std::string CleanName(const std::string& text);
 
-// The users dialog: per user a name, a height and a goal weight, as the
-// users are now.
-FormQuestion UsersForm(const UserProfile (&users)[kUsers], WeightUnit unit);
+// The users dialog's fields: per user a name, a height and a goal weight,
+// as the users are now.
+void AddUsersFields(FormQuestion* form, const UserProfile (&users)[kUsers], WeightUnit unit);
 // The dialog's answers into users: 0 (users unchanged) when a height or a
 // goal does not read.
 int ReadUsersForm(const FormQuestion& form, WeightUnit unit, UserProfile (&users)[kUsers]);

@@ -38,6 +38,24 @@ std::string AskSavePath(WindowHandle owner, const SaveQuestion& question) {
   return path;
 }
 
+std::string AskOpenPath(WindowHandle owner, const char* title, const std::string& folder) {
+  GtkFileChooserNative* dialog =
+      gtk_file_chooser_native_new(title, AsParent(owner), GTK_FILE_CHOOSER_ACTION_OPEN,
+                                  Tr(resources::kCsvOpenButton), Tr(resources::kCsvCancelButton));
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  if (!folder.empty())
+    gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+  std::string path;
+  if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    gchar* chosen = gtk_file_chooser_get_filename(chooser);
+    if (chosen)
+      path = chosen;
+    g_free(chosen);
+  }
+  g_object_unref(dialog);
+  return path;
+}
+
 void ShowExportMessage(WindowHandle owner, const std::string& text, int isError) {
   GtkWidget* dialog = gtk_message_dialog_new(AsParent(owner), GTK_DIALOG_MODAL,
                                              isError ? GTK_MESSAGE_ERROR : GTK_MESSAGE_INFO,

@@ -73,6 +73,26 @@ std::string AskSavePath(WindowHandle owner, const SaveQuestion& question) {
   return Utf8Text(path);
 }
 
+std::string AskOpenPath(WindowHandle owner, const char* title, const std::string& folder) {
+  std::wstring path(kPathRoom, L'\0');
+  const std::wstring wideTitle = WideText(title);
+  const std::wstring wideFolder = WideText(folder);
+  const std::wstring filter = FilterFor(L"csv");
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = Owner(owner);
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
+  dialog.lpstrTitle = wideTitle.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&dialog))
+    return "";
+  path.resize(path.find(L'\0'));
+  return Utf8Text(path);
+}
+
 void ShowExportMessage(WindowHandle owner, const std::string& text, int isError) {
   MessageBoxW(Owner(owner), WideText(text).c_str(),
               WideText(Tr(resources::kCsvDialogTitle)).c_str(),

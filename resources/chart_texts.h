@@ -42,6 +42,22 @@ inline constexpr const char* kCsvDone = TrMark("%d 件の記録を書き出し�
 inline constexpr const char* kCsvSkipped = TrMark("読めない行 %d 行は書き出していません。");
 inline constexpr const char* kCsvNoLog = TrMark("体重の記録ファイルを読めません。");
 inline constexpr const char* kCsvCannotWrite = TrMark("CSVファイルを書き込めません。");
+inline constexpr const char* kCsvOpenButton = TrMark("開く");
+inline constexpr const char* kCsvImportTitle = TrMark("CSVを読み込む");
+// %d: new records, records in the log already, lines that are no record.
+inline constexpr const char* kCsvImportPreview =
+    TrMark("新しい記録 %d 件を読み込みます。\n記録済みの %d 件と読めない %d 行は読み込みません。");
+inline constexpr const char* kCsvImportUser = TrMark("読み込み先");
+inline constexpr const char* kCsvImportAsInFile = TrMark("ファイルのとおり");
+// %d: records added; %s: the file.
+inline constexpr const char* kCsvImported = TrMark("%d 件の記録を読み込みました:\n%s");
+inline constexpr const char* kCsvCannotImport = TrMark("CSVファイルを読み込めません。");
+inline constexpr const char* kCsvExportUser = TrMark("書き出す記録");
+inline constexpr const char* kCsvExportAll = TrMark("全員");
+inline constexpr const char* kCsvExportUnit = TrMark("体重の単位");
+inline constexpr const char* kCsvExportBmi = TrMark("BMIの列");
+inline constexpr const char* kCsvNo = TrMark("なし");
+inline constexpr const char* kCsvYes = TrMark("あり");
 inline constexpr const char* kCsvIsTheLog =
     TrMark("書き出し先は体重の記録ファイルそのものです。別のファイルを選んでください。");
 

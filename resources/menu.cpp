@@ -22,6 +22,7 @@ constexpr MenuItem kMeasureItems[] = {
     {TrMark("ユーザー..."), kCommandUsers},
     {TrMark("体重グラフ\tG"), kCommandWeightChart},
     {TrMark("CSVで書き出し..."), kCommandExportCsv},
+    {TrMark("CSVを読み込む..."), kCommandImportCsv},
     {TrMark("結果を読み上げる"), kCommandSpeech, MenuItemKind::Check},
 };
 

@@ -20,6 +20,7 @@ inline constexpr uint16_t kCommandMeasureUser2 = 40015;
 inline constexpr uint16_t kCommandMeasureUser3 = 40016;
 inline constexpr uint16_t kCommandWeightChart = 40017;
 inline constexpr uint16_t kCommandExportCsv = 40018;
+inline constexpr uint16_t kCommandImportCsv = 40019;
 inline constexpr uint16_t kCommandUnitKilograms = 40020;
 inline constexpr uint16_t kCommandUnitPounds = 40021;
 inline constexpr uint16_t kCommandUnitStones = 40022;
