@@ -171,6 +171,10 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandSpeech:
       ToggleSpeech();
       return 0;
+    case kCommandRecognizeUser:
+      settings.recognizeUser = !settings.recognizeUser;
+      SaveSettings(settingsFolder, settings);
+      return 0;
     case kCommandMeasureUser0:
     case kCommandMeasureUser1:
     case kCommandMeasureUser2:
@@ -399,6 +403,8 @@ void AppWindow::ShowSettingsInMenu() {
   // The item starts unchecked and GTK flips it on every choice.
   if (settings.speech)
     CheckMenuRadioItem(resources::kCommandSpeech);
+  if (settings.recognizeUser)
+    CheckMenuRadioItem(resources::kCommandRecognizeUser);
 }
 
 void AppWindow::OpenManualPage() {

@@ -56,6 +56,9 @@ class AppWindow : public ktWindow {
 
   // Measurement controller.
   void StartMeasurement(int user);
+  // The named user whose latest trend lies within 2 kg of the weight, when
+  // exactly one does; -1 otherwise.
+  int RecognizeUser(float kilograms);
   void ZeroAdjust();
   int PollDevices();  // returns the pending count
   void UpdateEntry(DeviceEntry& entry, ktWiiLibDevice* device);
@@ -162,6 +165,7 @@ class AppWindow : public ktWindow {
   // Measurement state.
   std::atomic<int32_t> modeFlags{0};
   int32_t currentUser = 0;
+  int32_t startedByButton = 0;  // the running measurement began with the board's button
   int32_t measureTimer = 0;
   int32_t stableFrames = 0;
   int32_t prevButtons = 0;

@@ -9,11 +9,11 @@
 
 namespace {
 
-int ReadSpeech(const char* text, int* speech) {
+int ReadSwitch(const char* text, int* on) {
   const std::string value = text;
   if (value != "true" && value != "false")
     return 0;
-  *speech = value == "true";
+  *on = value == "true";
   return 1;
 }
 
@@ -68,7 +68,10 @@ std::vector<SettingsFileKey> Keys(Settings* settings, bool reading) {
        [settings](const char* text) { return ParseUnitName(text, &settings->unit); }},
       {"Accessibility", "Speech",
        [settings] { return std::string(settings->speech ? "true" : "false"); },
-       [settings](const char* text) { return ReadSpeech(text, &settings->speech); }},
+       [settings](const char* text) { return ReadSwitch(text, &settings->speech); }},
+      {"Measurement", "RecognizeUser",
+       [settings] { return std::string(settings->recognizeUser ? "true" : "false"); },
+       [settings](const char* text) { return ReadSwitch(text, &settings->recognizeUser); }},
   };
   if (reading || HasUsers(*settings)) {
     for (int user = 0; user < kUsers; ++user)

@@ -13,6 +13,9 @@
 struct Settings {
   WeightUnit unit = WeightUnit::Kilograms;
   int speech = 0;  // 1: results are said aloud
+  // 1: a measurement the board's button started goes to the named user
+  // whose trend is the one near its weight.
+  int recognizeUser = 0;
   UserProfile users[kUsers];
   // The users' groups are in the file: they are written even when empty,
   // so clearing a name reaches the file; a file that never had them gets

@@ -24,6 +24,7 @@ constexpr MenuItem kMeasureItems[] = {
     {TrMark("CSVで書き出し..."), kCommandExportCsv},
     {TrMark("CSVを読み込む..."), kCommandImportCsv},
     {TrMark("結果を読み上げる"), kCommandSpeech, MenuItemKind::Check},
+    {TrMark("ボタンで乗った人を推定する"), kCommandRecognizeUser, MenuItemKind::Check},
 };
 
 // The record selected on the chart (arrow keys) is changed or deleted.

@@ -25,6 +25,7 @@ inline constexpr uint16_t kCommandUnitKilograms = 40020;
 inline constexpr uint16_t kCommandUnitPounds = 40021;
 inline constexpr uint16_t kCommandUnitStones = 40022;
 inline constexpr uint16_t kCommandSpeech = 40025;
+inline constexpr uint16_t kCommandRecognizeUser = 40027;
 inline constexpr uint16_t kCommandChangeRecord = 40030;
 inline constexpr uint16_t kCommandDeleteRecord = 40031;
 inline constexpr uint16_t kCommandAddRecord = 40032;
