@@ -19,24 +19,11 @@ namespace {
 constexpr DWORD kTurnOffsetHigh = 0x7FFFFFFF;
 // Ends a last line that has no line end before the next record starts.
 constexpr std::string_view kLineBreak = "\r\n";
-// Every opener shares deletion too, so that a rewrite may rename a new log
-// over the one a waiting writer holds open.
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// Opens of a log that another rewrite keeps replacing before giving up.
-constexpr int kMostReopens = 16;
 
 bool TakeTurn(HANDLE file, OVERLAPPED* turn) {
   *turn = {};
   turn->OffsetHigh = kTurnOffsetHigh;
   return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, turn) != 0;
-}
-
-// A rewrite renames a new file over the log; the old one is then deleted
-// as soon as the last handle to it closes.
-bool WasReplaced(HANDLE file) {
-  FILE_STANDARD_INFO info = {};
-  return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) &&
-         (info.DeletePending || info.NumberOfLinks == 0);
 }
 
 // Bytes from the start of text up to and including its last line feed
@@ -112,8 +99,8 @@ FILE* OpenLogStream(const char* path, const char* mode) {
   if (strcmp(mode, "a") != 0) {
     return nullptr;
   }
-  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return nullptr;
   }
@@ -137,12 +124,7 @@ size_t AppendLines(FILE* stream, const char* text, size_t length) {
     return 0;
   }
   int error = 0;  // a short write gives no cause
-  size_t kept = 0;
-  if (WasReplaced(file)) {
-    error = EAGAIN;
-  } else {
-    kept = AppendAtEnd(file, text, length, &error);
-  }
+  size_t kept = AppendAtEnd(file, text, length, &error);
   UnlockFileEx(file, 0, 1, 0, &turn);
   errno = error;
   return kept;
@@ -150,31 +132,9 @@ size_t AppendLines(FILE* stream, const char* text, size_t length) {
 
 namespace {
 
-// The log opened and holding the writers' turn, as the file its path names
-// now and not one that a rewrite replaced meanwhile.
-HANDLE OpenForRewrite(const std::string& path, OVERLAPPED* turn) {
-  const std::wstring wide = WideText(path);
-  for (int attempt = 0; attempt < kMostReopens; ++attempt) {
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      errno = GetLastError() == ERROR_FILE_NOT_FOUND ? ENOENT : EACCES;
-      return file;
-    }
-    if (TakeTurn(file, turn) && !WasReplaced(file)) {
-      return file;
-    }
-    UnlockFileEx(file, 0, 1, 0, turn);
-    CloseHandle(file);
-  }
-  errno = EAGAIN;
-  return INVALID_HANDLE_VALUE;
-}
-
 int ReadAll(HANDLE file, std::string* text) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size)) {
-    errno = EIO;
     return 0;
   }
   text->assign(static_cast<size_t>(size.QuadPart), '\0');
@@ -182,8 +142,10 @@ int ReadAll(HANDLE file, std::string* text) {
   while (done < text->size()) {
     DWORD got = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text->size() - done, 1 << 20));
-    if (!ReadFile(file, text->data() + done, chunk, &got, nullptr) || got == 0) {
-      errno = EIO;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(done);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
+    if (!ReadFile(file, text->data() + done, chunk, &got, &at) || got == 0) {
       return 0;
     }
     done += got;
@@ -191,27 +153,61 @@ int ReadAll(HANDLE file, std::string* text) {
   return 1;
 }
 
+// The whole file becomes text, flushed to the disk.
+int WriteWhole(HANDLE file, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 20));
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(done);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
+    if (!WriteFile(file, text.data() + done, chunk, &written, &at) || written == 0) {
+      return 0;
+    }
+    done += written;
+  }
+  CutAt(file, static_cast<LONGLONG>(text.size()));
+  return FlushFileBuffers(file) != 0;
+}
+
 }  // namespace
 
+// Windows will not rename a file over one that others hold open, and every
+// appender holds the log open for a moment; so the log is rewritten in
+// place, in the writers' turn, after its old text is safe in the backup.
+// A write that fails puts the old text back, which fits where it was.
 int RewriteLogFile(const std::string& path, const std::string& backupPath,
                    const LogTextEdit& edit) {
-  OVERLAPPED turn;
-  HANDLE file = OpenForRewrite(path, &turn);
+  HANDLE file = CreateFileW(WideText(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
+    errno = GetLastError() == ERROR_FILE_NOT_FOUND ? ENOENT : EACCES;
+    return 0;
+  }
+  OVERLAPPED turn;
+  if (!TakeTurn(file, &turn)) {
+    CloseHandle(file);
+    errno = EACCES;
     return 0;
   }
   std::string text;
   std::string edited;
   int done = ReadAll(file, &text);
-  int error = errno;
+  int error = done ? 0 : EIO;
   if (done && !edit(text, &edited)) {
     done = 0;
     error = ECANCELED;
   }
-  // The backup first: when it cannot be kept, the log is not touched.
-  if (done && !(ReplaceFileContents(backupPath, text) && WriteToDestination(path, edited))) {
+  if (done && !ReplaceFileContents(backupPath, text)) {
     done = 0;
     error = errno;
+  }
+  if (done && !WriteWhole(file, edited)) {
+    done = 0;
+    error = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
+    WriteWhole(file, text);
   }
   UnlockFileEx(file, 0, 1, 0, &turn);
   CloseHandle(file);
