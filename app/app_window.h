@@ -101,6 +101,7 @@ class AppWindow : public ktWindow {
   // beside it; 1 when the log was rewritten.
   int CorrectLog(const LogEdit& edit);
   void ReloadAfterCorrection(const LogEdit& edit);
+  int EditOfSelected(LogEdit::Kind kind, LogEdit* edit) const;
   void DeleteSelectedRecord();
   void ChangeSelectedRecord();
   void AddRecordByHand();

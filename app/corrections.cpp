@@ -110,27 +110,28 @@ void AppWindow::ReloadAfterCorrection(const LogEdit& edit) {
   }
 }
 
-void AppWindow::DeleteSelectedRecord() {
+// An edit of the selected record; 0 when none is selected.
+int AppWindow::EditOfSelected(LogEdit::Kind kind, LogEdit* edit) const {
   const LogRecord* selected = SelectedRecord();
   if (!selected)
-    return;
+    return 0;
+  edit->kind = kind;
+  edit->record = *selected;
+  edit->occurrence = OccurrenceOf(chartLog.records, chartOrder[chartPosition]);
+  edit->replacement = *selected;
+  return 1;
+}
+
+void AppWindow::DeleteSelectedRecord() {
   LogEdit edit;
-  edit.kind = LogEdit::Delete;
-  edit.record = *selected;
-  edit.occurrence = OccurrenceOf(chartLog.records, chartOrder[chartPosition]);
-  CorrectLog(edit);
+  if (EditOfSelected(LogEdit::Delete, &edit))
+    CorrectLog(edit);
 }
 
 void AppWindow::ChangeSelectedRecord() {
-  const LogRecord* selected = SelectedRecord();
-  if (!selected)
-    return;
   LogEdit edit;
-  edit.kind = LogEdit::Change;
-  edit.record = *selected;
-  edit.occurrence = OccurrenceOf(chartLog.records, chartOrder[chartPosition]);
-  edit.replacement = *selected;
-  if (AskForRecord(resources::kRecordChangeTitle, &edit.replacement) &&
+  if (EditOfSelected(LogEdit::Change, &edit) &&
+      AskForRecord(resources::kRecordChangeTitle, &edit.replacement) &&
       !SameRecord(edit.replacement, edit.record))
     CorrectLog(edit);
 }

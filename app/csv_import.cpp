@@ -141,16 +141,8 @@ int64_t Key(const LogRecord& record) {
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
-  for (size_t begin = 0; begin < text.size();) {
-    size_t end = text.find('\n', begin);
-    if (end == std::string::npos)
-      end = text.size();
-    std::string line = text.substr(begin, end - begin);
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    lines.push_back(line);
-    begin = end + 1;
-  }
+  for (const TextLine& line : SplitLines(text))
+    lines.push_back(text.substr(line.begin, line.textEnd - line.begin));
   return lines;
 }
 
@@ -196,17 +188,11 @@ std::string MergeIntoLog(const std::string& text, std::vector<LogRecord> records
     for (; next < records.size() && records[next].Moment() < moment; ++next)
       merged.append("log ").append(RecordText(records[next])).append(kLogLineEnd);
   };
-  for (size_t begin = 0; begin < text.size();) {
-    const size_t lineFeed = text.find('\n', begin);
-    const size_t end = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
-    size_t textEnd = lineFeed == std::string::npos ? text.size() : lineFeed;
-    if (textEnd > begin && text[textEnd - 1] == '\r')
-      --textEnd;
+  for (const TextLine& line : SplitLines(text)) {
     LogRecord record;
-    if (ParseLogLine(text.data() + begin, text.data() + textEnd, &record))
+    if (ParseLogLine(text.data() + line.begin, text.data() + line.textEnd, &record))
       putUntil(record.Moment());
-    merged.append(text, begin, end - begin);
-    begin = end;
+    merged.append(text, line.begin, line.end - line.begin);
   }
   if (next < records.size() && !merged.empty() && merged.back() != '\n')
     merged += kLogLineEnd;

@@ -6,33 +6,13 @@ namespace {
 
 constexpr char kNewLineEnd[] = "\r\n";
 
-struct Line {
-  size_t begin;
-  size_t textEnd;  // before the line end
-  size_t end;      // after the line end
-};
-
-std::vector<Line> SplitLines(const std::string& text) {
-  std::vector<Line> lines;
-  for (size_t begin = 0; begin < text.size();) {
-    const size_t lineFeed = text.find('\n', begin);
-    const size_t end = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
-    size_t textEnd = lineFeed == std::string::npos ? text.size() : lineFeed;
-    if (textEnd > begin && text[textEnd - 1] == '\r')
-      --textEnd;
-    lines.push_back({begin, textEnd, end});
-    begin = end;
-  }
-  return lines;
-}
-
-int ParseLine(const std::string& text, const Line& line, LogRecord* record) {
+int ParseLine(const std::string& text, const TextLine& line, LogRecord* record) {
   return ParseLogLine(text.data() + line.begin, text.data() + line.textEnd, record);
 }
 
 // The line of the occurrence-th record equal to record, or -1.
-int32_t FindLine(const std::string& text, const std::vector<Line>& lines, const LogRecord& record,
-                 int32_t occurrence) {
+int32_t FindLine(const std::string& text, const std::vector<TextLine>& lines,
+                 const LogRecord& record, int32_t occurrence) {
   LogRecord read;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (ParseLine(text, lines[i], &read) && SameRecord(read, record) && occurrence-- == 0)
@@ -42,7 +22,7 @@ int32_t FindLine(const std::string& text, const std::vector<Line>& lines, const 
 }
 
 // How many records equal to record the lines before `line` hold.
-int32_t CountBefore(const std::string& text, const std::vector<Line>& lines, size_t line,
+int32_t CountBefore(const std::string& text, const std::vector<TextLine>& lines, size_t line,
                     const LogRecord& record) {
   int32_t count = 0;
   LogRecord read;
@@ -53,7 +33,7 @@ int32_t CountBefore(const std::string& text, const std::vector<Line>& lines, siz
 
 // After the last record that is not later than record; before the first
 // record when all are later; at the end of a log without records.
-size_t PlaceInTime(const std::string& text, const std::vector<Line>& lines,
+size_t PlaceInTime(const std::string& text, const std::vector<TextLine>& lines,
                    const LogRecord& record) {
   size_t place = lines.size();
   bool seenRecord = false;
@@ -75,12 +55,21 @@ std::string LineText(const LogEdit& edit, const LogRecord& record) {
   return edit.lineText.empty() ? "log " + RecordText(record) : edit.lineText;
 }
 
-int Delete(const std::string& text, const LogEdit& edit, std::string* edited, LogEdit* undo) {
-  const std::vector<Line> lines = SplitLines(text);
-  const int32_t index = FindLine(text, lines, edit.record, edit.occurrence);
-  if (index < 0)
+// The line of the edit's record, or 0 when the text has no such record.
+int FindEditedLine(const std::string& text, const LogEdit& edit, TextLine* line, int32_t* index) {
+  const std::vector<TextLine> lines = SplitLines(text);
+  *index = FindLine(text, lines, edit.record, edit.occurrence);
+  if (*index < 0)
     return 0;
-  const Line& line = lines[static_cast<size_t>(index)];
+  *line = lines[static_cast<size_t>(*index)];
+  return 1;
+}
+
+int Delete(const std::string& text, const LogEdit& edit, std::string* edited, LogEdit* undo) {
+  TextLine line;
+  int32_t index = 0;
+  if (!FindEditedLine(text, edit, &line, &index))
+    return 0;
   *edited = text.substr(0, line.begin) + text.substr(line.end);
   *undo = {};
   undo->kind = LogEdit::Insert;
@@ -91,11 +80,10 @@ int Delete(const std::string& text, const LogEdit& edit, std::string* edited, Lo
 }
 
 int Change(const std::string& text, const LogEdit& edit, std::string* edited, LogEdit* undo) {
-  const std::vector<Line> lines = SplitLines(text);
-  const int32_t index = FindLine(text, lines, edit.record, edit.occurrence);
-  if (index < 0)
+  TextLine line;
+  int32_t index = 0;
+  if (!FindEditedLine(text, edit, &line, &index))
     return 0;
-  const Line& line = lines[static_cast<size_t>(index)];
   *edited =
       text.substr(0, line.begin) + LineText(edit, edit.replacement) + text.substr(line.textEnd);
   *undo = {};
@@ -111,7 +99,7 @@ int Change(const std::string& text, const LogEdit& edit, std::string* edited, Lo
 // A last line without a line end gets one first, so the new line stands
 // on its own.
 int Insert(const std::string& text, const LogEdit& edit, std::string* edited, LogEdit* undo) {
-  const std::vector<Line> lines = SplitLines(text);
+  const std::vector<TextLine> lines = SplitLines(text);
   size_t index = edit.line >= 0 && static_cast<size_t>(edit.line) <= lines.size()
                      ? static_cast<size_t>(edit.line)
                      : PlaceInTime(text, lines, edit.record);

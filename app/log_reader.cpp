@@ -153,6 +153,20 @@ void ParseLog(const char* text, size_t length, LogRecords* out) {
   }
 }
 
+std::vector<TextLine> SplitLines(const std::string& text) {
+  std::vector<TextLine> lines;
+  for (size_t begin = 0; begin < text.size();) {
+    const size_t lineFeed = text.find('\n', begin);
+    const size_t end = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
+    size_t textEnd = lineFeed == std::string::npos ? text.size() : lineFeed;
+    if (textEnd > begin && text[textEnd - 1] == '\r')
+      --textEnd;
+    lines.push_back({begin, textEnd, end});
+    begin = end;
+  }
+  return lines;
+}
+
 int ReadFileText(const std::string& path, std::string* text) {
   FILE* file = OpenLogStream(path.c_str(), "rb");
   if (file == nullptr)

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "device/wii_lib_device.h"
+#include "render/chart.h"
 #include "render/frame.h"
 #include "resources/chart_texts.h"
 #include "resources/record_texts.h"
@@ -155,6 +156,20 @@ void AddChart(std::string& text, const LogRecords& log, WeightUnit unit,
   }
 }
 
+// Each user's row below the plot, as the chart shows it.
+void AddChartRows(std::string& text, const ChartView& view, WeightUnit unit) {
+  ChartLayout layout;
+  LayoutChart(view, unit, &layout);
+  for (int user = 0; user < kUsers; ++user) {
+    if (layout.stats[user].count == 0)
+      continue;
+    char sentence[kSentence];
+    std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysRow),
+                  ChartUserRow(view, layout, user, unit).c_str());
+    AddLine(text, sentence);
+  }
+}
+
 void AddSelectedRecord(std::string& text, const LogRecord& record, WeightUnit unit,
                        const std::string* labels) {
   char when[kSentence];
@@ -186,6 +201,7 @@ std::string DescribeScreen(const ScreenFrame& frame) {
   }
   if (frame.chart.log) {
     AddChart(text, *frame.chart.log, frame.unit, frame.userLabels);
+    AddChartRows(text, frame.chart, frame.unit);
     if (frame.chart.selected)
       AddSelectedRecord(text, *frame.chart.selected, frame.unit, frame.userLabels);
   } else if (frame.activeEntry) {

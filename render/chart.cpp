@@ -541,20 +541,11 @@ void DrawStats(Canvas& canvas, const ChartView& view, const ChartLayout& layout,
   canvas.SelectFont(CanvasFont::Small);
   int y = kStatsTop;
   for (int user = 0; user < kUsers; ++user) {
-    const ChartUserStats& stats = layout.stats[user];
-    if (stats.count == 0)
+    if (layout.stats[user].count == 0)
       continue;
-    char text[256];
-    std::snprintf(text, sizeof text, Tr(resources::kChartStats),
-                  UserLabel(view.userLabels, user).c_str(),
-                  ValueWords(view, user, stats.lowestTenthsKg / 10.0, unit).c_str(),
-                  ValueWords(view, user, stats.highestTenthsKg / 10.0, unit).c_str(),
-                  ValueWords(view, user, stats.meanKg, unit).c_str());
-    std::string row = text;
-    if (view.outlooks && view.outlooks[user].kind != GoalOutlook::NoGoal)
-      row += "  " + OutlookWords(view.outlooks[user], unit);
     canvas.SetTextColor(PenColor(kUserPens[user]));
-    DrawFormattedText(canvas, kHeadingLeft, y, "%s", row.c_str());
+    DrawFormattedText(canvas, kHeadingLeft, y, "%s",
+                      ChartUserRow(view, layout, user, unit).c_str());
     y += kStatsSpacing;
   }
 }
@@ -583,6 +574,21 @@ void DrawEmptyMessage(Canvas& canvas) {
 }
 
 }  // namespace
+
+std::string ChartUserRow(const ChartView& view, const ChartLayout& layout, int user,
+                         WeightUnit unit) {
+  const ChartUserStats& stats = layout.stats[user];
+  char text[256];
+  std::snprintf(text, sizeof text, Tr(resources::kChartStats),
+                UserLabel(view.userLabels, user).c_str(),
+                ValueWords(view, user, stats.lowestTenthsKg / 10.0, unit).c_str(),
+                ValueWords(view, user, stats.highestTenthsKg / 10.0, unit).c_str(),
+                ValueWords(view, user, stats.meanKg, unit).c_str());
+  std::string row = text;
+  if (view.outlooks && view.outlooks[user].kind != GoalOutlook::NoGoal)
+    row += "  " + OutlookWords(view.outlooks[user], unit);
+  return row;
+}
 
 void LayoutChart(const ChartView& view, WeightUnit unit, ChartLayout* layout) {
   *layout = {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "render/canvas.h"
@@ -64,6 +65,11 @@ bool FindChartSpan(const ChartView& view, int32_t* firstDay, int32_t* lastDay);
 // Lays out the records the view shows in the plot area of a picture of
 // 600 x 400, the weight scale in the unit given.
 void LayoutChart(const ChartView& view, WeightUnit unit, ChartLayout* layout);
+
+// A user's row below the plot: the range's lightest, heaviest and mean
+// weight (or body-mass index), and the goal's outlook.
+std::string ChartUserRow(const ChartView& view, const ChartLayout& layout, int user,
+                         WeightUnit unit);
 
 // The chart screen below the title line: the heading and the legend, the
 // plot with its scales, or a short message when there is no record. A
