@@ -66,8 +66,8 @@ constexpr MenuPopup Popup(const char* title, const MenuItem (&items)[N]) {
 
 const MenuPopup kMainMenu[] = {
     Popup(TrMark("File"), kFileItems),    Popup(TrMark("BalanceBoard"), kBoardItems),
-    Popup(TrMark("測定"), kMeasureItems), Popup(TrMark("記録"), kRecordItems),
-    Popup(TrMark("グラフ"), kChartItems), Popup(TrMark("単位"), kUnitItems),
+    Popup(TrMark("測定"), kMeasureItems), Popup(TrMark("単位"), kUnitItems),
+    Popup(TrMark("記録"), kRecordItems),  Popup(TrMark("グラフ"), kChartItems),
     Popup(TrMark("Help"), kHelpItems),
 };
 
