@@ -115,7 +115,7 @@ void AppWindow::Cleanup() {
   ReleaseSpeech();
 }
 
-int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t) {
+int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case kWmDestroy:
       PostQuitMessage(0);
@@ -134,6 +134,10 @@ int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intpt
       return 1;
     case kWmCommand:
       return OnCommand(static_cast<uint16_t>(wParam & 0xFFFF));
+    case kWmMouseMove:
+      // Also passed on to the default handling.
+      HoverChart(static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
+      return 1;
     default:
       return 1;
   }

@@ -93,6 +93,9 @@ class AppWindow : public ktWindow {
   // The chart's selected record: moved along the records in time by
   // `step`, or chosen by its index in chartLog. Null when none is selected.
   void MoveChartSelection(int32_t step);
+  // The pointer at (x, y) of the picture selects the record shown nearest
+  // to it.
+  void HoverChart(int x, int y);
   void SelectChartRecord(int32_t index);
   const LogRecord* SelectedRecord() const;
   bool ShowsRecord(const LogRecord& record) const;

@@ -114,3 +114,25 @@ void AppWindow::MoveChartSelection(int32_t step) {
   if (position >= 0 && position < count)
     chartPosition = position;
 }
+
+void AppWindow::HoverChart(int x, int y) {
+  if (!chartShown)
+    return;
+  const ChartView view = CurrentChartView();
+  ChartLayout layout;
+  LayoutChart(view, settings.unit, &layout);
+  if (layout.weightTicks.empty())
+    return;
+  int64_t nearest = -1;
+  for (size_t position = 0; position < chartOrder.size(); ++position) {
+    const LogRecord& record = chartLog.records[chartOrder[position]];
+    if (!ChartShowsUser(view, record.user) || record.DayNumber() < layout.ranges.firstDay)
+      continue;
+    const CanvasPoint at = ChartPointOf(view, layout, record);
+    const int64_t distance = static_cast<int64_t>(at.x - x) * (at.x - x) + (at.y - y) * (at.y - y);
+    if (nearest < 0 || distance < nearest) {
+      nearest = distance;
+      chartPosition = static_cast<int32_t>(position);
+    }
+  }
+}

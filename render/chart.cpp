@@ -575,6 +575,12 @@ void DrawEmptyMessage(Canvas& canvas) {
 
 }  // namespace
 
+CanvasPoint ChartPointOf(const ChartView& view, const ChartLayout& layout,
+                         const LogRecord& record) {
+  return {XOfTime(layout.ranges, TimeOf(record)),
+          YOfWeight(layout.ranges, ValueOf(view, layout.ranges, record.user, record.Kilograms()))};
+}
+
 std::string ChartUserRow(const ChartView& view, const ChartLayout& layout, int user,
                          WeightUnit unit) {
   const ChartUserStats& stats = layout.stats[user];

@@ -66,6 +66,9 @@ bool FindChartSpan(const ChartView& view, int32_t* firstDay, int32_t* lastDay);
 // 600 x 400, the weight scale in the unit given.
 void LayoutChart(const ChartView& view, WeightUnit unit, ChartLayout* layout);
 
+// Where a record the view shows stands in the picture.
+CanvasPoint ChartPointOf(const ChartView& view, const ChartLayout& layout, const LogRecord& record);
+
 // A user's row below the plot: the range's lightest, heaviest and mean
 // weight (or body-mass index), and the goal's outlook.
 std::string ChartUserRow(const ChartView& view, const ChartLayout& layout, int user,

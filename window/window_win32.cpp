@@ -114,7 +114,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // The picture paints itself from the memory device context; key presses
 // belong to the main window, which the picture passes them on to while it
-// has the focus.
+// has the focus, and so do the pointer's moves over it (in its own pixels,
+// which are the client area's).
 LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_PAINT) {
     PAINTSTRUCT paint;
@@ -126,7 +127,7 @@ LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM l
   if (message == WM_ERASEBKGND) {
     return 1;
   }
-  if (message >= WM_KEYFIRST && message <= WM_KEYLAST) {
+  if ((message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_MOUSEMOVE) {
     return SendMessageW(GetParent(picture), message, wParam, lParam);
   }
   return DefWindowProcW(picture, message, wParam, lParam);

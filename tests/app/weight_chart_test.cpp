@@ -75,4 +75,22 @@ TEST_F(WeightChartTest, SelectionMovesAmongTheRecordsShown) {
   EXPECT_EQ(frame.chart.range, ChartRange::Month);
 }
 
+// The pointer selects the record nearest to it: the right edge of the plot
+// is the latest record, its left edge the first.
+TEST_F(WeightChartTest, PointerSelectsTheNearestRecord) {
+  WriteWholeFile(window.logPath,
+                 "log 0 2024-05-01 07:00:00  70.0\r\nlog 1 2024-05-09 07:00:00  60.0\r\n"
+                 "log 0 2024-05-10 07:00:00  69.0\r\n");
+  PressG();
+  const auto move = [this](int x, int y) {
+    return window.OnMessage(nullptr, kWmMouseMove, 0, x | y << 16);
+  };
+  EXPECT_EQ(move(580, 100), 1) << "passed on too";
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 690);
+  move(560, 290);  // nearer User1's 60 kg, a day earlier, than User0's 69 kg
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 600);
+  move(60, 200);
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 700);
+}
+
 }  // namespace
