@@ -214,7 +214,7 @@ class GdiCanvasImp : public GdiCanvas {
   }
 
   void CreateTools() {
-    const wchar_t* family = LoadFontFile() ? kFontFamily : kFallbackFamily;
+    const wchar_t* family = ScreenFontFamily();
     for (int i = 0; i < 3; ++i) {
       fonts[i] = CreateFontW(-kCells[i].height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                              DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -288,6 +288,10 @@ GdiCanvas* CreateGdiCanvas(int width, int height, GdiPresenter presenter) {
     return nullptr;
   }
   return canvas;
+}
+
+const wchar_t* ScreenFontFamily() {
+  return LoadFontFile() ? kFontFamily : kFallbackFamily;
 }
 
 int LoadsScreenFontFile() {

@@ -3,11 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "render/canvas_gdi.h"
 #include "support/wide_text.h"
 #include "window/form_dialog.h"
 
 // The form as a dialog built in memory from a template, so the dialog
 // manager gives it Tab, Return and Escape and screen readers its labels.
+// Its face is the screen's, which has the Japanese texts' glyphs wherever
+// the program runs.
 
 namespace {
 
@@ -84,7 +87,7 @@ Template BuildTemplate(const FormQuestion& form) {
   t.Word(0);  // the standard dialog class
   t.Text(WideText(form.title));
   t.Word(kFontPoints);
-  t.Text(L"MS Shell Dlg");
+  t.Text(ScreenFontFamily());
   if (!form.note.empty())
     t.Item(SS_LEFT, kMargin, kMargin, width - 2 * kMargin, kNoteHeight, kNoteId, kStaticClass,
            WideText(form.note));
