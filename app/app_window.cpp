@@ -370,12 +370,12 @@ void AppWindow::ShowUserNames() {
     userNames[user] = settings.users[user].name;
     userHeightsMm[user] = settings.users[user].heightMm;
     userGoalsTenthsKg[user] = settings.users[user].goalTenthsKg;
-    chartOutlooks[user] = ProjectGoal(chartTrends[user], userGoalsTenthsKg[user]);
     const uint16_t command = static_cast<uint16_t>(resources::kCommandMeasureUser0 + user);
     char text[128];
     std::snprintf(text, sizeof text, Tr(resources::kMeasureNamedUser), userNames[user].c_str());
     SetMenuItemText(command, userNames[user].empty() ? Tr(resources::MenuText(command)) : text);
   }
+  ProjectGoals();
 }
 
 // Asks until every height and goal reads; names are taken as they come,

@@ -84,6 +84,7 @@ class AppWindow : public ktWindow {
   void ReloadChart();
   // chartOrder, the trends and the goals' outlooks from chartLog.
   void OrderChart();
+  void ProjectGoals();  // the goals' outlooks from the trends
   // What the chart shows now.
   ChartView CurrentChartView() const;
   void ChooseChartRange(ChartRange range);

@@ -80,7 +80,7 @@ void ComputeTrends(const LogRecords& log, std::vector<TrendPoint> (&trends)[kUse
   }
 }
 
-GoalOutlook ProjectGoal(const std::vector<TrendPoint>& trend, int32_t goalTenthsKg) {
+GoalOutlook ProjectGoal(const std::vector<TrendPoint>& trend, int32_t goalTenthsKg, int32_t today) {
   GoalOutlook outlook;
   if (goalTenthsKg <= 0 || trend.empty())
     return outlook;
@@ -94,7 +94,8 @@ GoalOutlook ProjectGoal(const std::vector<TrendPoint>& trend, int32_t goalTenths
   size_t first = trend.size() - 1;
   while (first > 0 && trend[first - 1].day > latest.day - kFitDays)
     --first;
-  if (trend.size() - first < kLeastFitPoints || latest.day - trend[first].day < kLeastFitSpan) {
+  if (trend.size() - first < kLeastFitPoints || latest.day - trend[first].day < kLeastFitSpan ||
+      today - latest.day > kFitDays) {
     outlook.kind = GoalOutlook::TooFewDays;
     return outlook;
   }

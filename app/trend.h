@@ -24,4 +24,6 @@ void ComputeTrends(const LogRecords& log, std::vector<TrendPoint> (&trends)[kUse
 // below the flat limit), gives the range of days. A slope under 5 g a day
 // is flat; one away from the goal, or more than two years at the fitted
 // pace, is said as such.
-GoalOutlook ProjectGoal(const std::vector<TrendPoint>& trend, int32_t goalTenthsKg);
+// A trend whose latest day lies more than four weeks before `today` says
+// too little about now.
+GoalOutlook ProjectGoal(const std::vector<TrendPoint>& trend, int32_t goalTenthsKg, int32_t today);

@@ -4,6 +4,7 @@
 #include "app/app_window.h"
 #include "app/log_reader.h"
 #include "app/trend.h"
+#include "platform/log_file.h"
 #include "render/chart.h"
 
 // The chart shows the whole log as it is on the disk: read when the chart
@@ -36,8 +37,16 @@ void AppWindow::OrderChart() {
     return chartLog.records[a].Moment() < chartLog.records[b].Moment();
   });
   ComputeTrends(chartLog, chartTrends);
+  ProjectGoals();
+}
+
+// From today, by the local clock.
+void AppWindow::ProjectGoals() {
+  struct tm now = {};
+  (localTime != nullptr ? localTime : ReadLocalTime)(&now);
+  const int32_t today = DaysFromCivil(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday);
   for (int user = 0; user < kUsers; ++user)
-    chartOutlooks[user] = ProjectGoal(chartTrends[user], userGoalsTenthsKg[user]);
+    chartOutlooks[user] = ProjectGoal(chartTrends[user], userGoalsTenthsKg[user], today);
 }
 
 ChartView AppWindow::CurrentChartView() const {

@@ -52,7 +52,8 @@ void BM_ParseAndLayOutTenYears(benchmark::State& state) {
     ParseLog(text.data(), text.size(), &log);
     ComputeTrends(log, trends);
     for (int user = 0; user < kUsers; ++user)
-      outlooks[user] = ProjectGoal(trends[user], goals[user]);
+      outlooks[user] = ProjectGoal(trends[user], goals[user],
+                                   trends[user].empty() ? 0 : trends[user].back().day);
     ChartView view{&log};
     view.goalsTenthsKg = goals;
     view.trends = trends;

@@ -565,12 +565,15 @@ void DrawHeading(Canvas& canvas, const ChartView& view) {
   }
 }
 
-void DrawEmptyMessage(Canvas& canvas) {
+// No record yet, or for the body-mass index none of a user with a height.
+void DrawEmptyMessage(Canvas& canvas, const ChartView& view) {
+  const bool heights = view.showBmi && !view.log->records.empty();
   canvas.SetTextColor(kNoticeColor);
   canvas.SelectFont(CanvasFont::Medium);
-  DrawFormattedText(canvas, kMessageLeft, kMessageTop, "%s", Tr(resources::kChartEmpty));
+  DrawFormattedText(canvas, kMessageLeft, kMessageTop, "%s",
+                    Tr(heights ? resources::kChartNoHeights : resources::kChartEmpty));
   DrawFormattedText(canvas, kMessageLeft, kMessageTop + kMessageSpacing, "%s",
-                    Tr(resources::kChartEmptyHint));
+                    Tr(heights ? resources::kChartNoHeightsHint : resources::kChartEmptyHint));
 }
 
 }  // namespace
@@ -626,7 +629,7 @@ void DrawChart(Canvas& canvas, const ChartView& view, WeightUnit unit) {
   ChartLayout layout;
   LayoutChart(view, unit, &layout);
   if (layout.weightTicks.empty()) {
-    DrawEmptyMessage(canvas);
+    DrawEmptyMessage(canvas, view);
   } else {
     DrawGrid(canvas, layout);
     DrawScales(canvas, layout, view.showBmi ? "BMI" : UnitName(unit));

@@ -25,8 +25,11 @@ inline constexpr const char* kGoalReached = TrMark("目標に到達");
 inline constexpr const char* kGoalFlat = TrMark("、傾向は横ばい");
 inline constexpr const char* kGoalWrongWay = TrMark("、傾向は目標と逆向き");
 inline constexpr const char* kGoalYears = TrMark("、このペースでは2年以上");
-inline constexpr const char* kGoalTooFewDays = TrMark("、予測には記録が足りません");
+inline constexpr const char* kGoalTooFewDays = TrMark("、予測には最近の記録が足りません");
 inline constexpr const char* kChartEmpty = TrMark("まだ記録がありません。");
+inline constexpr const char* kChartNoHeights = TrMark("BMIには身長が必要です。");
+inline constexpr const char* kChartNoHeightsHint =
+    TrMark("測定 → ユーザー... で身長を入れてください。");
 inline constexpr const char* kChartEmptyHint =
     TrMark("測定すると、ここに体重の推移が表示されます。");
 // %d: lines of the log that are not records.

@@ -37,7 +37,9 @@ TEST(TrendTest, DailyMeansSmoothedByATenthAndGapsCaughtUp) {
   EXPECT_EQ(TrendOn(trends[0], trends[0][0].day - 1), 0.0f);
 }
 
-// A trend falling 0.1 kg a day for four weeks, exactly on a line.
+constexpr int32_t kToday = 19028;
+
+// A trend falling 0.1 kg a day for four weeks up to today, exactly on a line.
 std::vector<TrendPoint> Falling(float slope) {
   std::vector<TrendPoint> trend;
   for (int day = 0; day <= 28; ++day)
@@ -48,19 +50,21 @@ std::vector<TrendPoint> Falling(float slope) {
 TEST(TrendTest, GoalReachedBetweenTwoDatesOrSaidWhyNot) {
   // From 67.2 kg to 65.0 kg at 0.1 kg a day: 22 days; the pace widened by
   // 15 % each way gives 0.115 and 0.085 kg a day, so 20 to 26 days.
-  const GoalOutlook outlook = ProjectGoal(Falling(-0.1f), 650);
+  const GoalOutlook outlook = ProjectGoal(Falling(-0.1f), 650, kToday);
   ASSERT_EQ(outlook.kind, GoalOutlook::Dates);
   EXPECT_NEAR(outlook.toGoKg, -2.2f, 1e-4);
   EXPECT_EQ(outlook.firstDay, 19028 + 20);
   EXPECT_EQ(outlook.lastDay, 19028 + 26);
 
-  EXPECT_EQ(ProjectGoal(Falling(-0.1f), 0).kind, GoalOutlook::NoGoal);
-  EXPECT_EQ(ProjectGoal(Falling(-0.1f), 673).kind, GoalOutlook::Reached);
-  EXPECT_EQ(ProjectGoal(Falling(-0.1f), 700).kind, GoalOutlook::WrongWay);
-  EXPECT_EQ(ProjectGoal(Falling(-0.001f), 600).kind, GoalOutlook::Flat);
-  EXPECT_EQ(ProjectGoal(Falling(-0.01f), 500).kind, GoalOutlook::Years);  // 1970 days
+  EXPECT_EQ(ProjectGoal(Falling(-0.1f), 0, kToday).kind, GoalOutlook::NoGoal);
+  EXPECT_EQ(ProjectGoal(Falling(-0.1f), 673, kToday).kind, GoalOutlook::Reached);
+  EXPECT_EQ(ProjectGoal(Falling(-0.1f), 700, kToday).kind, GoalOutlook::WrongWay);
+  EXPECT_EQ(ProjectGoal(Falling(-0.001f), 600, kToday).kind, GoalOutlook::Flat);
+  EXPECT_EQ(ProjectGoal(Falling(-0.01f), 500, kToday).kind, GoalOutlook::Years);  // 1970 days
   const std::vector<TrendPoint> twoDays = {{19000, 70.0f}, {19001, 69.9f}};
-  EXPECT_EQ(ProjectGoal(twoDays, 600).kind, GoalOutlook::TooFewDays);
+  EXPECT_EQ(ProjectGoal(twoDays, 600, kToday).kind, GoalOutlook::TooFewDays);
+  EXPECT_EQ(ProjectGoal(Falling(-0.1f), 650, kToday + 29).kind, GoalOutlook::TooFewDays)
+      << "four weeks without a record say too little about now";
 }
 
 }  // namespace
