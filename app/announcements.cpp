@@ -29,7 +29,8 @@ void AppWindow::Announce(const char* sentence) {
 
 void AppWindow::AnnounceStart(int user) {
   char sentence[kSentence];
-  std::snprintf(sentence, sizeof sentence, Tr("User%d の測定を始めます。"), user);
+  std::snprintf(sentence, sizeof sentence, Tr("%s の測定を始めます。"),
+                UserLabel(userNames, user).c_str());
   Announce(sentence);
 }
 
@@ -40,7 +41,8 @@ void AppWindow::AnnounceRecord(int user, float kilograms) {
   while (*weight == ' ')
     ++weight;
   char sentence[kSentence];
-  std::snprintf(sentence, sizeof sentence, Tr("User%d の体重 %s を記録しました。"), user, weight);
+  std::snprintf(sentence, sizeof sentence, Tr("%s の体重 %s を記録しました。"),
+                UserLabel(userNames, user).c_str(), weight);
   Announce(sentence);
 }
 

@@ -2,14 +2,20 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
+#include "app/trend.h"
 #include "bluetooth/bluetooth_lib.h"
 #include "platform/web_pages.h"
 #include "render/canvas.h"
 #include "resources/menu.h"
+#include "resources/record_texts.h"
+#include "resources/tr.h"
 #include "resources/web_pages.h"
 #include "support/trace.h"
 #include "transport/wii_lib.h"
+#include "window/form_dialog.h"
+#include "window/virtual_key.h"
 #include "window/window_canvas.h"
 
 namespace {
@@ -25,6 +31,9 @@ constexpr int32_t kRegistrationBits = ModeRegistering | ModeRegisterWait | ModeR
 constexpr uint32_t kKeyRegister = 'A';
 constexpr uint32_t kKeyZeroAdjust = 'C';
 constexpr uint32_t kKeyChart = 'G';
+constexpr uint32_t kKeyChangeRecord = 'E';
+constexpr uint32_t kKeyAddRecord = 'N';
+constexpr uint32_t kKeyUndo = 'Z';
 
 struct UnitCommand {
   uint16_t command;
@@ -36,6 +45,22 @@ constexpr UnitCommand kUnitCommands[] = {
     {resources::kCommandUnitPounds, WeightUnit::Pounds},
     {resources::kCommandUnitStones, WeightUnit::StonesPounds},
 };
+
+struct RangeCommand {
+  uint16_t command;
+  uint32_t key;
+  ChartRange range;
+};
+
+constexpr RangeCommand kRangeCommands[] = {
+    {resources::kCommandChartMonth, '1', ChartRange::Month},
+    {resources::kCommandChartQuarter, '2', ChartRange::Quarter},
+    {resources::kCommandChartYear, '3', ChartRange::Year},
+    {resources::kCommandChartAll, '4', ChartRange::All},
+};
+
+constexpr uint32_t kKeyChartUser = 'U';
+constexpr uint32_t kKeyChartBmi = 'B';
 
 int RunRegistration(void* window) {
   return static_cast<AppWindow*>(window)->RegistrationMain();
@@ -90,7 +115,7 @@ void AppWindow::Cleanup() {
   ReleaseSpeech();
 }
 
-int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t) {
+int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case kWmDestroy:
       PostQuitMessage(0);
@@ -103,10 +128,16 @@ int AppWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intpt
         ZeroAdjust();
       } else if (wParam == kKeyChart) {
         ToggleChart();
+      } else {
+        OnChartKey(static_cast<uint32_t>(wParam));
       }
       return 1;
     case kWmCommand:
       return OnCommand(static_cast<uint16_t>(wParam & 0xFFFF));
+    case kWmMouseMove:
+      // Also passed on to the default handling.
+      HoverChart(static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
+      return 1;
     default:
       return 1;
   }
@@ -144,6 +175,10 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandSpeech:
       ToggleSpeech();
       return 0;
+    case kCommandRecognizeUser:
+      settings.recognizeUser = !settings.recognizeUser;
+      SaveSettings(settingsFolder, settings);
+      return 0;
     case kCommandMeasureUser0:
     case kCommandMeasureUser1:
     case kCommandMeasureUser2:
@@ -156,8 +191,88 @@ int AppWindow::OnCommand(uint16_t command) {
     case kCommandExportCsv:
       ExportCsv();
       return 0;
+    case kCommandImportCsv:
+      ImportCsv();
+      return 0;
+    case kCommandChangeRecord:
+      ChangeSelectedRecord();
+      return 0;
+    case kCommandDeleteRecord:
+      DeleteSelectedRecord();
+      return 0;
+    case kCommandAddRecord:
+      AddRecordByHand();
+      return 0;
+    case kCommandUndoCorrection:
+      UndoCorrection();
+      return 0;
+    case kCommandUsers:
+      EditUsers();
+      return 0;
+    case kCommandChartMonth:
+    case kCommandChartQuarter:
+    case kCommandChartYear:
+    case kCommandChartAll:
+      for (const RangeCommand& entry : kRangeCommands) {
+        if (entry.command == command)
+          ChooseChartRange(entry.range);
+      }
+      return 0;
+    case kCommandChartUser:
+      CycleChartUser();
+      return 0;
+    case kCommandChartBmi:
+      ToggleChartBmi();
+      return 0;
     default:
       return 1;
+  }
+}
+
+// The chart's keys: the arrows, Home and End select a record, the others
+// correct the log as the menu's items do.
+void AppWindow::OnChartKey(uint32_t key) {
+  if (!chartShown)
+    return;
+  switch (key) {
+    case kVkLeft:
+      MoveChartSelection(-1);
+      break;
+    case kVkRight:
+      MoveChartSelection(1);
+      break;
+    case kVkHome:
+      MoveChartSelection(-static_cast<int32_t>(chartOrder.size()));
+      break;
+    case kVkEnd:
+      MoveChartSelection(static_cast<int32_t>(chartOrder.size()));
+      break;
+    case kVkDelete:
+      DeleteSelectedRecord();
+      break;
+    case kKeyChangeRecord:
+      ChangeSelectedRecord();
+      break;
+    case kKeyAddRecord:
+      AddRecordByHand();
+      break;
+    case kKeyUndo:
+      UndoCorrection();
+      break;
+    case kKeyChartUser:
+      CycleChartUser();
+      break;
+    case kKeyChartBmi:
+      ToggleChartBmi();
+      break;
+    default:
+      for (const RangeCommand& entry : kRangeCommands) {
+        if (entry.key == key) {
+          ChooseChartRange(entry.range);
+          CheckMenuRadioItem(entry.command);
+        }
+      }
+      break;
   }
 }
 
@@ -250,9 +365,44 @@ void AppWindow::LoadUserSettings() {
   }
   LoadSettings(settingsFolder, &settings);
   ShowSettingsInMenu();
+  ShowUserNames();
+}
+
+void AppWindow::ShowUserNames() {
+  for (int user = 0; user < kUsers; ++user) {
+    userNames[user] = settings.users[user].name;
+    userHeightsMm[user] = settings.users[user].heightMm;
+    userGoalsTenthsKg[user] = settings.users[user].goalTenthsKg;
+    const uint16_t command = static_cast<uint16_t>(resources::kCommandMeasureUser0 + user);
+    char text[128];
+    std::snprintf(text, sizeof text, Tr(resources::kMeasureNamedUser), userNames[user].c_str());
+    SetMenuItemText(command, userNames[user].empty() ? Tr(resources::MenuText(command)) : text);
+  }
+  ProjectGoals();
+}
+
+// Asks until every height and goal reads; names are taken as they come,
+// cleaned.
+void AppWindow::EditUsers() {
+  FormQuestion form = Form(Tr(resources::kUsersTitle));
+  AddUsersFields(&form, settings.users, settings.unit);
+  for (;;) {
+    if (!AskFormDialog(&form))
+      return;
+    if (ReadUsersForm(form, settings.unit, settings.users))
+      break;
+    form.note = Tr(resources::kUsersInvalid);
+  }
+  settings.usersInFile = 1;
+  SaveSettings(settingsFolder, settings);
+  ShowUserNames();
 }
 
 void AppWindow::ShowSettingsInMenu() {
+  for (const RangeCommand& entry : kRangeCommands) {
+    if (entry.range == chartRange)
+      CheckMenuRadioItem(entry.command);
+  }
   for (const UnitCommand& entry : kUnitCommands) {
     if (entry.unit == settings.unit)
       CheckMenuRadioItem(entry.command);
@@ -260,6 +410,8 @@ void AppWindow::ShowSettingsInMenu() {
   // The item starts unchecked and GTK flips it on every choice.
   if (settings.speech)
     CheckMenuRadioItem(resources::kCommandSpeech);
+  if (settings.recognizeUser)
+    CheckMenuRadioItem(resources::kCommandRecognizeUser);
 }
 
 void AppWindow::OpenManualPage() {

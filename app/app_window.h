@@ -7,7 +7,9 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "app/log_edit.h"
 #include "app/registration_gate.h"
 #include "app/settings.h"
 #include "platform/export_dialogs.h"
@@ -20,6 +22,7 @@ class ktWiiLibDevice;
 class ktBluetoothLib;
 class Canvas;
 class ktSpeech;
+struct FormQuestion;
 
 // Fills *out with the current local time.
 using LocalTimeSource = void (*)(struct tm* out);
@@ -53,6 +56,9 @@ class AppWindow : public ktWindow {
 
   // Measurement controller.
   void StartMeasurement(int user);
+  // The named user whose latest trend lies within 2 kg of the weight, when
+  // exactly one does; -1 otherwise.
+  int RecognizeUser(float kilograms);
   void ZeroAdjust();
   int PollDevices();  // returns the pending count
   void UpdateEntry(DeviceEntry& entry, ktWiiLibDevice* device);
@@ -76,10 +82,47 @@ class AppWindow : public ktWindow {
   // The weight chart, which replaces the main screen while shown.
   void ToggleChart();
   void ReloadChart();
+  // chartOrder, the trends and the goals' outlooks from chartLog.
+  void OrderChart();
+  void ProjectGoals();  // the goals' outlooks from the trends
+  // What the chart shows now.
+  ChartView CurrentChartView() const;
+  void ChooseChartRange(ChartRange range);
+  // All users, then each user with records alone, then all again.
+  void CycleChartUser();
+  void ToggleChartBmi();
+  // The chart's selected record: moved along the records in time by
+  // `step`, or chosen by its index in chartLog. Null when none is selected.
+  void MoveChartSelection(int32_t step);
+  // The pointer at (x, y) of the picture selects the record shown nearest
+  // to it.
+  void HoverChart(int x, int y);
+  void SelectChartRecord(int32_t index);
+  const LogRecord* SelectedRecord() const;
+  bool ShowsRecord(const LogRecord& record) const;
+
+  // Corrections of the log, each rewriting it with the old one kept
+  // beside it; 1 when the log was rewritten.
+  int CorrectLog(const LogEdit& edit);
+  void ReloadAfterCorrection(const LogEdit& edit);
+  int EditOfSelected(LogEdit::Kind kind, LogEdit* edit) const;
+  void DeleteSelectedRecord();
+  void ChangeSelectedRecord();
+  void AddRecordByHand();
+  void UndoCorrection();
+  int AskForRecord(const char* title, LogRecord* record);
+  // A form with the program's buttons, and the platform's dialog for it
+  // (or the test's answer).
+  FormQuestion Form(const char* title) const;
+  int AskFormDialog(FormQuestion* form);
 
   // Commands.
   int OnCommand(uint16_t command);
+  void OnChartKey(uint32_t key);
   void ExportCsv();
+  // Reads a CSV file the user picks, says what it would bring and into
+  // whose records, and merges it into the log when the user agrees.
+  void ImportCsv();
   // The platform's dialogs, or the hooks below when set.
   std::string AskForSavePath(const SaveQuestion& question);
   void Tell(const std::string& text, int isError);
@@ -93,6 +136,11 @@ class AppWindow : public ktWindow {
   void OpenProgramPage();
   void OpenBlogPage();
   void ChooseUnit(WeightUnit unit);
+  // The users dialog: names, heights and goals, kept in the settings.
+  void EditUsers();
+  // The users' names, heights and goals go to the menu, the screen, the
+  // spoken texts and the chart.
+  void ShowUserNames();
   void ToggleSpeech();
 
   // Sentences said aloud while the user has speech on.
@@ -116,11 +164,13 @@ class AppWindow : public ktWindow {
   ktWiiLib* wiiLib = nullptr;  // owned
 
   Settings settings;
-  std::string settingsFolder;  // of the settings file; the user's when empty at Setup
+  std::string userNames[kUsers];  // as given in the settings; empty: "UserN"
+  std::string settingsFolder;     // of the settings file; the user's when empty at Setup
 
   // Measurement state.
   std::atomic<int32_t> modeFlags{0};
   int32_t currentUser = 0;
+  int32_t startedByButton = 0;  // the running measurement began with the board's button
   int32_t measureTimer = 0;
   int32_t stableFrames = 0;
   int32_t prevButtons = 0;
@@ -139,6 +189,17 @@ class AppWindow : public ktWindow {
 
   int32_t chartShown = 0;
   LogRecords chartLog;  // the whole log as read when the chart was shown or last recorded
+  std::vector<int32_t> chartOrder;  // indices of chartLog's records by date and time
+  int32_t chartPosition = -1;       // the selected record's place in chartOrder; -1 none
+  ChartRange chartRange = ChartRange::All;
+  int32_t chartUser = -1;  // the one user shown; -1: all
+  int32_t chartBmi = 0;    // body-mass index instead of weight
+  std::vector<TrendPoint> chartTrends[kUsers];
+  GoalOutlook chartOutlooks[kUsers];
+  int32_t userHeightsMm[kUsers] = {};  // as given in the settings
+  int32_t userGoalsTenthsKg[kUsers] = {};
+  LogEdit undoEdit;  // takes the last correction back
+  int32_t canUndo = 0;
 
   WorkerThread registerThread;
   // Set by the registration thread; the next frame runs ZeroAdjust on the
@@ -171,4 +232,6 @@ class AppWindow : public ktWindow {
   std::function<std::string(const SaveQuestion&)> askSavePath;
   std::function<void(const std::string& text, int isError)> showMessage;
   std::function<int(const std::string& text)> askToSaveElsewhere;
+  std::function<int(FormQuestion* form)> askForm;
+  std::function<std::string(const char* title)> askOpenPath;
 };

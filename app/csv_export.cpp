@@ -1,20 +1,41 @@
 #include "app/csv_export.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "app/log_reader.h"
 #include "platform/replace_file.h"
+#include "screen/units.h"
 
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
-constexpr char kHeader[] = "user,date,time,kg";
+constexpr char kHeader[] = "user,date,time,";
 // The longest record line: user, date, time and a weight of eight digits.
 constexpr size_t kRecordLineSize = 64;
 
-void AppendRecord(std::string& csv, const LogRecord& record) {
+// The weight with one decimal: the log's own figure in kilograms, or
+// pounds rounded to tenths.
+std::string WeightField(const LogRecord& record, const CsvExportOptions& options) {
+  if (!options.pounds)
+    return KilogramsText(record.tenthsKg);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", PoundsFromKilograms(record.Kilograms()));
+  return text;
+}
+
+std::string BmiField(const LogRecord& record, const CsvExportOptions& options) {
+  const int heightMm = options.heightsMm ? options.heightsMm[record.user] : 0;
+  if (heightMm <= 0)
+    return "";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", BodyMassIndex(record.Kilograms(), heightMm));
+  return text;
+}
+
+void AppendRecord(std::string& csv, const LogRecord& record, const CsvExportOptions& options) {
   char date[32];
   char time[32];
   std::snprintf(date, sizeof date, "%04d-%02d-%02d", record.year, record.month, record.day);
@@ -25,7 +46,9 @@ void AppendRecord(std::string& csv, const LogRecord& record) {
   csv += ',';
   csv += CsvField(time);
   csv += ',';
-  csv += KilogramsText(record.tenthsKg);
+  csv += WeightField(record, options);
+  if (options.bmi)
+    csv.append(",").append(BmiField(record, options));
   csv += kLineEnd;
 }
 
@@ -47,18 +70,23 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string FormatCsv(const LogRecords& log) {
+std::string FormatCsv(const LogRecords& log, const CsvExportOptions& options) {
   std::string csv;
   csv.reserve((log.records.size() + 1) * kRecordLineSize);
   csv += kHeader;
+  csv += options.pounds ? "lb" : "kg";
+  if (options.bmi)
+    csv += ",bmi";
   csv += kLineEnd;
-  for (const LogRecord& record : log.records)
-    AppendRecord(csv, record);
+  for (const LogRecord& record : log.records) {
+    if (options.user < 0 || record.user == options.user)
+      AppendRecord(csv, record, options);
+  }
   return csv;
 }
 
-int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath,
-                   CsvExportResult* result) {
+int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath, CsvExportResult* result,
+                   const CsvExportOptions& options) {
   *result = {};
   if (IsSameFile(logPath, csvPath)) {
     result->failure = CsvExportResult::IsTheLog;
@@ -71,9 +99,12 @@ int ExportLogAsCsv(const std::string& logPath, const std::string& csvPath,
     result->error = "cannot read the weight log " + logPath + ": " + std::strerror(errno);
     return 0;
   }
-  result->records = static_cast<int>(log.records.size());
+  result->records = static_cast<int>(
+      std::count_if(log.records.begin(), log.records.end(), [&options](const LogRecord& record) {
+        return options.user < 0 || record.user == options.user;
+      }));
   result->skippedLines = log.skippedLines;
-  if (!WriteToDestination(csvPath, FormatCsv(log))) {
+  if (!WriteToDestination(csvPath, FormatCsv(log, options))) {
     result->failure = CsvExportResult::CannotWrite;
     result->error = "cannot write " + csvPath + ": " + std::strerror(errno);
     return 0;
@@ -91,5 +122,21 @@ std::string DescribeCsvExport(const CsvExportResult& result, const std::string& 
             Plural(result.skippedLines, " line was not a record and was skipped",
                    " lines were not records and were skipped");
   }
+  return text;
+}
+
+std::string DescribeCsvImport(const CsvImportResult& result, const std::string& csvPath) {
+  if (!result.error.empty())
+    return result.error;
+  const CsvImport& import = result.import;
+  const int count = static_cast<int>(import.records.size());
+  std::string text = "imported " + std::to_string(count) + Plural(count, " record", " records") +
+                     " from " + csvPath;
+  if (import.duplicates > 0)
+    text += "; " + std::to_string(import.duplicates) +
+            Plural(import.duplicates, " was in the log already", " were in the log already");
+  if (import.unreadable > 0)
+    text += "; " + std::to_string(import.unreadable) +
+            Plural(import.unreadable, " line was not a record", " lines were not records");
   return text;
 }

@@ -103,5 +103,7 @@ void AppWindow::ComposeMainScreen(ScreenFrame& frame) {
   if (activeEntry)
     UpdateMeasurement(*activeEntry);
   frame.unwrittenLogPath = unwrittenLog.empty() ? nullptr : logPath.c_str();
-  frame.chart = chartShown ? &chartLog : nullptr;
+  frame.userLabels = userNames;
+  frame.chart = CurrentChartView();
+  frame.chart.selected = SelectedRecord();
 }

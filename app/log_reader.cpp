@@ -129,6 +129,10 @@ bool ParseRecord(const char* begin, const char* end, LogRecord* record) {
 
 }  // namespace
 
+int ParseLogLine(const char* begin, const char* end, LogRecord* record) {
+  return ParseRecord(begin, end, record) ? 1 : 0;
+}
+
 void ParseLog(const char* text, size_t length, LogRecords* out) {
   out->records.clear();
   out->skippedLines = 0;
@@ -149,25 +153,43 @@ void ParseLog(const char* text, size_t length, LogRecords* out) {
   }
 }
 
-int ReadLogFile(const std::string& path, LogRecords* out) {
+std::vector<TextLine> SplitLines(const std::string& text) {
+  std::vector<TextLine> lines;
+  for (size_t begin = 0; begin < text.size();) {
+    const size_t lineFeed = text.find('\n', begin);
+    const size_t end = lineFeed == std::string::npos ? text.size() : lineFeed + 1;
+    size_t textEnd = lineFeed == std::string::npos ? text.size() : lineFeed;
+    if (textEnd > begin && text[textEnd - 1] == '\r')
+      --textEnd;
+    lines.push_back({begin, textEnd, end});
+    begin = end;
+  }
+  return lines;
+}
+
+int ReadFileText(const std::string& path, std::string* text) {
   FILE* file = OpenLogStream(path.c_str(), "rb");
   if (file == nullptr)
     return 0;
-  std::string text;
+  text->clear();
   size_t got = 0;
   do {
-    const size_t size = text.size();
-    text.resize(size + kReadChunk);
-    got = std::fread(text.data() + size, 1, kReadChunk, file);
-    text.resize(size + got);
+    const size_t size = text->size();
+    text->resize(size + kReadChunk);
+    got = std::fread(text->data() + size, 1, kReadChunk, file);
+    text->resize(size + got);
   } while (got == kReadChunk);
   const int failed = std::ferror(file);
   const int error = errno;
   std::fclose(file);
-  if (failed) {
-    errno = error;
+  errno = error;
+  return !failed;
+}
+
+int ReadLogFile(const std::string& path, LogRecords* out) {
+  std::string text;
+  if (!ReadFileText(path, &text))
     return 0;
-  }
   ParseLog(text.data(), text.size(), out);
   return 1;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "screen/log_record.h"
 
@@ -14,6 +15,22 @@
 // line that is not blank is skipped and counted; nothing in the bytes is fatal. The history, the
 // chart and the CSV export all read the log through here, so they agree on what a record is.
 void ParseLog(const char* text, size_t length, LogRecords* out);
+
+// Parses one line of the log, without its line end: 1 when it is a record.
+int ParseLogLine(const char* begin, const char* end, LogRecord* record);
+
+// A line of a text: where it begins, where its text ends (before its LF or
+// CR LF) and where the next line begins.
+struct TextLine {
+  size_t begin;
+  size_t textEnd;
+  size_t end;
+};
+std::vector<TextLine> SplitLines(const std::string& text);
+
+// Reads a whole file into *text: 1 on success, 0 when it cannot be opened
+// or read (errno says why).
+int ReadFileText(const std::string& path, std::string* text);
 
 // Reads and parses the log file at path: 1 on success, 0 when the file
 // cannot be opened or read (errno says why).

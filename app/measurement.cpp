@@ -1,6 +1,8 @@
 #include <cmath>
 
 #include "app/app_window.h"
+#include "app/log_reader.h"
+#include "app/trend.h"
 #include "device/wii_lib_device.h"
 #include "transport/wii_lib.h"
 
@@ -18,6 +20,8 @@ constexpr int kStableFramesToRecord = 30;
 constexpr int kTimerWhilePresent = 150;
 constexpr int kTimeoutFrames = 300;
 constexpr int kBoardCells = 4;
+// A weight this near a user's trend may be that user's.
+constexpr float kRecognizedWithinKg = 2.0f;
 
 double Wide(float value) {
   return static_cast<double>(value);
@@ -44,6 +48,20 @@ void StopMeasuring(AppWindow& window) {
   window.modeFlags.fetch_and(~ModeMeasuring);
 }
 
+// A measurement the button started may be somebody else's than the
+// button's turn says: with the setting on, it goes to the one named user
+// whose trend lies near the weight.
+void Record(AppWindow& window, DeviceEntry& entry) {
+  if (window.startedByButton && window.settings.recognizeUser) {
+    const int user = window.RecognizeUser(entry.userWeight[window.currentUser]);
+    if (user >= 0 && user != window.currentUser) {
+      entry.userWeight[user] = entry.userWeight[window.currentUser];
+      window.currentUser = user;
+    }
+  }
+  window.AppendLog(entry);
+}
+
 // One measuring frame: follow the weight of the current user, record it once
 // it has stayed steady long enough, and give up when nobody stands on the
 // board for too long.
@@ -56,7 +74,7 @@ void AdvanceMeasurement(AppWindow& window, DeviceEntry& entry) {
     if (std::fabs(entry.trend) < kStableTrend) {
       if (++window.stableFrames >= kStableFramesToRecord) {
         StopMeasuring(window);
-        window.AppendLog(entry);
+        Record(window, entry);
       }
     } else {
       window.stableFrames = 0;
@@ -83,6 +101,7 @@ void HandleBoardButton(AppWindow& window, int buttons) {
   }
   int user = IsMeasuring(window) ? (window.currentUser + 1) % kUsers : 0;
   window.StartMeasurement(user);
+  window.startedByButton = 1;
 }
 
 }  // namespace
@@ -92,6 +111,7 @@ void AppWindow::StartMeasurement(int user) {
     return;
   }
   currentUser = user;
+  startedByButton = 0;
   // The weighing needs the main screen.
   chartShown = 0;
   modeFlags.fetch_or(ModeMeasuring);
@@ -170,4 +190,24 @@ void AppWindow::UpdateMeasurement(DeviceEntry& entry) {
   if (entry.device != nullptr) {
     HandleBoardButton(*this, entry.device->GetButtons());
   }
+}
+
+// The trends come from the log as it is on the disk, read once per
+// measurement.
+int AppWindow::RecognizeUser(float kilograms) {
+  LogRecords log;
+  if (!ReadLogFile(logPath, &log))
+    return -1;
+  std::vector<TrendPoint> trends[kUsers];
+  ComputeTrends(log, trends);
+  int found = -1;
+  for (int user = 0; user < kUsers; ++user) {
+    if (settings.users[user].name.empty() || trends[user].empty() ||
+        std::fabs(trends[user].back().kg - kilograms) > kRecognizedWithinKg)
+      continue;
+    if (found >= 0)
+      return -1;
+    found = user;
+  }
+  return found;
 }

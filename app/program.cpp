@@ -7,6 +7,7 @@
 
 #include "app/app_window.h"
 #include "app/csv_export.h"
+#include "app/settings.h"
 #include "platform/documents.h"
 #include "platform/process.h"
 #include "platform/replace_file.h"
@@ -76,12 +77,31 @@ int RunProgram(const ProgramSetup& setup) {
   return status;
 }
 
+int RunCsvImport(const char* source, int user) {
+  const std::string logPath = ChooseLogLocation().path;
+  CsvImportResult result;
+  if (ImportCsvIntoLog(logPath, source, user, &result)) {
+    std::printf("gravimo: %s\n", DescribeCsvImport(result, source).c_str());
+    return 0;
+  }
+  std::fprintf(stderr, "gravimo: %s\n", result.error.c_str());
+  return result.failure == CsvImportResult::CannotRead ? kExitNoLog : kExitCannotWrite;
+}
+
 // The report goes to standard error when the CSV itself goes to standard
 // output, so that a pipe receives the CSV alone.
-int RunCsvExport(const char* destination) {
+int RunCsvExport(const char* destination, const CsvExportOptions& options) {
   const std::string logPath = ChooseLogLocation().path;
   CsvExportResult result;
-  if (ExportLogAsCsv(logPath, destination, &result)) {
+  // The body-mass index needs the users' heights from the settings.
+  Settings settings;
+  LoadSettings(UserSettingsFolder(), &settings);
+  int32_t heightsMm[kUsers] = {};
+  for (int user = 0; user < kUsers; ++user)
+    heightsMm[user] = settings.users[user].heightMm;
+  CsvExportOptions withHeights = options;
+  withHeights.heightsMm = heightsMm;
+  if (ExportLogAsCsv(logPath, destination, &result, withHeights)) {
     const bool toOutput = IsSameFile(destination, "-");
     const std::string where = std::strcmp(destination, "-") == 0 ? "standard output" : destination;
     std::fprintf(toOutput ? stderr : stdout, "gravimo: %s\n",

@@ -4,6 +4,7 @@
 #include <string>
 
 class ktWiiLib;
+struct CsvExportOptions;
 
 // What a program entry may change about the main window before it starts.
 struct ProgramSetup {
@@ -35,4 +36,11 @@ int RunProgram(const ProgramSetup& setup);
 // wrote (on standard error when the CSV went there, and why it could not).
 // Returns 0; kExitNoLog when the log cannot be read; kExitCannotWrite when
 // the destination cannot be written or is the log itself.
-int RunCsvExport(const char* destination);
+int RunCsvExport(const char* destination, const CsvExportOptions& options);
+
+// Merges the CSV file's new records into the weight log, without a window,
+// and says on standard output what it added (on standard error why it
+// could not). user 0..3 gives every record to that user; -1 keeps the
+// file's user column. Returns 0; kExitNoLog when the CSV or the log cannot
+// be read; kExitCannotWrite when the log cannot be rewritten.
+int RunCsvImport(const char* source, int user);

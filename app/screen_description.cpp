@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "device/wii_lib_device.h"
+#include "render/chart.h"
 #include "render/frame.h"
 #include "resources/chart_texts.h"
+#include "resources/record_texts.h"
 #include "resources/tr.h"
 #include "screen/units.h"
 
@@ -57,7 +59,8 @@ void AddNoBoard(std::string& text, const ScreenFrame& frame) {
 void AddStatus(std::string& text, const ScreenFrame& frame) {
   char sentence[kSentence];
   if (frame.modeFlags & ModeMeasuring) {
-    std::snprintf(sentence, sizeof sentence, Tr("User%d 測定中。"), frame.currentUser);
+    std::snprintf(sentence, sizeof sentence, Tr("%s 測定中。"),
+                  UserLabel(frame.userLabels, frame.currentUser).c_str());
     AddLine(text, sentence);
     AddLine(text, Tr("台に乗ってください。測定値を記録します。"));
     return;
@@ -73,7 +76,8 @@ void AddStatus(std::string& text, const ScreenFrame& frame) {
     return;
   char line[kSentence];
   FormatHistoryLine(line, sizeof line, latest, frame.unit);
-  std::snprintf(sentence, sizeof sentence, Tr("最新の記録: User%s。"), line);
+  std::snprintf(sentence, sizeof sentence, Tr("最新の記録: %s。"),
+                LabelledHistoryLine(frame.userLabels, line).c_str());
   AddLine(text, sentence);
 }
 
@@ -111,15 +115,10 @@ std::string DateWords(const LogRecord& record) {
   return date;
 }
 
-// Orders records by their date and time, as the chart places them.
-int64_t Moment(const LogRecord& record) {
-  return (static_cast<int64_t>(record.DayNumber()) * 24 + record.hour) * 3600 + record.minute * 60 +
-         record.second;
-}
-
 // What the chart shows: its records' dates, the range of weights, and each
 // user's latest weight, in the unit shown.
-void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
+void AddChart(std::string& text, const LogRecords& log, WeightUnit unit,
+              const std::string* labels) {
   if (log.records.empty()) {
     AddLine(text, Tr(resources::kChartEmpty));
     return;
@@ -130,13 +129,13 @@ void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
   int32_t heaviest = first->tenthsKg;
   const LogRecord* latest[kUsers] = {};
   for (const LogRecord& record : log.records) {
-    if (Moment(record) < Moment(*first))
+    if (record.Moment() < first->Moment())
       first = &record;
-    if (Moment(record) >= Moment(*last))
+    if (record.Moment() >= last->Moment())
       last = &record;
     lightest = std::min(lightest, record.tenthsKg);
     heaviest = std::max(heaviest, record.tenthsKg);
-    if (!latest[record.user] || Moment(record) >= Moment(*latest[record.user]))
+    if (!latest[record.user] || record.Moment() >= latest[record.user]->Moment())
       latest[record.user] = &record;
   }
   char sentence[kSentence];
@@ -150,11 +149,37 @@ void AddChart(std::string& text, const LogRecords& log, WeightUnit unit) {
   for (int user = 0; user < kUsers; ++user) {
     if (!latest[user])
       continue;
-    std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysLatest), user,
-                  WeightWords(latest[user]->tenthsKg, unit).c_str(),
-                  DateWords(*latest[user]).c_str());
+    std::snprintf(
+        sentence, sizeof sentence, Tr(resources::kChartSaysLatest), UserLabel(labels, user).c_str(),
+        WeightWords(latest[user]->tenthsKg, unit).c_str(), DateWords(*latest[user]).c_str());
     AddLine(text, sentence);
   }
+}
+
+// Each user's row below the plot, as the chart shows it.
+void AddChartRows(std::string& text, const ChartView& view, WeightUnit unit) {
+  ChartLayout layout;
+  LayoutChart(view, unit, &layout);
+  for (int user = 0; user < kUsers; ++user) {
+    if (layout.stats[user].count == 0)
+      continue;
+    char sentence[kSentence];
+    std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysRow),
+                  ChartUserRow(view, layout, user, unit).c_str());
+    AddLine(text, sentence);
+  }
+}
+
+void AddSelectedRecord(std::string& text, const LogRecord& record, WeightUnit unit,
+                       const std::string* labels) {
+  char when[kSentence];
+  std::snprintf(when, sizeof when, "%s %02d:%02d:%02d", DateWords(record).c_str(), record.hour,
+                record.minute, record.second);
+  char sentence[kSentence];
+  std::snprintf(sentence, sizeof sentence, Tr(resources::kRecordSays),
+                UserLabel(labels, record.user).c_str(), when,
+                WeightWords(record.tenthsKg, unit).c_str());
+  AddLine(text, sentence);
 }
 
 }  // namespace
@@ -174,8 +199,11 @@ std::string DescribeScreen(const ScreenFrame& frame) {
       AddLine(text, Tr(*line));
     return text;
   }
-  if (frame.chart) {
-    AddChart(text, *frame.chart, frame.unit);
+  if (frame.chart.log) {
+    AddChart(text, *frame.chart.log, frame.unit, frame.userLabels);
+    AddChartRows(text, frame.chart, frame.unit);
+    if (frame.chart.selected)
+      AddSelectedRecord(text, *frame.chart.selected, frame.unit, frame.userLabels);
   } else if (frame.activeEntry) {
     AddWeight(text, *frame.activeEntry, frame.unit);
     AddStatus(text, frame);

@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "app/users.h"
 #include "platform/settings_file.h"
+#include "screen/screen_data.h"
 #include "screen/units.h"
 
 // What the user chose and the program keeps between runs. Each setting is
@@ -11,6 +13,14 @@
 struct Settings {
   WeightUnit unit = WeightUnit::Kilograms;
   int speech = 0;  // 1: results are said aloud
+  // 1: a measurement the board's button started goes to the named user
+  // whose trend is the one near its weight.
+  int recognizeUser = 0;
+  UserProfile users[kUsers];
+  // The users' groups are in the file: they are written even when empty,
+  // so clearing a name reaches the file; a file that never had them gets
+  // none.
+  int usersInFile = 0;
 };
 
 // Reads the settings file of folder into *settings, which should hold the

@@ -22,6 +22,8 @@ constexpr int kRecordBuffer = 256;
 constexpr size_t kMaxUnwrittenRecords = 1000;
 // Frames between two tries while records wait: about three seconds.
 constexpr int32_t kLogRetryFrames = 90;
+// Opens of a log that corrections keep replacing before the records wait.
+constexpr int kMostLogOpens = 8;
 
 using HistoryText = char[kHistoryText];
 
@@ -140,13 +142,18 @@ int AppWindow::WriteUnwrittenLog() {
   return 0;
 }
 
+// A correction may replace the file between its opening and the writers'
+// turn; the records then go to the new file.
 int AppWindow::AppendUnwritten(const std::string& path) {
-  errno = 0;
-  FILE* file = OpenLogStream(path.c_str(), "a");
-  int error = errno;
+  const std::string lines = LogLines(unwrittenLog);
   size_t kept = 0;
-  if (file != nullptr) {
-    std::string lines = LogLines(unwrittenLog);
+  int error = EAGAIN;
+  for (int attempt = 0; attempt < kMostLogOpens && error == EAGAIN; ++attempt) {
+    errno = 0;
+    FILE* file = OpenLogStream(path.c_str(), "a");
+    error = errno;
+    if (file == nullptr)
+      break;
     kept = AppendLines(file, lines.data(), lines.size());
     error = errno;
     // The lines kept are on the disk already; closing cannot lose them.

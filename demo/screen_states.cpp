@@ -73,7 +73,15 @@ void ShowUnwrittenLog(AppWindow& window) {
 // A year of mornings for three users: User0 slowly loses weight, User1 puts
 // some on over the winter, User2 (a child) grows. Each skips some days; a
 // small daily wobble comes from a fixed formula, not from chance.
+// The day after the year of records, so the goal's outlook is of now.
+void ReadNewYearsDay(struct tm* out) {
+  *out = {};
+  out->tm_year = 2025 - 1900;
+  out->tm_mday = 1;
+}
+
 void ShowChartOfAYear(AppWindow& window) {
+  window.localTime = ReadNewYearsDay;
   constexpr int kDays = 366;
   constexpr float kStart[3] = {66.0f, 57.5f, 41.0f};
   constexpr float kChangePerYear[3] = {-4.5f, 0.0f, 3.5f};
@@ -106,7 +114,11 @@ void ShowChartOfAYear(AppWindow& window) {
       window.chartLog.records.push_back(record);
     }
   }
+  window.OrderChart();
 }
+
+// The chart's selection, moved back from the latest record.
+constexpr int32_t kSelectedFromTheEnd = 100;
 
 // The registration's clock stands still, so its progress is always the same.
 constexpr int64_t kShownClockMs = 100000;
@@ -161,6 +173,16 @@ int PrepareScreenState(AppWindow& window, const char* name) {
     ShowSettledBoard(window, 0);
   } else if (std::strcmp(name, "chart-year") == 0) {
     ShowChartOfAYear(window);
+  } else if (std::strcmp(name, "chart-selected") == 0) {
+    ShowChartOfAYear(window);
+    window.MoveChartSelection(-kSelectedFromTheEnd);
+  } else if (std::strcmp(name, "chart-goal") == 0) {
+    ShowChartOfAYear(window);
+    window.settings.users[0] = {"Anna", 1680, 600};
+    window.ShowUserNames();
+    window.chartUser = 0;
+    window.chartRange = ChartRange::Quarter;
+    window.MoveChartSelection(-kSelectedFromTheEnd / 4);
   } else if (std::strcmp(name, "chart-empty") == 0) {
     InstallBoard(window, true);
     window.chartShown = 1;

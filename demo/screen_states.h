@@ -10,6 +10,7 @@ inline constexpr const char* kScreenStates[] = {
     "measuring-off",     "zero-adjust",      "register-pairing", "register-waiting",
     "register-updating", "log-unwritten",    "idle-pounds",      "idle-stones",
     "chart-year",        "chart-empty",      "battery-low",      "register-adapter-off",
+    "chart-selected",    "chart-goal",
 };
 
 // Prepares the state called name: 1 on success, 0 for an unknown name.

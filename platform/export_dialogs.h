@@ -4,8 +4,8 @@
 
 #include "window/window.h"
 
-// The dialogs that save the weight log's records elsewhere, from the
-// platform's toolkit.
+// The dialogs that save the weight log's records elsewhere or pick a file
+// to read, from the platform's toolkit.
 
 // What the save dialog asks for.
 struct SaveQuestion {
@@ -19,6 +19,10 @@ struct SaveQuestion {
 // Asks where to save: the chosen path, or an empty string when the user
 // cancels.
 std::string AskSavePath(WindowHandle owner, const SaveQuestion& question);
+
+// Asks which file to read, starting in folder: the chosen path, or an empty
+// string when the user cancels.
+std::string AskOpenPath(WindowHandle owner, const char* title, const std::string& folder);
 
 // Tells the user how a save went, as information or as an error.
 void ShowExportMessage(WindowHandle owner, const std::string& text, int isError);

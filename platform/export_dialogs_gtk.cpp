@@ -14,28 +14,45 @@ GtkWindow* AsParent(WindowHandle owner) {
   return owner && gtk_widget_get_realized(GTK_WIDGET(owner)) ? GTK_WINDOW(owner) : nullptr;
 }
 
-}  // namespace
-
 // The native dialog where the desktop offers one (a portal), GTK's own
-// otherwise; it asks before replacing an existing file.
-std::string AskSavePath(WindowHandle owner, const SaveQuestion& question) {
-  GtkFileChooserNative* dialog =
-      gtk_file_chooser_native_new(question.title, AsParent(owner), GTK_FILE_CHOOSER_ACTION_SAVE,
-                                  Tr(resources::kCsvSaveButton), Tr(resources::kCsvCancelButton));
-  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-  gtk_file_chooser_set_do_overwrite_confirmation(chooser, question.appends ? FALSE : TRUE);
-  if (!question.folder.empty())
-    gtk_file_chooser_set_current_folder(chooser, question.folder.c_str());
-  gtk_file_chooser_set_current_name(chooser, question.suggestedName);
+// otherwise, starting in folder.
+GtkFileChooserNative* NewChooser(WindowHandle owner, const char* title, GtkFileChooserAction action,
+                                 const char* acceptButton, const std::string& folder) {
+  GtkFileChooserNative* dialog = gtk_file_chooser_native_new(
+      title, AsParent(owner), action, acceptButton, Tr(resources::kCsvCancelButton));
+  if (!folder.empty())
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
+  return dialog;
+}
+
+// Shows the chooser and lets go of it: the path chosen, or "".
+std::string RunChooser(GtkFileChooserNative* dialog) {
   std::string path;
   if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-    gchar* chosen = gtk_file_chooser_get_filename(chooser);
+    gchar* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
     if (chosen)
       path = chosen;
     g_free(chosen);
   }
   g_object_unref(dialog);
   return path;
+}
+
+}  // namespace
+
+// It asks before replacing an existing file.
+std::string AskSavePath(WindowHandle owner, const SaveQuestion& question) {
+  GtkFileChooserNative* dialog = NewChooser(owner, question.title, GTK_FILE_CHOOSER_ACTION_SAVE,
+                                            Tr(resources::kCsvSaveButton), question.folder);
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  gtk_file_chooser_set_do_overwrite_confirmation(chooser, question.appends ? FALSE : TRUE);
+  gtk_file_chooser_set_current_name(chooser, question.suggestedName);
+  return RunChooser(dialog);
+}
+
+std::string AskOpenPath(WindowHandle owner, const char* title, const std::string& folder) {
+  return RunChooser(NewChooser(owner, title, GTK_FILE_CHOOSER_ACTION_OPEN,
+                               Tr(resources::kCsvOpenButton), folder));
 }
 
 void ShowExportMessage(WindowHandle owner, const std::string& text, int isError) {

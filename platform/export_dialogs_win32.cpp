@@ -44,33 +44,59 @@ HWND Owner(WindowHandle owner) {
   return window && IsWindow(window) ? window : nullptr;
 }
 
+// The system's file dialog's settings and the texts they point to.
+struct FileDialog {
+  FileDialog(WindowHandle owner, const char* title, const std::string& folder,
+             const std::wstring& extension, const char* name)
+      : path(WideText(name)),
+        wideTitle(WideText(title)),
+        wideFolder(WideText(folder)),
+        filter(FilterFor(extension)) {
+    path.resize(kPathRoom, L'\0');
+    info.lStructSize = sizeof info;
+    info.hwndOwner = Owner(owner);
+    info.lpstrFilter = filter.c_str();
+    info.lpstrFile = path.data();
+    info.nMaxFile = static_cast<DWORD>(path.size());
+    info.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
+    info.lpstrTitle = wideTitle.c_str();
+    info.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  }
+  FileDialog(const FileDialog&) = delete;
+  FileDialog& operator=(const FileDialog&) = delete;
+
+  // The path chosen, or "" when the dialog was cancelled.
+  std::string Path(BOOL chosen) {
+    if (!chosen)
+      return "";
+    path.resize(path.find(L'\0'));
+    return Utf8Text(path);
+  }
+
+  std::wstring path;
+  const std::wstring wideTitle;
+  const std::wstring wideFolder;
+  const std::wstring filter;
+  OPENFILENAMEW info = {};
+};
+
 }  // namespace
 
 // The system's save dialog; it asks before replacing an existing file
 // (unless the file is only added to) and adds the suggested name's
 // extension to a name typed without one.
 std::string AskSavePath(WindowHandle owner, const SaveQuestion& question) {
-  std::wstring path = WideText(question.suggestedName);
-  path.resize(kPathRoom, L'\0');
-  const std::wstring wideTitle = WideText(question.title);
-  const std::wstring wideFolder = WideText(question.folder);
   const std::wstring extension = ExtensionOf(question.suggestedName);
-  const std::wstring filter = FilterFor(extension);
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = Owner(owner);
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = path.data();
-  dialog.nMaxFile = static_cast<DWORD>(path.size());
-  dialog.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
-  dialog.lpstrTitle = wideTitle.c_str();
-  dialog.lpstrDefExt = extension.c_str();
-  dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
-                 (question.appends ? 0 : OFN_OVERWRITEPROMPT);
-  if (!GetSaveFileNameW(&dialog))
-    return "";
-  path.resize(path.find(L'\0'));
-  return Utf8Text(path);
+  FileDialog dialog(owner, question.title, question.folder, extension, question.suggestedName);
+  dialog.info.lpstrDefExt = extension.c_str();
+  dialog.info.Flags |= question.appends ? 0 : OFN_OVERWRITEPROMPT;
+  return dialog.Path(GetSaveFileNameW(&dialog.info));
+}
+
+std::string AskOpenPath(WindowHandle owner, const char* title, const std::string& folder) {
+  FileDialog dialog(owner, title, folder, L"csv", "");
+  dialog.info.Flags |= OFN_FILEMUSTEXIST;
+  return dialog.Path(GetOpenFileNameW(&dialog.info));
 }
 
 void ShowExportMessage(WindowHandle owner, const std::string& text, int isError) {

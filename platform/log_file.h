@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
+#include <functional>
+#include <string>
 
 // File and clock services of the weight log.
 
@@ -21,8 +23,26 @@ FILE* OpenLogStream(const char* path, const char* mode);
 // written stay and a cut line after them is taken out again, so the file
 // only ever holds whole lines. Gives the number of the caller's bytes kept,
 // always whole lines; errno then says why the rest was not (0 when the
-// system did not say).
+// system did not say). Writers take turns through a lock on the file; a
+// stream whose file was replaced meanwhile (RewriteLogFile on Linux) writes
+// nothing and gives 0 with errno EAGAIN: open the log again and append
+// there.
 size_t AppendLines(FILE* stream, const char* text, size_t length);
+
+// Gives the log's new text for its current text; 0 leaves the log as it is.
+using LogTextEdit = std::function<int(const std::string& text, std::string* edited)>;
+
+// Rewrites the log in one turn of its writers, so no record appended at
+// the same moment is lost: the text is read under the writers' lock, edit
+// gives the new text, and the old text is kept in backupPath before the
+// log changes. On Linux the new text goes to a temporary file that is
+// flushed and renamed over the log; a writer that waited for its turn
+// finds its file replaced (see AppendLines). Windows renames over no file
+// that others hold open, so there the log is written in place in the same
+// turn and flushed, and a failed write puts the old text back. 1 when the
+// log was rewritten; 0 otherwise, with errno (ECANCELED when edit
+// declined), the log then as it was.
+int RewriteLogFile(const std::string& path, const std::string& backupPath, const LogTextEdit& edit);
 
 // The current local time.
 void ReadLocalTime(struct tm* out);

@@ -1,5 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "platform/log_file.h"
+#include "platform/replace_file.h"
 
 namespace {
 
@@ -34,6 +36,26 @@ ssize_t WriteOnce(int descriptor, const char* text, size_t length) {
     written = write(descriptor, text, length);
   } while (written < 0 && errno == EINTR);
   return written;
+}
+
+// Opens of a log that another rewrite keeps replacing before giving up.
+constexpr int kMostReopens = 16;
+constexpr size_t kReadChunk = 1 << 16;
+
+// The writers' turn: an exclusive lock on the open file, which ends when the
+// descriptor is closed.
+int TakeTurn(int descriptor) {
+  int result;
+  do {
+    result = flock(descriptor, LOCK_EX);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+// A rewrite renames a new file over the log; the old one then has no name.
+bool WasReplaced(int descriptor) {
+  struct stat info = {};
+  return fstat(descriptor, &info) == 0 && info.st_nlink == 0;
 }
 
 // Bytes from the start of text up to and including its last line feed
@@ -88,6 +110,13 @@ FILE* OpenLogStream(const char* path, const char* mode) {
 
 size_t AppendLines(FILE* stream, const char* text, size_t length) {
   int descriptor = fileno(stream);
+  if (!TakeTurn(descriptor)) {
+    return 0;
+  }
+  if (WasReplaced(descriptor)) {
+    errno = EAGAIN;
+    return 0;
+  }
   const size_t lineBreak = EndsWithinALine(descriptor) ? kLineBreak.size() : 0;
   std::string lines(kLineBreak.substr(0, lineBreak));
   lines.append(text, length);
@@ -110,6 +139,75 @@ size_t AppendLines(FILE* stream, const char* text, size_t length) {
   }
   errno = error;
   return kept > lineBreak ? kept - lineBreak : 0;
+}
+
+namespace {
+
+// The log opened and locked as the file its path names now, not one that a
+// rewrite replaced while this one waited for its turn; -1 on failure.
+int OpenForRewrite(const std::string& path) {
+  for (int attempt = 0; attempt < kMostReopens; ++attempt) {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+      return -1;
+    }
+    if (!TakeTurn(descriptor)) {
+      const int error = errno;
+      close(descriptor);
+      errno = error;
+      return -1;
+    }
+    if (!WasReplaced(descriptor)) {
+      return descriptor;
+    }
+    close(descriptor);
+  }
+  errno = EAGAIN;
+  return -1;
+}
+
+int ReadAll(int descriptor, std::string* text) {
+  text->clear();
+  for (;;) {
+    const size_t size = text->size();
+    text->resize(size + kReadChunk);
+    const ssize_t got =
+        pread(descriptor, text->data() + size, kReadChunk, static_cast<off_t>(size));
+    if (got < 0 && errno == EINTR) {
+      text->resize(size);
+      continue;
+    }
+    text->resize(size + static_cast<size_t>(got > 0 ? got : 0));
+    if (got <= 0) {
+      return got == 0;
+    }
+  }
+}
+
+}  // namespace
+
+int RewriteLogFile(const std::string& path, const std::string& backupPath,
+                   const LogTextEdit& edit) {
+  const int descriptor = OpenForRewrite(path);
+  if (descriptor < 0) {
+    return 0;
+  }
+  std::string text;
+  std::string edited;
+  int done = ReadAll(descriptor, &text);
+  int error = errno;
+  if (done && !edit(text, &edited)) {
+    done = 0;
+    error = ECANCELED;
+  }
+  // The backup first: when it cannot be kept, the log is not touched.
+  if (done && !(ReplaceFileContents(backupPath, text) && WriteToDestination(path, edited))) {
+    done = 0;
+    error = errno;
+  }
+  close(descriptor);
+  errno = error;
+  return done;
 }
 
 void ReadLocalTime(struct tm* out) {

@@ -2,12 +2,15 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "platform/log_file.h"
+#include "platform/replace_file.h"
+#include "support/wide_text.h"
 
 namespace {
 
@@ -16,6 +19,12 @@ namespace {
 constexpr DWORD kTurnOffsetHigh = 0x7FFFFFFF;
 // Ends a last line that has no line end before the next record starts.
 constexpr std::string_view kLineBreak = "\r\n";
+
+bool TakeTurn(HANDLE file, OVERLAPPED* turn) {
+  *turn = {};
+  turn->OffsetHigh = kTurnOffsetHigh;
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, turn) != 0;
+}
 
 // Bytes from the start of text up to and including its last line feed
 // within the first `length` bytes.
@@ -109,9 +118,8 @@ FILE* OpenLogStream(const char* path, const char* mode) {
 
 size_t AppendLines(FILE* stream, const char* text, size_t length) {
   HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  OVERLAPPED turn = {};
-  turn.OffsetHigh = kTurnOffsetHigh;
-  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn)) {
+  OVERLAPPED turn;
+  if (!TakeTurn(file, &turn)) {
     errno = 0;
     return 0;
   }
@@ -120,6 +128,91 @@ size_t AppendLines(FILE* stream, const char* text, size_t length) {
   UnlockFileEx(file, 0, 1, 0, &turn);
   errno = error;
   return kept;
+}
+
+namespace {
+
+int ReadAll(HANDLE file, std::string* text) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size)) {
+    return 0;
+  }
+  text->assign(static_cast<size_t>(size.QuadPart), '\0');
+  size_t done = 0;
+  while (done < text->size()) {
+    DWORD got = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text->size() - done, 1 << 20));
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(done);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
+    if (!ReadFile(file, text->data() + done, chunk, &got, &at) || got == 0) {
+      return 0;
+    }
+    done += got;
+  }
+  return 1;
+}
+
+// The whole file becomes text, flushed to the disk.
+int WriteWhole(HANDLE file, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 20));
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(done);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
+    if (!WriteFile(file, text.data() + done, chunk, &written, &at) || written == 0) {
+      return 0;
+    }
+    done += written;
+  }
+  CutAt(file, static_cast<LONGLONG>(text.size()));
+  return FlushFileBuffers(file) != 0;
+}
+
+}  // namespace
+
+// Windows will not rename a file over one that others hold open, and every
+// appender holds the log open for a moment; so the log is rewritten in
+// place, in the writers' turn, after its old text is safe in the backup.
+// A write that fails puts the old text back, which fits where it was.
+int RewriteLogFile(const std::string& path, const std::string& backupPath,
+                   const LogTextEdit& edit) {
+  HANDLE file = CreateFileW(WideText(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    errno = GetLastError() == ERROR_FILE_NOT_FOUND ? ENOENT : EACCES;
+    return 0;
+  }
+  OVERLAPPED turn;
+  if (!TakeTurn(file, &turn)) {
+    CloseHandle(file);
+    errno = EACCES;
+    return 0;
+  }
+  std::string text;
+  std::string edited;
+  int done = ReadAll(file, &text);
+  int error = done ? 0 : EIO;
+  if (done && !edit(text, &edited)) {
+    done = 0;
+    error = ECANCELED;
+  }
+  if (done && !ReplaceFileContents(backupPath, text)) {
+    done = 0;
+    error = errno;
+  }
+  if (done && !WriteWhole(file, edited)) {
+    done = 0;
+    error = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
+    WriteWhole(file, text);
+  }
+  UnlockFileEx(file, 0, 1, 0, &turn);
+  CloseHandle(file);
+  errno = error;
+  return done;
 }
 
 void ReadLocalTime(struct tm* out) {

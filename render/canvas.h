@@ -19,12 +19,16 @@ enum class CanvasBrush { Background, Needle };
 
 // One-pixel pens: the outline of the needle, the BMI scale ticks and the
 // chart's frame; the chart's grid; one line colour per user of the chart.
-enum class CanvasPen { Outline, Grid, User0, User1, User2, User3 };
+// The faded pens draw a user's raw weights behind the trend: the user's
+// colour, a third of the way from the background.
+enum class CanvasPen { Outline, Grid, User0, User1, User2, User3, Faded0, Faded1, Faded2, Faded3 };
+inline constexpr int kCanvasPenCount = 10;
 
 // The colour of each pen, the same on every platform.
 constexpr CanvasColor PenColor(CanvasPen pen) {
-  constexpr CanvasColor kColors[] = {{55, 55, 25},  {214, 214, 204}, {34, 94, 200},
-                                     {214, 72, 36}, {30, 146, 70},   {150, 64, 170}};
+  constexpr CanvasColor kColors[] = {
+      {55, 55, 25},   {214, 214, 204}, {34, 94, 200},   {214, 72, 36},   {30, 146, 70},
+      {150, 64, 170}, {168, 189, 220}, {231, 181, 162}, {167, 207, 174}, {208, 178, 209}};
   return kColors[static_cast<int>(pen)];
 }
 

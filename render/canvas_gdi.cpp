@@ -35,9 +35,7 @@ struct FontCell {
 constexpr FontCell kCells[3] = {{12, 11, 13}, {24, 22, 25}, {96, 85, 97}};
 
 constexpr CanvasColor kBrushColors[2] = {{240, 240, 230}, {255, 255, 255}};
-constexpr CanvasPen kPens[] = {CanvasPen::Outline, CanvasPen::Grid,  CanvasPen::User0,
-                               CanvasPen::User1,   CanvasPen::User2, CanvasPen::User3};
-constexpr int kPenCount = sizeof(kPens) / sizeof(kPens[0]);
+constexpr int kPenCount = kCanvasPenCount;
 
 COLORREF ToColorRef(CanvasColor c) {
   return RGB(c.r, c.g, c.b);
@@ -216,7 +214,7 @@ class GdiCanvasImp : public GdiCanvas {
   }
 
   void CreateTools() {
-    const wchar_t* family = LoadFontFile() ? kFontFamily : kFallbackFamily;
+    const wchar_t* family = ScreenFontFamily();
     for (int i = 0; i < 3; ++i) {
       fonts[i] = CreateFontW(-kCells[i].height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                              DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -226,7 +224,7 @@ class GdiCanvasImp : public GdiCanvas {
     for (int i = 0; i < 2; ++i)
       brushes[i] = CreateSolidBrush(ToColorRef(kBrushColors[i]));
     for (int i = 0; i < kPenCount; ++i)
-      pens[i] = CreatePen(PS_SOLID, 1, ToColorRef(PenColor(kPens[i])));
+      pens[i] = CreatePen(PS_SOLID, 1, ToColorRef(PenColor(static_cast<CanvasPen>(i))));
   }
 
   int LineWidth(std::wstring_view line) {
@@ -290,6 +288,10 @@ GdiCanvas* CreateGdiCanvas(int width, int height, GdiPresenter presenter) {
     return nullptr;
   }
   return canvas;
+}
+
+const wchar_t* ScreenFontFamily() {
+  return LoadFontFile() ? kFontFamily : kFallbackFamily;
 }
 
 int LoadsScreenFontFile() {

@@ -36,3 +36,9 @@ GdiCanvas* CreateGdiCanvas(int width, int height, GdiPresenter presenter = nullp
 // 1 when the screen font was loaded for this process from the file
 // ipag.ttf beside the program, 0 when the system's Japanese face stands in.
 int LoadsScreenFontFile();
+
+// The face the picture's text is drawn in (UTF-16): the screen font when it
+// was loaded, the system's Japanese face otherwise. Other windows of the
+// program, its dialogs, use it too, so Japanese shows where the system has
+// no face for it.
+const wchar_t* ScreenFontFamily();

@@ -19,7 +19,8 @@ const char* FontName(CanvasFont font) {
 }
 
 const char* PenName(CanvasPen pen) {
-  static constexpr const char* kNames[] = {"outline", "grid", "user0", "user1", "user2", "user3"};
+  static constexpr const char* kNames[] = {"outline", "grid",   "user0",  "user1",  "user2",
+                                           "user3",   "faded0", "faded1", "faded2", "faded3"};
   return kNames[static_cast<int>(pen)];
 }
 

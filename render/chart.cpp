@@ -14,7 +14,11 @@
 
 // The weight chart. Records are placed by date and time of day; all records
 // of one user that fall into the same pixel column become one point, their
-// mean, so ten years of daily records draw as quickly as one month.
+// mean, so ten years of daily records draw as quickly as one month. Where
+// the trends are given, those points are drawn faded behind each user's
+// trend line; goals are dashed lines, and a row per user below the plot
+// gives the range's lightest, heaviest and mean weight and the goal's
+// outlook.
 
 namespace {
 
@@ -22,7 +26,7 @@ namespace {
 constexpr int kPlotLeft = 56;
 constexpr int kPlotRight = 584;
 constexpr int kPlotTop = 76;
-constexpr int kPlotBottom = 340;
+constexpr int kPlotBottom = 300;
 constexpr int kPlotWidth = kPlotRight - kPlotLeft;
 constexpr int kPlotHeight = kPlotBottom - kPlotTop;
 
@@ -34,7 +38,11 @@ constexpr int kLegendGap = 12;
 constexpr int kMessageLeft = 32;
 constexpr int kMessageTop = 88;
 constexpr int kMessageSpacing = 48;
-constexpr int kNoteTop = 372;
+constexpr int kNoteTop = 376;
+constexpr int kStatsTop = 322;
+constexpr int kStatsSpacing = 13;
+constexpr int kDash = 6;
+constexpr int kDashGap = 4;
 
 constexpr int kSmallCell = 6;  // half-width cell of the small font
 constexpr int kSmallHeight = 12;
@@ -44,6 +52,7 @@ constexpr int kMinDateTickSpacing = 48;
 constexpr int kMaxWeightIntervals = 6;
 // Users with at most this many points also get a mark at every point.
 constexpr size_t kMarkedPoints = 40;
+constexpr int kMarkRadius = 4;  // of the square around the selected record
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kDaysPerMonth = 30.44;
 // Up to two months the date scale marks days, beyond that months or years.
@@ -51,6 +60,8 @@ constexpr int32_t kMostDaysWithDayTicks = 62;
 
 constexpr CanvasPen kUserPens[kUsers] = {CanvasPen::User0, CanvasPen::User1, CanvasPen::User2,
                                          CanvasPen::User3};
+constexpr CanvasPen kFadedPens[kUsers] = {CanvasPen::Faded0, CanvasPen::Faded1, CanvasPen::Faded2,
+                                          CanvasPen::Faded3};
 
 struct Date {
   int year, month, day;
@@ -78,21 +89,27 @@ double TimeOf(const LogRecord& record) {
 
 // The weight on the scale's own numbers: kilograms, or pounds for both
 // pounds and stones (a stone scale steps in half and whole stones).
-double WeightOnScale(int32_t tenthsKg, WeightUnit unit) {
-  const double kilograms = tenthsKg / 10.0;
+double WeightOnScale(double kilograms, WeightUnit unit) {
   return unit == WeightUnit::Kilograms ? kilograms : PoundsFromKilograms(kilograms);
 }
 
-// The ranges the records span: whole days, and weights widened to whole
-// steps of the scale.
-struct Ranges {
-  WeightUnit unit = WeightUnit::Kilograms;
-  int32_t firstDay = 0;
-  int32_t days = 1;  // at least one
-  double low = 0.0;
-  double high = 1.0;
-  double step = 1.0;
-};
+}  // namespace
+
+bool ChartShowsUser(const ChartView& view, int user) {
+  if (view.onlyUser >= 0 && view.onlyUser != user)
+    return false;
+  return !view.showBmi || (view.heightsMm && view.heightsMm[user] > 0);
+}
+
+namespace {
+
+// A weight of the user on the chart's scale: the weight in the unit, or
+// the body-mass index.
+double ValueOf(const ChartView& view, const ChartRanges& ranges, int user, double kilograms) {
+  if (view.showBmi)
+    return BodyMassIndex(kilograms, view.heightsMm[user]);
+  return WeightOnScale(kilograms, ranges.unit);
+}
 
 double WeightStep(double low, double high, WeightUnit unit) {
   static constexpr double kSteps[] = {0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 10000};
@@ -107,38 +124,94 @@ double WeightStep(double low, double high, WeightUnit unit) {
   return steps[count - 1];
 }
 
-Ranges FindRanges(const std::vector<LogRecord>& records, WeightUnit unit) {
-  int32_t firstDay = records[0].DayNumber();
-  int32_t lastDay = firstDay;
-  int32_t lowTenths = records[0].tenthsKg;
-  int32_t highTenths = lowTenths;
-  for (const LogRecord& record : records) {
+}  // namespace
+
+bool FindChartSpan(const ChartView& view, int32_t* firstDay, int32_t* lastDay) {
+  bool any = false;
+  for (const LogRecord& record : view.log->records) {
+    if (!ChartShowsUser(view, record.user))
+      continue;
     const int32_t day = record.DayNumber();
-    firstDay = std::min(firstDay, day);
-    lastDay = std::max(lastDay, day);
-    lowTenths = std::min(lowTenths, record.tenthsKg);
-    highTenths = std::max(highTenths, record.tenthsKg);
+    *firstDay = any ? std::min(*firstDay, day) : day;
+    *lastDay = any ? std::max(*lastDay, day) : day;
+    any = true;
   }
-  const double low = WeightOnScale(lowTenths, unit);
-  const double high = WeightOnScale(highTenths, unit);
-  Ranges ranges;
+  const int32_t rangeDays = kChartRangeDays[static_cast<int>(view.range)];
+  if (any && rangeDays > 0)
+    *firstDay = std::max(*firstDay, *lastDay - rangeDays + 1);
+  return any;
+}
+
+namespace {
+
+// Lowest and highest value shown, and each user's lightest, heaviest and
+// mean weight in the range, in one pass over the records.
+struct ValueSpan {
+  double low = 0.0;
+  double high = 0.0;
+  bool any = false;
+  void Take(double value) {
+    low = any ? std::min(low, value) : value;
+    high = any ? std::max(high, value) : value;
+    any = true;
+  }
+};
+
+ChartRanges FindRanges(const ChartView& view, WeightUnit unit, int32_t firstDay, int32_t lastDay,
+                       ChartLayout* layout) {
+  ChartRanges ranges;
   ranges.unit = unit;
   ranges.firstDay = firstDay;
   ranges.days = lastDay - firstDay + 1;
-  ranges.step = WeightStep(low, high, unit);
+  ValueSpan values;
+  int32_t sums[kUsers] = {};
+  for (const LogRecord& record : view.log->records) {
+    if (!ChartShowsUser(view, record.user) || record.DayNumber() < firstDay)
+      continue;
+    ChartUserStats& stats = layout->stats[record.user];
+    stats.lowestTenthsKg =
+        stats.count ? std::min(stats.lowestTenthsKg, record.tenthsKg) : record.tenthsKg;
+    stats.highestTenthsKg = std::max(stats.highestTenthsKg, record.tenthsKg);
+    sums[record.user] += record.tenthsKg;
+    ++stats.count;
+  }
+  for (int user = 0; user < kUsers; ++user) {
+    ChartUserStats& stats = layout->stats[user];
+    if (stats.count == 0)
+      continue;
+    stats.meanKg = sums[user] / 10.0 / stats.count;
+    values.Take(ValueOf(view, ranges, user, stats.lowestTenthsKg / 10.0));
+    values.Take(ValueOf(view, ranges, user, stats.highestTenthsKg / 10.0));
+    if (view.goalsTenthsKg && view.goalsTenthsKg[user] > 0)
+      values.Take(ValueOf(view, ranges, user, view.goalsTenthsKg[user] / 10.0));
+  }
+  const double low = values.low;
+  const double high = values.high;
+  const WeightUnit stepUnit = view.showBmi ? WeightUnit::Kilograms : unit;
+  ranges.step = WeightStep(low, high, stepUnit);
   ranges.low = std::floor(low / ranges.step) * ranges.step;
   ranges.high = std::ceil(high / ranges.step) * ranges.step;
   if (ranges.high <= ranges.low)
     ranges.high = ranges.low + ranges.step;
+  // A goal on the plot's edge would hide in its frame.
+  for (int user = 0; user < kUsers; ++user) {
+    if (!view.goalsTenthsKg || view.goalsTenthsKg[user] <= 0 || layout->stats[user].count == 0)
+      continue;
+    const double goal = ValueOf(view, ranges, user, view.goalsTenthsKg[user] / 10.0);
+    if (goal <= ranges.low)
+      ranges.low -= ranges.step;
+    if (goal >= ranges.high)
+      ranges.high += ranges.step;
+  }
   return ranges;
 }
 
-int XOfTime(const Ranges& ranges, double time) {
+int XOfTime(const ChartRanges& ranges, double time) {
   const double x = (time - ranges.firstDay) / ranges.days * kPlotWidth;
   return kPlotLeft + std::clamp(static_cast<int>(x), 0, kPlotWidth);
 }
 
-int YOfWeight(const Ranges& ranges, double weight) {
+int YOfWeight(const ChartRanges& ranges, double weight) {
   const double y = (weight - ranges.low) / (ranges.high - ranges.low) * kPlotHeight;
   return kPlotBottom - std::clamp(static_cast<int>(std::lround(y)), 0, kPlotHeight);
 }
@@ -157,7 +230,7 @@ void AddDateTick(std::vector<ChartTick>& ticks, int position, int first, int sec
 }
 
 // Days, spaced so that their labels ("5/6") do not touch.
-void LayOutDayTicks(const Ranges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
+void LayOutDayTicks(const ChartRanges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
   static constexpr int kDaySteps[] = {1, 2, 5, 7, 14};
   int step = 31;
   for (int candidate : kDaySteps) {
@@ -173,7 +246,8 @@ void LayOutDayTicks(const Ranges& ranges, double pixelsPerDay, std::vector<Chart
 }
 
 // Firsts of months ("2024/3"), or of years ("2024") for long spans.
-void LayOutMonthTicks(const Ranges& ranges, double pixelsPerDay, std::vector<ChartTick>& ticks) {
+void LayOutMonthTicks(const ChartRanges& ranges, double pixelsPerDay,
+                      std::vector<ChartTick>& ticks) {
   static constexpr int kMonthSteps[] = {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200, 2400, 6000};
   int step = 12000;
   for (int candidate : kMonthSteps) {
@@ -196,8 +270,8 @@ void LayOutMonthTicks(const Ranges& ranges, double pixelsPerDay, std::vector<Cha
 }
 
 // "65", "62.5", or in stones "10st" and "10st 7".
-void FormatWeightLabel(char* out, size_t size, double weight, const Ranges& ranges) {
-  if (ranges.unit == WeightUnit::StonesPounds) {
+void FormatWeightLabel(char* out, size_t size, double weight, const ChartRanges& ranges, bool bmi) {
+  if (ranges.unit == WeightUnit::StonesPounds && !bmi) {
     const int pounds = static_cast<int>(std::lround(weight));
     const int stones = pounds / kPoundsPerStone;
     const int rest = pounds % kPoundsPerStone;
@@ -211,25 +285,27 @@ void FormatWeightLabel(char* out, size_t size, double weight, const Ranges& rang
   std::snprintf(out, size, ranges.step < 1.0 ? "%.1f" : "%.0f", weight);
 }
 
-void LayOutWeightTicks(const Ranges& ranges, std::vector<ChartTick>& ticks) {
+void LayOutWeightTicks(const ChartRanges& ranges, bool bmi, std::vector<ChartTick>& ticks) {
   const int intervals = static_cast<int>(std::lround((ranges.high - ranges.low) / ranges.step));
   for (int i = 0; i <= intervals; ++i) {
     const double weight = ranges.low + i * ranges.step;
     ChartTick tick;
     tick.position = YOfWeight(ranges, weight);
-    FormatWeightLabel(tick.label, sizeof tick.label, weight, ranges);
+    FormatWeightLabel(tick.label, sizeof tick.label, weight, ranges, bmi);
     ticks.push_back(tick);
   }
 }
 
-// One point per user and pixel column, at the mean weight of its records.
-void LayOutLines(const std::vector<LogRecord>& records, const Ranges& ranges, ChartLayout* layout) {
+// One point per user and pixel column, at the mean value of its records.
+void LayOutLines(const ChartView& view, const ChartRanges& ranges, ChartLayout* layout) {
   constexpr int kColumns = kPlotWidth + 1;
   std::vector<double> sums(kUsers * kColumns, 0.0);
   std::vector<int> counts(kUsers * kColumns, 0);
-  for (const LogRecord& record : records) {
+  for (const LogRecord& record : view.log->records) {
+    if (!ChartShowsUser(view, record.user) || record.DayNumber() < ranges.firstDay)
+      continue;
     const int cell = record.user * kColumns + XOfTime(ranges, TimeOf(record)) - kPlotLeft;
-    sums[cell] += WeightOnScale(record.tenthsKg, ranges.unit);
+    sums[cell] += ValueOf(view, ranges, record.user, record.Kilograms());
     ++counts[cell];
   }
   for (int user = 0; user < kUsers; ++user) {
@@ -238,6 +314,28 @@ void LayOutLines(const std::vector<LogRecord>& records, const Ranges& ranges, Ch
       if (counts[cell] > 0) {
         layout->lines[user].push_back(
             {kPlotLeft + column, YOfWeight(ranges, sums[cell] / counts[cell])});
+      }
+    }
+  }
+}
+
+// Each shown user's trend at midday of its days in the range, one point
+// per pixel column.
+void LayOutTrends(const ChartView& view, const ChartRanges& ranges, ChartLayout* layout) {
+  for (int user = 0; user < kUsers; ++user) {
+    if (!view.trends || !ChartShowsUser(view, user) || layout->stats[user].count == 0)
+      continue;
+    const std::vector<TrendPoint>& trend = view.trends[user];
+    auto point = std::lower_bound(trend.begin(), trend.end(), ranges.firstDay,
+                                  [](const TrendPoint& p, int32_t day) { return p.day < day; });
+    std::vector<CanvasPoint>& line = layout->trendLines[user];
+    for (; point != trend.end(); ++point) {
+      const CanvasPoint at = {XOfTime(ranges, point->day + 0.5),
+                              YOfWeight(ranges, ValueOf(view, ranges, user, point->kg))};
+      if (!line.empty() && line.back().x == at.x) {
+        line.back() = at;
+      } else {
+        line.push_back(at);
       }
     }
   }
@@ -278,88 +376,271 @@ void DrawGrid(Canvas& canvas, const ChartLayout& layout) {
   canvas.Polyline(frame, 5);
 }
 
-int Cells(const char* text) {
-  return static_cast<int>(std::strlen(text));
-}
-
-void DrawScales(Canvas& canvas, const ChartLayout& layout, WeightUnit unit) {
+void DrawScales(Canvas& canvas, const ChartLayout& layout, const char* unitName) {
   canvas.SelectFont(CanvasFont::Small);
   canvas.SetTextColor(kDarkText);
   for (const ChartTick& tick : layout.weightTicks) {
-    DrawFormattedText(canvas, kPlotLeft - kLabelGap - Cells(tick.label) * kSmallCell,
+    DrawFormattedText(canvas, kPlotLeft - kLabelGap - TextColumns(tick.label) * kSmallCell,
                       tick.position - kSmallHeight / 2, "%s", tick.label);
   }
-  DrawFormattedText(canvas, kPlotLeft - kLabelGap - 2 * kSmallCell,
-                    kPlotTop - kSmallHeight - 2 * kLabelGap, "%s", UnitName(unit));
+  DrawFormattedText(canvas, kPlotLeft - kLabelGap - TextColumns(unitName) * kSmallCell,
+                    kPlotTop - kSmallHeight - 2 * kLabelGap, "%s", unitName);
   for (const ChartTick& tick : layout.dateTicks) {
-    const int width = Cells(tick.label) * kSmallCell;
+    const int width = TextColumns(tick.label) * kSmallCell;
     const int left = std::clamp(tick.position - width / 2, 0, kPlotRight + 8 - width);
     DrawFormattedText(canvas, left, kPlotBottom + kLabelGap, "%s", tick.label);
   }
 }
 
-// "User0" to "User3" in their line colours, right-aligned above the plot,
+// The users' labels in their line colours, right-aligned above the plot,
 // for the users that have records.
-void DrawLegend(Canvas& canvas, const ChartLayout& layout) {
-  constexpr int kEntryWidth = kLegendSwatch + kLabelGap + 5 * kSmallCell;
+void DrawLegend(Canvas& canvas, const ChartLayout& layout, const std::string* labels) {
   canvas.SelectFont(CanvasFont::Small);
   int x = kPlotRight;
   for (int user = kUsers - 1; user >= 0; --user) {
     if (layout.lines[user].empty())
       continue;
-    x -= kEntryWidth;
+    const std::string label = UserLabel(labels, user);
+    x -= kLegendSwatch + kLabelGap + TextColumns(label.c_str()) * kSmallCell;
     canvas.SelectPen(kUserPens[user]);
     const int middle = kLegendTop + kSmallHeight / 2;
     DrawLine(canvas, x, middle - 1, x + kLegendSwatch, middle - 1);
     DrawLine(canvas, x, middle, x + kLegendSwatch, middle);
     canvas.SetTextColor(PenColor(kUserPens[user]));
-    DrawFormattedText(canvas, x + kLegendSwatch + kLabelGap, kLegendTop, "User%d", user);
+    DrawFormattedText(canvas, x + kLegendSwatch + kLabelGap, kLegendTop, "%s", label.c_str());
     x -= kLegendGap;
   }
 }
 
-void DrawEmptyMessage(Canvas& canvas) {
+// A square around the record's own weight and a line down to its date.
+void DrawSelection(Canvas& canvas, const ChartView& view, const ChartRanges& ranges,
+                   const LogRecord& record) {
+  const int x = XOfTime(ranges, TimeOf(record));
+  const int y = YOfWeight(ranges, ValueOf(view, ranges, record.user, record.Kilograms()));
+  canvas.SelectPen(CanvasPen::Outline);
+  DrawLine(canvas, x, y + kMarkRadius, x, kPlotBottom);
+  const CanvasPoint square[] = {{x - kMarkRadius, y - kMarkRadius},
+                                {x + kMarkRadius, y - kMarkRadius},
+                                {x + kMarkRadius, y + kMarkRadius},
+                                {x - kMarkRadius, y + kMarkRadius},
+                                {x - kMarkRadius, y - kMarkRadius}};
+  canvas.Polyline(square, 5);
+}
+
+// A weight in the unit shown, without padding: "64.8kg", "10st 2.9lb".
+std::string WeightWords(double kilograms, WeightUnit unit) {
+  char figure[32];
+  FormatHistoryWeight(figure, sizeof figure, kilograms, unit);
+  const char* weight = figure;
+  while (*weight == ' ')
+    ++weight;
+  return weight;
+}
+
+std::string ValueWords(const ChartView& view, int user, double kilograms, WeightUnit unit) {
+  if (!view.showBmi)
+    return WeightWords(kilograms, unit);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", BodyMassIndex(kilograms, view.heightsMm[user]));
+  return text;
+}
+
+std::string DateWords(int32_t day) {
+  const Date date = CivilFromDays(day);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+  return text;
+}
+
+// "User1  2024-05-06 07:08:09  64.8kg  傾向 65.1kg  BMI 21.2", right-aligned
+// below the plot; the trend and the body-mass index where they are known.
+void DrawReadout(Canvas& canvas, const ChartView& view, const LogRecord& record, WeightUnit unit) {
+  char text[256];
+  std::snprintf(text, sizeof text, "%s  %04d-%02d-%02d %02d:%02d:%02d  %s",
+                UserLabel(view.userLabels, record.user).c_str(), record.year, record.month,
+                record.day, record.hour, record.minute, record.second,
+                WeightWords(record.Kilograms(), unit).c_str());
+  std::string readout = text;
+  const float trend = view.trends ? TrendOn(view.trends[record.user], record.DayNumber()) : 0.0f;
+  if (trend > 0.0f) {
+    std::snprintf(text, sizeof text, Tr(resources::kChartTrend), WeightWords(trend, unit).c_str());
+    readout += "  ";
+    readout += text;
+  }
+  const int heightMm = view.heightsMm ? view.heightsMm[record.user] : 0;
+  if (heightMm > 0) {
+    std::snprintf(text, sizeof text, "  BMI %.1f", BodyMassIndex(record.Kilograms(), heightMm));
+    readout += text;
+  }
+  canvas.SelectFont(CanvasFont::Small);
+  canvas.SetTextColor(kDarkText);
+  DrawFormattedText(canvas, kPlotRight - TextColumns(readout.c_str()) * kSmallCell, kNoteTop, "%s",
+                    readout.c_str());
+}
+
+// A horizontal line of dashes across the plot.
+void DrawDashes(Canvas& canvas, int y) {
+  for (int x = kPlotLeft; x < kPlotRight; x += kDash + kDashGap)
+    DrawLine(canvas, x, y, std::min(x + kDash, kPlotRight), y);
+}
+
+// The user's records, faded behind the trend where there is one, then the
+// trend and the goal.
+void DrawUser(Canvas& canvas, const ChartLayout& layout, int user) {
+  const bool trend = !layout.trendLines[user].empty();
+  canvas.SelectPen(trend ? kFadedPens[user] : kUserPens[user]);
+  if (trend) {
+    canvas.Polyline(layout.lines[user].data(), static_cast<int>(layout.lines[user].size()));
+  } else {
+    DrawUserLine(canvas, layout.lines[user]);
+  }
+  if (layout.lines[user].size() <= kMarkedPoints)
+    DrawMarks(canvas, layout.lines[user]);
+  canvas.SelectPen(kUserPens[user]);
+  if (trend)
+    DrawUserLine(canvas, layout.trendLines[user]);
+  if (layout.goalY[user] >= 0)
+    DrawDashes(canvas, layout.goalY[user]);
+}
+
+// "あと 3.2kg、2025-03-10〜2025-04-20 ごろ", or why no date is given.
+std::string OutlookWords(const GoalOutlook& outlook, WeightUnit unit) {
+  if (outlook.kind == GoalOutlook::NoGoal)
+    return "";
+  if (outlook.kind == GoalOutlook::Reached)
+    return Tr(resources::kGoalReached);
+  char text[160];
+  const double toGo = std::fabs(outlook.toGoKg);
+  std::string words = WeightWords(toGo, unit);
+  std::snprintf(text, sizeof text, Tr(resources::kGoalToGo), words.c_str());
+  words = text;
+  switch (outlook.kind) {
+    case GoalOutlook::Dates:
+      std::snprintf(text, sizeof text, Tr(resources::kGoalDates),
+                    DateWords(outlook.firstDay).c_str(), DateWords(outlook.lastDay).c_str());
+      break;
+    case GoalOutlook::Flat:
+      std::snprintf(text, sizeof text, "%s", Tr(resources::kGoalFlat));
+      break;
+    case GoalOutlook::WrongWay:
+      std::snprintf(text, sizeof text, "%s", Tr(resources::kGoalWrongWay));
+      break;
+    case GoalOutlook::Years:
+      std::snprintf(text, sizeof text, "%s", Tr(resources::kGoalYears));
+      break;
+    default:
+      std::snprintf(text, sizeof text, "%s", Tr(resources::kGoalTooFewDays));
+      break;
+  }
+  return words + text;
+}
+
+// A row per user shown: the range's lightest, heaviest and mean, and the
+// goal's outlook.
+void DrawStats(Canvas& canvas, const ChartView& view, const ChartLayout& layout, WeightUnit unit) {
+  canvas.SelectFont(CanvasFont::Small);
+  int y = kStatsTop;
+  for (int user = 0; user < kUsers; ++user) {
+    if (layout.stats[user].count == 0)
+      continue;
+    canvas.SetTextColor(PenColor(kUserPens[user]));
+    DrawFormattedText(canvas, kHeadingLeft, y, "%s",
+                      ChartUserRow(view, layout, user, unit).c_str());
+    y += kStatsSpacing;
+  }
+}
+
+// "体重の推移", with the range when it is not the whole log.
+void DrawHeading(Canvas& canvas, const ChartView& view) {
+  static constexpr const char* kRangeNames[] = {"", resources::kChartMonth,
+                                                resources::kChartQuarter, resources::kChartYear};
+  canvas.SetTextColor(kDarkText);
+  canvas.SelectFont(CanvasFont::Medium);
+  const char* heading = Tr(view.showBmi ? resources::kChartBmiHeading : resources::kChartHeading);
+  if (view.range == ChartRange::All) {
+    DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s", heading);
+  } else {
+    DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s (%s)", heading,
+                      Tr(kRangeNames[static_cast<int>(view.range)]));
+  }
+}
+
+// No record yet, or for the body-mass index none of a user with a height.
+void DrawEmptyMessage(Canvas& canvas, const ChartView& view) {
+  const bool heights = view.showBmi && !view.log->records.empty();
   canvas.SetTextColor(kNoticeColor);
   canvas.SelectFont(CanvasFont::Medium);
-  DrawFormattedText(canvas, kMessageLeft, kMessageTop, "%s", Tr(resources::kChartEmpty));
+  DrawFormattedText(canvas, kMessageLeft, kMessageTop, "%s",
+                    Tr(heights ? resources::kChartNoHeights : resources::kChartEmpty));
   DrawFormattedText(canvas, kMessageLeft, kMessageTop + kMessageSpacing, "%s",
-                    Tr(resources::kChartEmptyHint));
+                    Tr(heights ? resources::kChartNoHeightsHint : resources::kChartEmptyHint));
 }
 
 }  // namespace
 
-void LayoutChart(const LogRecords& log, WeightUnit unit, ChartLayout* layout) {
+CanvasPoint ChartPointOf(const ChartView& view, const ChartLayout& layout,
+                         const LogRecord& record) {
+  return {XOfTime(layout.ranges, TimeOf(record)),
+          YOfWeight(layout.ranges, ValueOf(view, layout.ranges, record.user, record.Kilograms()))};
+}
+
+std::string ChartUserRow(const ChartView& view, const ChartLayout& layout, int user,
+                         WeightUnit unit) {
+  const ChartUserStats& stats = layout.stats[user];
+  char text[256];
+  std::snprintf(text, sizeof text, Tr(resources::kChartStats),
+                UserLabel(view.userLabels, user).c_str(),
+                ValueWords(view, user, stats.lowestTenthsKg / 10.0, unit).c_str(),
+                ValueWords(view, user, stats.highestTenthsKg / 10.0, unit).c_str(),
+                ValueWords(view, user, stats.meanKg, unit).c_str());
+  std::string row = text;
+  if (view.outlooks && view.outlooks[user].kind != GoalOutlook::NoGoal)
+    row += "  " + OutlookWords(view.outlooks[user], unit);
+  return row;
+}
+
+void LayoutChart(const ChartView& view, WeightUnit unit, ChartLayout* layout) {
   *layout = {};
-  if (log.records.empty())
+  int32_t firstDay = 0;
+  int32_t lastDay = 0;
+  if (!FindChartSpan(view, &firstDay, &lastDay))
     return;
-  const Ranges ranges = FindRanges(log.records, unit);
+  const ChartRanges ranges = FindRanges(view, unit, firstDay, lastDay, layout);
+  layout->ranges = ranges;
   const double pixelsPerDay = static_cast<double>(kPlotWidth) / ranges.days;
   if (ranges.days <= kMostDaysWithDayTicks) {
     LayOutDayTicks(ranges, pixelsPerDay, layout->dateTicks);
   } else {
     LayOutMonthTicks(ranges, pixelsPerDay, layout->dateTicks);
   }
-  LayOutWeightTicks(ranges, layout->weightTicks);
-  LayOutLines(log.records, ranges, layout);
+  LayOutWeightTicks(ranges, view.showBmi, layout->weightTicks);
+  LayOutLines(view, ranges, layout);
+  LayOutTrends(view, ranges, layout);
+  for (int user = 0; user < kUsers; ++user) {
+    if (view.goalsTenthsKg && view.goalsTenthsKg[user] > 0 && layout->stats[user].count > 0)
+      layout->goalY[user] =
+          YOfWeight(ranges, ValueOf(view, ranges, user, view.goalsTenthsKg[user] / 10.0));
+  }
 }
 
-void DrawChart(Canvas& canvas, const LogRecords& log, WeightUnit unit) {
-  canvas.SetTextColor(kDarkText);
-  canvas.SelectFont(CanvasFont::Medium);
-  DrawFormattedText(canvas, kHeadingLeft, kHeadingTop, "%s", Tr(resources::kChartHeading));
+void DrawChart(Canvas& canvas, const ChartView& view, WeightUnit unit) {
+  const LogRecords& log = *view.log;
+  DrawHeading(canvas, view);
   ChartLayout layout;
-  LayoutChart(log, unit, &layout);
-  if (log.records.empty()) {
-    DrawEmptyMessage(canvas);
+  LayoutChart(view, unit, &layout);
+  if (layout.weightTicks.empty()) {
+    DrawEmptyMessage(canvas, view);
   } else {
     DrawGrid(canvas, layout);
-    DrawScales(canvas, layout, unit);
-    DrawLegend(canvas, layout);
-    for (int user = 0; user < kUsers; ++user) {
-      canvas.SelectPen(kUserPens[user]);
-      DrawUserLine(canvas, layout.lines[user]);
-      if (layout.lines[user].size() <= kMarkedPoints)
-        DrawMarks(canvas, layout.lines[user]);
+    DrawScales(canvas, layout, view.showBmi ? "BMI" : UnitName(unit));
+    DrawLegend(canvas, layout, view.userLabels);
+    for (int user = 0; user < kUsers; ++user)
+      DrawUser(canvas, layout, user);
+    DrawStats(canvas, view, layout, unit);
+    if (view.selected && ChartShowsUser(view, view.selected->user) &&
+        view.selected->DayNumber() >= layout.ranges.firstDay) {
+      DrawSelection(canvas, view, layout.ranges, *view.selected);
+      DrawReadout(canvas, view, *view.selected, unit);
     }
   }
   if (log.skippedLines > 0) {

@@ -153,7 +153,8 @@ void DrawStatusLines(Canvas& canvas, const ScreenFrame& frame) {
   if (frame.modeFlags & ModeMeasuring) {
     canvas.SetTextColor(kBlack);
     if ((frame.frameCount & kBlinkBit) == 0)
-      DrawFormattedText(canvas, 32, 76, Tr("User%d 測定中"), frame.currentUser);
+      DrawFormattedText(canvas, 32, 76, Tr("%s 測定中"),
+                        UserLabel(frame.userLabels, frame.currentUser).c_str());
     DrawFormattedText(canvas, 32, 124, "%s", Tr("台に乗ってください。測定値を記録します。"));
     return;
   }
@@ -165,7 +166,8 @@ void DrawStatusLines(Canvas& canvas, const ScreenFrame& frame) {
     if (record[0]) {
       char line[kHistoryText + kHistoryWeightExtra];
       FormatHistoryLine(line, sizeof line, record, frame.unit);
-      DrawFormattedText(canvas, 32, kHistoryTop + kHistorySpacing * k, "User%s", line);
+      DrawFormattedText(canvas, 32, kHistoryTop + kHistorySpacing * k, "%s",
+                        LabelledHistoryLine(frame.userLabels, line).c_str());
     }
   }
 }
@@ -186,28 +188,6 @@ void DrawWeightFigure(Canvas& canvas, const DeviceEntry& entry, WeightUnit unit,
     DrawFormattedText(canvas, (width - columns * kLargeColumnWidth) / 2, height - 116, "%s",
                       figure);
   }
-}
-
-// One character of a UTF-8 text as the line shows it: a control character
-// or a byte that starts no valid sequence becomes '?', and every character
-// beyond ASCII counts as full width, which no glyph of the font exceeds.
-struct ShownCharacter {
-  std::string text;
-  int columns = 1;
-};
-
-ShownCharacter NextShownCharacter(const unsigned char* text) {
-  const unsigned char lead = text[0];
-  if (lead < 0x80)
-    return {lead < 0x20 || lead == 0x7F ? "?" : std::string(1, static_cast<char>(lead)), 1};
-  int length = lead >= 0xF5 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  for (int i = 1; i < length; ++i) {
-    if ((text[i] & 0xC0) != 0x80)
-      length = 0;
-  }
-  if (length == 0)
-    return {"?", 1};
-  return {std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length)), 2};
 }
 
 // The path cut to `columns` half-width cells by dropping its beginning, so
@@ -249,17 +229,6 @@ void DrawUnwrittenLogLine(Canvas& canvas, const char* path, int width, int heigh
   canvas.SelectFont(CanvasFont::Small);
   DrawFormattedText(canvas, (width - columns * kSmallColumnWidth) / 2,
                     height - kUnwrittenLogAboveBottom, "%s%s", text, shown.c_str());
-}
-
-// The half-width cells a text takes, counted as ShownPath counts them.
-int TextColumns(const char* text) {
-  int columns = 0;
-  for (const unsigned char* next = reinterpret_cast<const unsigned char*>(text); *next;) {
-    const ShownCharacter shown = NextShownCharacter(next);
-    columns += shown.columns;
-    next += shown.text.size();
-  }
-  return columns;
 }
 
 void DrawLowBatteryLine(Canvas& canvas) {
@@ -340,8 +309,8 @@ void DrawFrame(Canvas& canvas, const ScreenFrame& frame, int width, int height) 
     canvas.SetTextColor(kNoticeColor);
     canvas.SelectFont(CanvasFont::Medium);
     DrawMessageLines(canvas, BluetoothFailureLines(frame.bluetoothFailure));
-  } else if (frame.chart) {
-    DrawChart(canvas, *frame.chart, frame.unit);
+  } else if (frame.chart.log) {
+    DrawChart(canvas, frame.chart, frame.unit);
   } else {
     ComposeMainScreen(canvas, frame, width, height);
     // Last, so that nothing of the screen covers it.

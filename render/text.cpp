@@ -44,3 +44,27 @@ void DrawFormattedText(Canvas& canvas, int x, int y, const char* format, ...) {
   DrawFormattedTextV(canvas, x, y, format, args);
   va_end(args);
 }
+
+ShownCharacter NextShownCharacter(const unsigned char* text) {
+  const unsigned char lead = text[0];
+  if (lead < 0x80)
+    return {lead < 0x20 || lead == 0x7F ? "?" : std::string(1, static_cast<char>(lead)), 1};
+  int length = lead >= 0xF5 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  for (int i = 1; i < length; ++i) {
+    if ((text[i] & 0xC0) != 0x80)
+      length = 0;
+  }
+  if (length == 0)
+    return {"?", 1};
+  return {std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length)), 2};
+}
+
+int TextColumns(const char* text) {
+  int columns = 0;
+  for (const unsigned char* next = reinterpret_cast<const unsigned char*>(text); *next;) {
+    const ShownCharacter shown = NextShownCharacter(next);
+    columns += shown.columns;
+    next += shown.text.size();
+  }
+  return columns;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <string>
 
 #include "support/trace.h"
 
@@ -14,3 +15,15 @@ inline constexpr int kTextBufferSize = 512;
 void DrawFormattedText(Canvas& canvas, int x, int y, const char* format, ...) GRAVIMO_PRINTF(4, 5);
 void DrawFormattedTextV(Canvas& canvas, int x, int y, const char* format, va_list args)
     GRAVIMO_PRINTF(4, 0);
+
+// One character of a UTF-8 text as a line shows it: a control character
+// or a byte that starts no valid sequence becomes '?', and every character
+// beyond ASCII counts as full width, which no glyph of the font exceeds.
+struct ShownCharacter {
+  std::string text;
+  int columns = 1;
+};
+ShownCharacter NextShownCharacter(const unsigned char* text);
+
+// The half-width cells a text takes, counted as NextShownCharacter does.
+int TextColumns(const char* text);

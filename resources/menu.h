@@ -18,10 +18,23 @@ inline constexpr uint16_t kCommandMeasureUser2 = 40015;
 inline constexpr uint16_t kCommandMeasureUser3 = 40016;
 inline constexpr uint16_t kCommandWeightChart = 40017;
 inline constexpr uint16_t kCommandExportCsv = 40018;
+inline constexpr uint16_t kCommandImportCsv = 40019;
 inline constexpr uint16_t kCommandUnitKilograms = 40020;
 inline constexpr uint16_t kCommandUnitPounds = 40021;
 inline constexpr uint16_t kCommandUnitStones = 40022;
 inline constexpr uint16_t kCommandSpeech = 40025;
+inline constexpr uint16_t kCommandRecognizeUser = 40027;
+inline constexpr uint16_t kCommandChangeRecord = 40030;
+inline constexpr uint16_t kCommandDeleteRecord = 40031;
+inline constexpr uint16_t kCommandAddRecord = 40032;
+inline constexpr uint16_t kCommandUndoCorrection = 40033;
+inline constexpr uint16_t kCommandUsers = 40034;
+inline constexpr uint16_t kCommandChartMonth = 40040;
+inline constexpr uint16_t kCommandChartQuarter = 40041;
+inline constexpr uint16_t kCommandChartYear = 40042;
+inline constexpr uint16_t kCommandChartAll = 40043;
+inline constexpr uint16_t kCommandChartUser = 40044;
+inline constexpr uint16_t kCommandChartBmi = 40045;
 
 // The texts are marked for translation; the platform shows them through Tr.
 // An item's text may end in a tab and a key name; the key is only shown
@@ -45,5 +58,11 @@ struct MenuPopup {
 
 extern const MenuPopup kMainMenu[];
 extern const int kMainMenuPopupCount;
+
+// A measure item's text for a user with a name; %s: the name.
+extern const char* const kMeasureNamedUser;
+
+// The table's text of a command's item, before translation; "" for none.
+const char* MenuText(uint16_t command);
 
 }  // namespace resources

@@ -18,6 +18,9 @@ struct LogRecord {
 
   // Days since 1970-01-01 of the record's date, for placing it on a time axis.
   int32_t DayNumber() const;
+  // Seconds since 1970-01-01 00:00 of the record's local date and time, to
+  // order records as the chart places them.
+  int64_t Moment() const;
   float Kilograms() const { return static_cast<float>(tenthsKg) / 10.0f; }
 };
 
@@ -40,4 +43,8 @@ inline int32_t DaysFromCivil(int32_t year, int32_t month, int32_t day) {
 
 inline int32_t LogRecord::DayNumber() const {
   return DaysFromCivil(year, month, day);
+}
+
+inline int64_t LogRecord::Moment() const {
+  return (static_cast<int64_t>(DayNumber()) * 24 + hour) * 3600 + minute * 60 + second;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "screen/log_record.h"
 #include "screen/units.h"
@@ -44,6 +48,61 @@ struct DeviceEntry {
 // The last records, oldest first; an empty slot has a NUL first byte.
 using HistoryLines = char[kHistorySlots][kHistoryText];
 
+// The spans the chart shows, each ending with the latest record shown.
+enum class ChartRange : int32_t { All, Month, Quarter, Year };
+inline constexpr int32_t kChartRangeDays[] = {0, 31, 92, 366};
+
+// A user's smoothed weight on a day with records.
+struct TrendPoint {
+  int32_t day = 0;  // days since 1970-01-01
+  float kg = 0.0f;
+};
+
+// The trend on `day`: that of the last day with records up to it; 0 when
+// the trend starts later.
+inline float TrendOn(const std::vector<TrendPoint>& trend, int32_t day) {
+  const auto after = std::upper_bound(trend.begin(), trend.end(), day,
+                                      [](int32_t d, const TrendPoint& p) { return d < p.day; });
+  return after == trend.begin() ? 0.0f : std::prev(after)->kg;
+}
+
+// When a user's goal weight would be reached if the recent trend goes on.
+struct GoalOutlook {
+  enum Kind : int32_t { NoGoal, Reached, Dates, Flat, WrongWay, Years, TooFewDays };
+  Kind kind = NoGoal;
+  float toGoKg = 0.0f;   // the goal minus the latest trend
+  int32_t firstDay = 0;  // Dates: the days between which it would be reached
+  int32_t lastDay = 0;
+};
+
+// What the chart shows while it replaces the main screen.
+struct ChartView {
+  const LogRecords* log = nullptr;          // the whole log; null: the chart is not shown
+  const LogRecord* selected = nullptr;      // one of log's records, or null
+  const std::string* userLabels = nullptr;  // kUsers labels; null: "User0" to "User3"
+  ChartRange range = ChartRange::All;
+  int32_t onlyUser = -1;                            // the one user shown; -1: all users
+  int32_t showBmi = 0;                              // body-mass index instead of weight
+  const int32_t* heightsMm = nullptr;               // kUsers heights; 0: none
+  const int32_t* goalsTenthsKg = nullptr;           // kUsers goal weights; 0: none
+  const std::vector<TrendPoint>* trends = nullptr;  // kUsers trends, by day
+  const GoalOutlook* outlooks = nullptr;            // kUsers
+};
+
+// The user's label: the name given, or "UserN" (labels may be null).
+inline std::string UserLabel(const std::string* labels, int user) {
+  return labels && !labels[user].empty() ? labels[user] : "User" + std::to_string(user);
+}
+
+// A history line as shown: "User1 2024-05-06 07:08:09  64.8kg", with the
+// user's name for "User1" when one is given.
+inline std::string LabelledHistoryLine(const std::string* labels, const char* line) {
+  const int user = line[0] - '0';
+  if (user < 0 || user >= kUsers)
+    return std::string("User") + line;
+  return UserLabel(labels, user) + (line + 1);
+}
+
 // Everything one frame of the main window shows. The status lines show the
 // state before the frame's measurement step, the figures the state after it.
 struct ScreenFrame {
@@ -56,9 +115,10 @@ struct ScreenFrame {
   const HistoryLines* history = nullptr;
   const char* unwrittenLogPath = nullptr;   // the log file while records wait for it, else null
   WeightUnit unit = WeightUnit::Kilograms;  // of the weight figure and the history lines
-  const LogRecords* chart = nullptr;  // the whole log while the chart replaces the main screen
-  int32_t batteryLow = 0;             // the active board's batteries need changing
-  int32_t phaseElapsedMs = 0;         // registration: time in the current phase
-  int32_t phaseLengthMs = 0;          // its expected length; 0 shows no progress
-  int32_t bluetoothFailure = 0;       // a BluetoothFailure while its notice shows, else 0
+  ChartView chart = {};                     // the chart, while it replaces the main screen
+  const std::string* userLabels = nullptr;  // kUsers names given; empty or null: "UserN"
+  int32_t batteryLow = 0;                   // the active board's batteries need changing
+  int32_t phaseElapsedMs = 0;               // registration: time in the current phase
+  int32_t phaseLengthMs = 0;                // its expected length; 0 shows no progress
+  int32_t bluetoothFailure = 0;             // a BluetoothFailure while its notice shows, else 0
 };

@@ -149,3 +149,10 @@ void FormatHistoryLine(char* out, size_t size, const char* record, WeightUnit un
   FormatHistoryWeight(weight, sizeof weight, kilograms, unit);
   std::snprintf(out, size, "%.*s %s", static_cast<int>(headEnd), record, weight);
 }
+
+double BodyMassIndex(double kilograms, int heightMm) {
+  if (heightMm <= 0)
+    return 0.0;
+  const double metres = heightMm / 1000.0;
+  return kilograms / (metres * metres);
+}

@@ -16,6 +16,10 @@ const char* UnitName(WeightUnit unit);
 int ParseUnitName(const char* name, WeightUnit* unit);
 
 double PoundsFromKilograms(double kilograms);
+
+// Body-mass index: kilograms over the square of the height in metres; 0
+// without a height.
+double BodyMassIndex(double kilograms, int heightMm);
 // The weight as a number on the unit's own scale: kilograms, pounds or
 // stones (with the pounds as a fraction of a stone).
 double WeightInUnit(double kilograms, WeightUnit unit);

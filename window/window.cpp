@@ -108,6 +108,12 @@ void ktWindow::CheckMenuRadioItem(uint16_t checked) {
   }
 }
 
+void ktWindow::SetMenuItemText(uint16_t command, const char* text) {
+  if (handle) {
+    GetWindowSystem()->SetMenuItemText(handle, command, text);
+  }
+}
+
 int ktWindow::Destroy() {
   destroying = 1;
   const int oldSlot = slot;

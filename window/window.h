@@ -14,6 +14,7 @@ inline constexpr uint32_t kWmDestroy = 0x0002;
 inline constexpr uint32_t kWmClose = 0x0010;
 inline constexpr uint32_t kWmQuit = 0x0012;
 inline constexpr uint32_t kWmKeyDown = 0x0100;
+inline constexpr uint32_t kWmMouseMove = 0x0200;  // lParam: x | y << 16 in the client area
 inline constexpr uint32_t kWmCommand = 0x0111;
 
 inline constexpr int kWindowTableSize = 32;
@@ -52,6 +53,9 @@ class ktWindow : public ktAllocator16 {
   // Checks the radio item `checked` of the window's menu; does nothing
   // without a window.
   void CheckMenuRadioItem(uint16_t checked);
+  // Gives the menu item of the command another text; does nothing without
+  // a window.
+  void SetMenuItemText(uint16_t command, const char* text);
 
   WindowHandle GetHandle() const { return handle; }
 

@@ -135,6 +135,15 @@ gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer) {
   return FALSE;
 }
 
+// The pointer over the client area, in its own pixels, as a mouse-move
+// message; GTK's handling follows.
+gboolean OnClientMotion(GtkWidget*, GdkEventMotion* event, gpointer window) {
+  const auto x = static_cast<intptr_t>(event->x);
+  const auto y = static_cast<intptr_t>(event->y);
+  ktWindow::WindowProc(window, kWmMouseMove, 0, (x & 0xFFFF) | (y & 0xFFFF) << 16);
+  return FALSE;
+}
+
 // The close box asks; the close message's default handling destroys.
 gboolean OnDeleteEvent(GtkWidget* window, GdkEvent*, gpointer) {
   ktWindow::WindowProc(window, kWmClose, 0, 0);
@@ -167,6 +176,8 @@ class ktWindowSystemGtk final : public ktWindowSystem {
     g_object_set_data(G_OBJECT(window), kClientKey, client);
     gtk_widget_set_can_focus(client, TRUE);
     g_signal_connect(client, "draw", G_CALLBACK(OnClientDraw), window);
+    gtk_widget_add_events(client, GDK_POINTER_MOTION_MASK);
+    g_signal_connect(client, "motion-notify-event", G_CALLBACK(OnClientMotion), window);
     g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), nullptr);
     g_signal_connect(window, "delete-event", G_CALLBACK(OnDeleteEvent), nullptr);
     g_signal_connect(window, "destroy", G_CALLBACK(OnDestroy), nullptr);
@@ -213,6 +224,14 @@ class ktWindowSystemGtk final : public ktWindowSystem {
     g_object_set_data(AsObject(window), kCheckingKey, GINT_TO_POINTER(1));
     gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), TRUE);
     g_object_set_data(AsObject(window), kCheckingKey, nullptr);
+  }
+
+  void SetMenuItemText(WindowHandle window, uint16_t command, const char* text) override {
+    auto* item =
+        static_cast<GtkWidget*>(g_object_get_data(AsObject(window), ItemKey(command).c_str()));
+    if (!IsDestroyed(window) && item) {
+      gtk_menu_item_set_label(GTK_MENU_ITEM(item), text);
+    }
   }
 
   intptr_t DefaultWindowProc(WindowHandle window, uint32_t message, uintptr_t, intptr_t) override {

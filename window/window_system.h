@@ -21,6 +21,8 @@ class ktWindowSystem {
   // Checks the radio item `checked` of the menu and so unchecks the others
   // of its group, without delivering a command.
   virtual void CheckMenuRadioItem(WindowHandle window, uint16_t checked) = 0;
+  // Gives the menu item of the command another text (UTF-8).
+  virtual void SetMenuItemText(WindowHandle window, uint16_t command, const char* text) = 0;
   virtual intptr_t DefaultWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
                                      intptr_t lParam) = 0;
 

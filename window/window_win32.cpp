@@ -2,6 +2,7 @@
 
 #include "resources/menu.h"
 #include "resources/tr.h"
+#include "support/wide_text.h"
 #include "window/message_loop.h"
 #include "window/message_loop_win32.h"
 #include "window/win32_api.h"
@@ -183,7 +184,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // The picture paints itself from the memory device context; key presses
 // belong to the main window, which the picture passes them on to while it
-// has the focus.
+// has the focus, and so do the pointer's moves over it (in its own pixels,
+// which are the client area's).
 LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_PAINT) {
     PAINTSTRUCT paint;
@@ -195,7 +197,7 @@ LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM l
   if (message == WM_ERASEBKGND) {
     return 1;
   }
-  if (message >= WM_KEYFIRST && message <= WM_KEYLAST) {
+  if ((message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_MOUSEMOVE) {
     return SendMessageW(GetParent(picture), message, wParam, lParam);
   }
   return DefWindowProcW(picture, message, wParam, lParam);
@@ -333,6 +335,20 @@ class ktWindowSystemWin32 final : public ktWindowSystem {
       }
       ::CheckMenuRadioItem(GetSubMenu(menu, popup), first, last, position, MF_BYPOSITION);
     }
+  }
+
+  void SetMenuItemText(WindowHandle window, uint16_t command, const char* text) override {
+    HMENU menu = IsWindow(AsHwnd(window)) ? GetMenu(AsHwnd(window)) : nullptr;
+    if (!menu) {
+      return;
+    }
+    std::wstring wide = WideText(text);
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = wide.data();
+    SetMenuItemInfoW(menu, command, FALSE, &info);
+    DrawMenuBar(AsHwnd(window));
   }
 
   // The focus goes on to the picture whenever the window gets it back.

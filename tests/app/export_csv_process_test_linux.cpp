@@ -33,9 +33,13 @@ class ExportCsvProcessTest : public ::testing::Test {
   // The output is standard output and standard error together unless
   // `streams` says otherwise.
   RunResult Export(const std::string& destination, const char* streams = "2>&1") {
+    return Run("--export-csv '" + destination + "' " + streams);
+  }
+
+  RunResult Run(const std::string& arguments) {
     const std::string command = "cd '" + out.Path() + "' && env -u XDG_DOCUMENTS_DIR HOME='" +
                                 home.Path() + "' XDG_CONFIG_HOME='" + home.File("config") + "' '" +
-                                GRAVIMO_PROGRAM + "' --export-csv '" + destination + "' " + streams;
+                                GRAVIMO_PROGRAM + "' " + arguments;
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -198,6 +202,44 @@ TEST_F(ExportCsvProcessTest, DashWritesTheCsvToStandardOutput) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, kOneRecordCsv);
   EXPECT_EQ(CountEntries(out.Path()), 0);
+}
+
+// 15,000 records out to CSV, into an empty log and out again: the same
+// CSV, and a log of the same records, in the log's own lines.
+TEST_F(ExportCsvProcessTest, ImportAndExportRoundTripFifteenThousandRecords) {
+  WriteWholeFile(LogPath(), LargeLog());
+  ASSERT_EQ(Export(out.File("first.csv")).status, 0);
+  std::filesystem::remove(LogPath());
+  const RunResult import = Run("--import-csv '" + out.File("first.csv") + "' 2>&1");
+  EXPECT_EQ(import.status, 0) << import.output;
+  EXPECT_NE(import.output.find("imported 15000 records"), std::string::npos) << import.output;
+  ASSERT_EQ(Export(out.File("second.csv")).status, 0);
+  EXPECT_EQ(ReadWholeFile(out.File("second.csv")), ReadWholeFile(out.File("first.csv")));
+  std::string expected = LargeLog();
+  const std::string broken = "log 1 2020-07-0\xff broken\r\n";
+  expected.erase(expected.find(broken), broken.size());
+  EXPECT_EQ(ReadWholeFile(LogPath()), expected);
+
+  const RunResult again = Run("--import-csv '" + out.File("first.csv") + "' --user 1 2>&1");
+  EXPECT_EQ(again.status, 0) << again.output;
+  EXPECT_NE(again.output.find("imported 10000 records"), std::string::npos) << again.output;
+  EXPECT_NE(again.output.find("5000 were in the log already"), std::string::npos);
+}
+
+TEST_F(ExportCsvProcessTest, ImportFailuresHaveTheExportsExitCodes) {
+  EXPECT_EQ(Run("--import-csv 2>&1").status, kExitUsage);
+  EXPECT_EQ(Run("--import-csv x.csv --user 7 2>&1").status, kExitUsage);
+  EXPECT_EQ(Run("--import-csv '" + out.File("none.csv") + "' 2>&1").status, kExitNoLog);
+  WriteWholeFile(out.File("plain.csv"), "date,weight\n2024-05-06,60\n");
+  EXPECT_EQ(Run("--import-csv '" + out.File("plain.csv") + "' 2>&1").status, kExitNoLog);
+  WriteWholeFile(LogPath(), kOneRecord);
+  chmod(home.File("Docs").c_str(), 0500);
+  const RunResult readOnly = Run("--import-csv '" + out.File("plain.csv") + "' --user 0 2>&1");
+  chmod(home.File("Docs").c_str(), 0700);
+  if (geteuid() != 0) {
+    EXPECT_EQ(readOnly.status, kExitCannotWrite) << readOnly.output;
+    EXPECT_EQ(ReadWholeFile(LogPath()), kOneRecord);
+  }
 }
 
 }  // namespace

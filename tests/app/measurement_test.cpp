@@ -189,6 +189,35 @@ TEST_F(MeasurementTest, BoardButtonCyclesThroughTheUsers) {
   }
 }
 
+// With the setting on, a weigh-in the button started goes to the one named
+// user whose trend is within 2 kg; with two such users, to the button's.
+TEST_F(MeasurementTest, ButtonsWeighInGoesToTheUserWhoseTrendIsNear) {
+  WriteWholeFile(window.logPath,
+                 "log 2 2024-05-01 07:00:00  61.5\r\nlog 3 2024-05-01 08:00:00  80.0\r\n");
+  window.settings.recognizeUser = 1;
+  window.settings.users[2].name = "Anna";
+  window.settings.users[3].name = "Ben";
+  SimBoard* board = AddBoard();
+  lib.Start(kWiiVendorId, kWiiProductId);
+  SettleZeroAdjustment({board});
+  PressButton(board);
+  board->SetTotalLoad(60.0f);
+  ASSERT_GT(FramesUntilMeasurementEnds(200), 0);
+  EXPECT_STREQ(window.history[0], "2 2024-05-06 07:08:09  60.0");
+
+  window.settings.users[1].name = "Carl";  // Carl's trend is near too
+  WriteWholeFile(window.logPath,
+                 ReadWholeFile(window.logPath) + "log 1 2024-05-02 07:00:00  59.0\r\n");
+  board->SetTotalLoad(0.0f);
+  for (int frame = 0; frame < 60; ++frame)
+    Frame();
+  PressButton(board);
+  board->SetTotalLoad(60.0f);
+  ASSERT_GT(FramesUntilMeasurementEnds(200), 0);
+  EXPECT_EQ(ReadWholeFile(window.logPath).substr(ReadWholeFile(window.logPath).size() - 33),
+            "log 0 2024-05-06 07:08:09  60.0\r\n");
+}
+
 TEST_F(MeasurementTest, HeldBoardButtonCountsOnce) {
   SimBoard* board = AddBoard();
   lib.Start(kWiiVendorId, kWiiProductId);

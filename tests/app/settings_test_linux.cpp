@@ -47,7 +47,8 @@ TEST(SettingsTest, UnitIsKeptAcrossARestartInTheUsersConfigFolder) {
 
   EXPECT_EQ(UnitOfStartIn(config, resources::kCommandUnitStones), WeightUnit::StonesPounds);
   EXPECT_EQ(ReadWholeFile(config + "/gravimo/settings.ini"),
-            "[Display]\nUnit=st\n\n[Accessibility]\nSpeech=false\n");
+            "[Display]\nUnit=st\n\n[Accessibility]\nSpeech=false\n\n[Measurement]\nRecognizeUser="
+            "false\n");
   EXPECT_EQ(UnitOfStartIn(config), WeightUnit::StonesPounds);
   EXPECT_EQ(UnitOfStartIn(config, resources::kCommandUnitPounds), WeightUnit::Pounds);
   EXPECT_EQ(UnitOfStartIn(config), WeightUnit::Pounds);

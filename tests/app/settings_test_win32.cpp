@@ -24,7 +24,9 @@ TEST(SettingsWin32, SavingMakesTheFoldersAndAFailureKeepsTheOldFile) {
   settings.unit = WeightUnit::StonesPounds;
   ASSERT_EQ(SaveSettings(folder, settings), 1);
   const std::string path = folder + "\\" + kSettingsFileName;
-  EXPECT_EQ(ReadWholeFile(path), "[Display]\nUnit=st\n\n[Accessibility]\nSpeech=false\n");
+  EXPECT_EQ(ReadWholeFile(path),
+            "[Display]\nUnit=st\n\n[Accessibility]\nSpeech=false\n\n[Measurement]\nRecognizeUser="
+            "false\n");
 
   HANDLE holder = CreateFileW(WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

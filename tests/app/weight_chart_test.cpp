@@ -14,7 +14,7 @@ class WeightChartTest : public AppWindowTest {
   bool FrameShowsChart() {
     ScreenFrame frame;
     window.ComposeMainScreen(frame);
-    return frame.chart != nullptr;
+    return frame.chart.log != nullptr;
   }
 };
 
@@ -48,6 +48,49 @@ TEST_F(WeightChartTest, StartingAMeasurementReturnsToTheMainScreen) {
   window.OnCommand(resources::kCommandMeasureUser1);
   EXPECT_FALSE(FrameShowsChart());
   EXPECT_TRUE(window.modeFlags.load() & ModeMeasuring);
+}
+
+// The arrows move only among the records the chart shows: U shows one
+// user alone, 1 a month back from the latest record.
+TEST_F(WeightChartTest, SelectionMovesAmongTheRecordsShown) {
+  WriteWholeFile(window.logPath,
+                 "log 0 2024-01-01 07:00:00  70.0\r\nlog 1 2024-05-02 07:00:00  60.0\r\n"
+                 "log 0 2024-05-03 07:00:00  69.0\r\nlog 0 2024-05-04 07:00:00  68.0\r\n");
+  PressG();
+  for (uint32_t key : {uint32_t{'U'}, uint32_t{'1'}, kVkHome})
+    window.OnMessage(nullptr, kWmKeyDown, key, 1);
+  ASSERT_NE(window.SelectedRecord(), nullptr);
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 690) << "January is out of the month";
+  window.OnMessage(nullptr, kWmKeyDown, kVkRight, 1);
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 680);
+  window.OnMessage(nullptr, kWmKeyDown, kVkLeft, 1);
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 690) << "user 1's record is passed by";
+  window.OnMessage(nullptr, kWmKeyDown, 'U', 1);  // user 1 alone
+  EXPECT_EQ(window.SelectedRecord(), nullptr);
+  window.OnMessage(nullptr, kWmKeyDown, 'B', 1);  // nobody has a height
+  EXPECT_EQ(window.chartBmi, 1);
+  ScreenFrame frame;
+  window.ComposeMainScreen(frame);
+  EXPECT_EQ(frame.chart.onlyUser, 1);
+  EXPECT_EQ(frame.chart.range, ChartRange::Month);
+}
+
+// The pointer selects the record nearest to it: the right edge of the plot
+// is the latest record, its left edge the first.
+TEST_F(WeightChartTest, PointerSelectsTheNearestRecord) {
+  WriteWholeFile(window.logPath,
+                 "log 0 2024-05-01 07:00:00  70.0\r\nlog 1 2024-05-09 07:00:00  60.0\r\n"
+                 "log 0 2024-05-10 07:00:00  69.0\r\n");
+  PressG();
+  const auto move = [this](int x, int y) {
+    return window.OnMessage(nullptr, kWmMouseMove, 0, x | y << 16);
+  };
+  EXPECT_EQ(move(580, 100), 1) << "passed on too";
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 690);
+  move(560, 290);  // nearer User1's 60 kg, a day earlier, than User0's 69 kg
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 600);
+  move(60, 200);
+  EXPECT_EQ(window.SelectedRecord()->tenthsKg, 700);
 }
 
 }  // namespace

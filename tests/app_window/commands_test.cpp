@@ -12,6 +12,7 @@
 #include "resources/chart_texts.h"
 #include "resources/menu.h"
 #include "resources/web_pages.h"
+#include "window/form_dialog.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ TEST_F(CommandsTest, AManualThatNothingOpensIsNamedInAMessage) {
 
 TEST_F(CommandsTest, UnknownCommandsAndMessagesArePassedOn) {
   DirtyAllEntries(window);
-  for (uintptr_t id : {0, 40002, 40004, 40009, 40012, 40019, 0xFFFF}) {
+  for (uintptr_t id : {0, 40002, 40004, 40009, 40012, 40026, 0xFFFF}) {
     EXPECT_EQ(Command(window, id), 1) << id;
   }
   for (uint32_t message : {kWmClose, kWmQuit, 0x0000u, 0x0200u}) {
@@ -216,6 +217,12 @@ TEST_F(CommandsTest, ExportFromTheMenuWritesTheChosenFileAndSaysSo) {
   window.showMessage = [&](const std::string& text, int isError) {
     told.emplace_back(text, isError);
   };
+  std::vector<int> choices = {0, 0, 0};  // all users, kg, no BMI
+  window.askForm = [&](FormQuestion* form) {
+    for (size_t i = 0; i < choices.size(); ++i)
+      form->fields[i].choice = choices[i];
+    return 1;
+  };
   const std::string log = "log 0 2024-05-06 07:08:09  60.5\r\n";
   WriteWholeFile(window.logPath, log);
   window.unwrittenLog.push_back("1 2024-05-07 07:08:09  61.0");
@@ -228,12 +235,44 @@ TEST_F(CommandsTest, ExportFromTheMenuWritesTheChosenFileAndSaysSo) {
   EXPECT_EQ(told[0].second, 0);
   EXPECT_NE(told[0].first.find("2 件"), std::string::npos) << told[0].first;
 
+  // User1 alone, in pounds, with the body-mass index: 61.0 kg at 1.70 m.
+  choices = {2, 1, 1};
+  window.userHeightsMm[1] = 1700;
+  Command(window, resources::kCommandExportCsv);
+  EXPECT_EQ(ReadWholeFile(chosen), "user,date,time,lb,bmi\r\n1,2024-05-07,07:08:09,134.5,21.1\r\n");
+  told.clear();
+
   chosen = window.logPath;
   Command(window, resources::kCommandExportCsv);
-  ASSERT_EQ(told.size(), 2u);
-  EXPECT_EQ(told[1].second, 1);
-  EXPECT_EQ(told[1].first.find(Tr(resources::kCsvIsTheLog)), 0u) << told[1].first;
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].second, 1);
+  EXPECT_EQ(told[0].first.find(Tr(resources::kCsvIsTheLog)), 0u) << told[0].first;
   EXPECT_EQ(ReadWholeFile(window.logPath), log + "log 1 2024-05-07 07:08:09  61.0\r\n");
+}
+
+// The menu's import says what the file brings before anything is written,
+// and counts again when another user is chosen.
+TEST_F(CommandsTest, ImportFromTheMenuPreviewsThenMerges) {
+  WriteWholeFile(window.logPath, "log 2 2024-05-06 07:08:09  60.5\r\n");
+  WriteWholeFile(folder + "/in.csv", "Date,Weight\n2024-05-06 07:08:09,60.5\n2024-05-07,61\nx\n");
+  window.askOpenPath = [&](const char*) { return folder + "/in.csv"; };
+  std::vector<std::string> notes;
+  window.askForm = [&](FormQuestion* form) {
+    notes.push_back(form->note);
+    form->fields[0].choice = 2;
+    return 1;
+  };
+  std::vector<std::string> told;
+  window.showMessage = [&](const std::string& text, int) { told.push_back(text); };
+  Command(window, resources::kCommandImportCsv);
+  ASSERT_EQ(notes.size(), 2u) << "the counts of User0 first, then of User2";
+  EXPECT_NE(notes[0].find("新しい記録 2 件"), std::string::npos) << notes[0];
+  EXPECT_NE(notes[1].find("新しい記録 1 件"), std::string::npos) << notes[1];
+  EXPECT_NE(notes[1].find("記録済みの 1 件と読めない 1 行"), std::string::npos) << notes[1];
+  EXPECT_EQ(ReadWholeFile(window.logPath),
+            "log 2 2024-05-06 07:08:09  60.5\r\nlog 2 2024-05-07 00:00:00  61.0\r\n");
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_STREQ(window.history[1], "2 2024-05-07 00:00:00  61.0");
 }
 
 }  // namespace

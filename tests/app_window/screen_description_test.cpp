@@ -81,11 +81,12 @@ TEST(ScreenDescriptionTest, SaysWhatTheChartShows) {
   record = {1, 2024, 5, 20, 7, 0, 0, 640};
   log.records.push_back(record);
   ScreenFrame frame;
-  frame.chart = &log;
+  frame.chart.log = &log;
   EXPECT_EQ(DescribeScreen(frame),
             "Weight chart: 3 records from 2024-05-06 to 2024-06-01. Weights from 64.0kg to "
             "70.0kg. User0's latest record: 70.0kg (2024-06-01). User1's latest record: 64.0kg "
-            "(2024-05-20).");
+            "(2024-05-20). User0  70.0kg to 70.0kg  mean 70.0kg. User1  64.0kg to 64.8kg  mean "
+            "64.4kg.");
   frame.unit = WeightUnit::StonesPounds;
   EXPECT_NE(DescribeScreen(frame).find("User0's latest record: 11st 0.3lb"), std::string::npos)
       << DescribeScreen(frame);

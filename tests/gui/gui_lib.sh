@@ -21,6 +21,20 @@ gui_find_window() {
   return 1
 }
 
+# gui_window_of PID NAME: prints the id of a visible window of the process
+# whose name is exactly NAME (xdotool's own name search does not match
+# text beyond ASCII in the C locale).
+gui_window_of() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+    if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$2" ]; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+
 # eventually SECONDS COMMAND...: retries COMMAND until it succeeds, about
 # SECONDS long (counted in tries, so a slow COMMAND gets more time), and
 # shows the last try's complaint.

@@ -244,9 +244,9 @@ INSTANTIATE_TEST_SUITE_P(AllStates, ScreenStateTest, ::testing::ValuesIn(kScreen
 // <state>.en.png, drawn through the build's English catalogue.
 class EnglishScreenStateTest : public ::testing::TestWithParam<const char*> {};
 
-constexpr const char* kEnglishStates[] = {"no-board",     "no-board-refused", "idle-history",
-                                          "measuring-on", "zero-adjust",      "log-unwritten",
-                                          "chart-year",   "chart-empty"};
+constexpr const char* kEnglishStates[] = {
+    "no-board",      "no-board-refused", "idle-history", "measuring-on",   "zero-adjust",
+    "log-unwritten", "chart-year",       "chart-empty",  "chart-selected", "chart-goal"};
 
 TEST_P(EnglishScreenStateTest, MatchesReviewedPicture) {
   EnglishLocale english;

@@ -40,6 +40,7 @@ class FakeWindowSystem final : public ktWindowSystem {
   void SetWindowSlot(WindowHandle window, int32_t slot) override;
   int32_t GetWindowSlot(WindowHandle window) override;
   void CheckMenuRadioItem(WindowHandle window, uint16_t checked) override;
+  void SetMenuItemText(WindowHandle, uint16_t, const char*) override {}
   intptr_t DefaultWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
                              intptr_t lParam) override;
 

@@ -56,10 +56,12 @@ TEST(MainMenuTest, EveryCommandOccursOnceAndKeyHintsNameHandledKeys) {
       }
     }
   }
-  EXPECT_EQ(items, 16);
-  EXPECT_EQ(ids, (std::set<int>{40001, 40003, 40005, 40006, 40007, 40008, 40013, 40014, 40015,
-                                40016, 40017, 40018, 40020, 40021, 40022, 40025}));
-  EXPECT_EQ(hints, "ACG");
+  EXPECT_EQ(items, 29);
+  EXPECT_EQ(ids,
+            (std::set<int>{40001, 40003, 40005, 40006, 40007, 40008, 40013, 40014, 40015, 40016,
+                           40017, 40018, 40019, 40020, 40021, 40022, 40025, 40027, 40030, 40031,
+                           40032, 40033, 40034, 40040, 40041, 40042, 40043, 40044, 40045}));
+  EXPECT_EQ(hints, "ACGENZ1234UB");
 }
 
 }  // namespace

@@ -12,6 +12,11 @@
 //   close              the close box
 //   gone MS            wait up to MS ms until the window is gone
 //   picture FILE       write the client area as a 24-bit BMP file
+//   dialog MS TITLE    wait up to MS ms for a dialog box of the program with this title
+//   dialogpicture FILE write the dialog's client area as a 24-bit BMP file
+//   dialogtype TEXT    type the text into the dialog, which is brought to the front
+//   dialogkey VK       a key typed into the dialog
+//   dialoggone MS      wait up to MS ms until the dialog is gone
 // Prints every description it sees, with the milliseconds since it started;
 // exits 0 when every step held, 1 at the first that did not.
 #include <windows.h>
@@ -44,6 +49,7 @@ long long Elapsed() {
 }
 
 HWND window = nullptr;
+HWND dialog = nullptr;
 std::string lastDescription;
 // The client area the window is to have, at the display's scale.
 int clientWidth = kWidth;
@@ -153,33 +159,36 @@ bool GoneStep(long long ms) {
   return true;
 }
 
-bool PictureStep(const std::string& path) {
+// The client area of `shown`, width x height, as a 24-bit BMP file.
+bool WritePicture(HWND shown, int width, int height, const std::string& path) {
   // The screen holds what the window shows; another process's window DC
   // shows nothing of it under Wine.
-  HWND picture = GetDlgItem(window, kPictureId);
   POINT origin{0, 0};
-  ClientToScreen(picture, &origin);
+  ClientToScreen(shown, &origin);
   HDC source = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(source);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = clientWidth;
-  info.bmiHeader.biHeight = -clientHeight;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, clientWidth, clientHeight, source, origin.x, origin.y, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, source, origin.x, origin.y, SRCCOPY);
   GdiFlush();
-  // Rows of 600 or 900 pixels of 3 bytes need no padding; a negative height
-  // keeps them top-down.
+  // Rows are padded to four bytes; a negative height keeps them top-down.
   std::vector<unsigned char> bgr;
-  for (int i = 0; i < clientWidth * clientHeight; ++i) {
-    const uint32_t pixel = static_cast<const uint32_t*>(bits)[i];
-    bgr.push_back(pixel & 0xFF);
-    bgr.push_back((pixel >> 8) & 0xFF);
-    bgr.push_back((pixel >> 16) & 0xFF);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint32_t pixel = static_cast<const uint32_t*>(bits)[y * width + x];
+      bgr.push_back(pixel & 0xFF);
+      bgr.push_back((pixel >> 8) & 0xFF);
+      bgr.push_back((pixel >> 16) & 0xFF);
+    }
+    while (bgr.size() % 4 != 0)
+      bgr.push_back(0);
   }
   SelectObject(memory, old);
   DeleteObject(bitmap);
@@ -199,6 +208,82 @@ bool PictureStep(const std::string& path) {
   std::fwrite(&header, sizeof(header), 1, file);
   std::fwrite(bgr.data(), 1, bgr.size(), file);
   std::fclose(file);
+  return true;
+}
+
+bool PictureStep(const std::string& path) {
+  return WritePicture(GetDlgItem(window, kPictureId), clientWidth, clientHeight, path);
+}
+
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  wide.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+  return wide;
+}
+
+bool DialogStep(long long ms, const std::string& title) {
+  const long long until = Elapsed() + ms;
+  const std::wstring wide = Wide(title);
+  while (!(dialog = FindWindowW(L"#32770", wide.c_str())) || !IsWindowVisible(dialog)) {
+    if (Elapsed() > until) {
+      return Fail("no dialog " + title);
+    }
+    std::this_thread::sleep_for(kPoll);
+  }
+  std::printf("dialog after %lld ms\n", Elapsed());
+  return true;
+}
+
+bool DialogPictureStep(const std::string& path) {
+  RECT client{};
+  return (dialog && GetClientRect(dialog, &client))
+             ? WritePicture(dialog, client.right, client.bottom, path)
+             : Fail("no dialog to picture");
+}
+
+bool TypeIntoDialog(const std::vector<INPUT>& keys) {
+  if (!dialog) {
+    return Fail("no dialog to type into");
+  }
+  SetForegroundWindow(dialog);
+  std::vector<INPUT> input = keys;
+  return SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)) == input.size() ||
+         Fail("keyboard input refused");
+}
+
+bool DialogTypeStep(const std::string& text) {
+  std::vector<INPUT> keys;
+  for (wchar_t c : Wide(text)) {
+    INPUT key = {};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wScan = c;
+    key.ki.dwFlags = KEYEVENTF_UNICODE;
+    keys.push_back(key);
+    key.ki.dwFlags |= KEYEVENTF_KEYUP;
+    keys.push_back(key);
+  }
+  return TypeIntoDialog(keys);
+}
+
+bool DialogKeyStep(int virtualKey) {
+  std::vector<INPUT> keys(2);
+  keys[0].type = keys[1].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[1].ki.wVk = static_cast<WORD>(virtualKey);
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  return TypeIntoDialog(keys);
+}
+
+bool DialogGoneStep(long long ms) {
+  const long long until = Elapsed() + ms;
+  while (dialog && IsWindow(dialog)) {
+    if (Elapsed() > until) {
+      return Fail("dialog still there");
+    }
+    std::this_thread::sleep_for(kPoll);
+  }
+  std::printf("dialog gone after %lld ms\n", Elapsed());
   return true;
 }
 
@@ -250,6 +335,21 @@ bool Step(const std::string& line) {
   }
   if (verb == "picture" && std::getline(words >> std::ws, rest)) {
     return PictureStep(rest);
+  }
+  if (verb == "dialog" && words >> number && std::getline(words >> std::ws, rest)) {
+    return DialogStep(number, rest);
+  }
+  if (verb == "dialogpicture" && std::getline(words >> std::ws, rest)) {
+    return DialogPictureStep(rest);
+  }
+  if (verb == "dialogtype" && std::getline(words >> std::ws, rest)) {
+    return DialogTypeStep(rest);
+  }
+  if (verb == "dialogkey" && words >> number) {
+    return DialogKeyStep(static_cast<int>(number));
+  }
+  if (verb == "dialoggone" && words >> number) {
+    return DialogGoneStep(number);
   }
   return Fail("step not understood: " + line);
 }
