@@ -30,6 +30,8 @@ struct FakeDevice {
 };
 
 constexpr BTH_ADDR kHost = 0x001E353B7E6D;
+// The Wii PIN for that radio: its address, least significant byte first.
+const std::vector<unsigned char> kWiiPin = {0x6D, 0x7E, 0x3B, 0x35, 0x1E, 0x00};
 HANDLE const kRadio = reinterpret_cast<HANDLE>(0x4321);
 auto const kRadioFind = reinterpret_cast<HBLUETOOTH_RADIO_FIND>(0x5678);
 auto const kFind = reinterpret_cast<HBLUETOOTH_DEVICE_FIND>(0x1234);
@@ -187,11 +189,10 @@ DWORD WINAPI Authenticate(HWND, HANDLE radio, BLUETOOTH_DEVICE_INFO* info, BLUET
   BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS request{};
   request.deviceInfo = *info;
   request.authenticationMethod = BLUETOOTH_AUTHENTICATION_METHOD_LEGACY;
-  const std::vector<unsigned char> wiiPin = {0x6D, 0x7E, 0x3B, 0x35, 0x1E, 0x00};
   for (int ask = 0; ask < 2 && !device->paired; ++ask) {
     asking = device;
     std::thread([&request] { callback(callbackContext, &request); }).join();
-    device->paired = ask == 0 && device->takesHostPin && device->pin == wiiPin;
+    device->paired = ask == 0 && device->takesHostPin && device->pin == kWiiPin;
   }
   asking = nullptr;
   device->answersPairing = false;
@@ -227,8 +228,6 @@ class BluetoothWin32Test : public ::testing::Test {
   }
   ktBluetoothLib* lib = nullptr;
 };
-
-const std::vector<unsigned char> kWiiPin = {0x6D, 0x7E, 0x3B, 0x35, 0x1E, 0x00};
 
 TEST_F(BluetoothWin32Test, PairsEveryUnconnectedWiiDeviceWithTheHostPinAndEnablesItsHid) {
   devices = {{.address = 1, .name = L"Nintendo RVL-WBC-01"},
