@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -295,13 +294,11 @@ TEST_F(BluetoothWin32Test, CancelEndsLaterSearches) {
   EXPECT_EQ(inquiry, 0);
 }
 
-// Wine has no radio: the search ends at once and says so.
-TEST(BluetoothSystemTest, WithoutARadioRegistrationReturnsZeroWithoutWaiting) {
+// Wine has no radio: the search ends without an inquiry and says so.
+TEST(BluetoothSystemTest, WithoutARadioRegistrationFindsNoAdapter) {
   ktBluetoothLib* lib = CreateBluetoothLib();
-  auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(lib->AddDevices(5), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
-  EXPECT_NE(lib->LastFailure(), BluetoothFailure::None);
+  EXPECT_EQ(lib->LastFailure(), BluetoothFailure::NoAdapter);
   lib->Release();
 }
 
