@@ -61,11 +61,13 @@ ULONGLONG UtcSecond() {
   return AsNumber(now) / kSecond * kSecond;
 }
 
-// The stack sets a device's last-seen time (UTC) when it answers an
-// inquiry; a remembered device that did not answer keeps an older one.
+// A device the stack does not remember comes only from the inquiry. The
+// stack sets a device's last-seen time (UTC) when it answers one; a
+// remembered device that did not answer keeps an older time.
 bool AnsweredSince(const BLUETOOTH_DEVICE_INFO& device, ULONGLONG started) {
   FILETIME seen;
-  return SystemTimeToFileTime(&device.stLastSeen, &seen) && AsNumber(seen) >= started;
+  return !device.fRemembered ||
+         (SystemTimeToFileTime(&device.stLastSeen, &seen) && AsNumber(seen) >= started);
 }
 
 // The answer to the stack's PIN request for the device being paired,
