@@ -5,30 +5,31 @@
 //   gravimo --import-csv FILE [--user N] adds the CSV file's new records to the log
 // Other arguments are ignored, as they always were.
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/csv_export.h"
 #include "app/program.h"
 #include "platform/documents.h"
+#include "platform/process.h"
 #include "resources/tr.h"
 
 namespace {
 
 // The options after FILE: --user 0-3 for both commands; --unit kg|lb and
 // --bmi for the export. 0 when one is not understood.
-int ReadOptions(int argc, char** argv, bool exporting, CsvExportOptions* options) {
-  for (int i = 3; i < argc; ++i) {
-    const char* option = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : "";
-    if (std::strcmp(option, "--user") == 0 && std::strlen(value) == 1 && value[0] >= '0' &&
-        value[0] <= '3') {
+int ReadOptions(const std::vector<std::string>& arguments, bool exporting,
+                CsvExportOptions* options) {
+  for (size_t i = 3; i < arguments.size(); ++i) {
+    const std::string& option = arguments[i];
+    const std::string value = i + 1 < arguments.size() ? arguments[i + 1] : "";
+    if (option == "--user" && value.size() == 1 && value[0] >= '0' && value[0] <= '3') {
       options->user = value[0] - '0';
       ++i;
-    } else if (exporting && std::strcmp(option, "--unit") == 0 &&
-               (std::strcmp(value, "kg") == 0 || std::strcmp(value, "lb") == 0)) {
-      options->pounds = std::strcmp(value, "lb") == 0;
+    } else if (exporting && option == "--unit" && (value == "kg" || value == "lb")) {
+      options->pounds = value == "lb";
       ++i;
-    } else if (exporting && std::strcmp(option, "--bmi") == 0) {
+    } else if (exporting && option == "--bmi") {
       options->bmi = true;
     } else {
       return 0;
@@ -42,18 +43,21 @@ int ReadOptions(int argc, char** argv, bool exporting, CsvExportOptions* options
 int main(int argc, char** argv) {
   SettleHomeFolder();
   InitTranslations();
-  const bool exporting = argc >= 2 && std::strcmp(argv[1], "--export-csv") == 0;
-  const bool importing = argc >= 2 && std::strcmp(argv[1], "--import-csv") == 0;
+  const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+  const bool exporting = arguments.size() >= 2 && arguments[1] == "--export-csv";
+  const bool importing = arguments.size() >= 2 && arguments[1] == "--import-csv";
   if (exporting || importing) {
     CsvExportOptions options;
-    if (argc < 3 || argv[2][0] == '\0' || !ReadOptions(argc, argv, exporting, &options)) {
+    if (arguments.size() < 3 || arguments[2].empty() ||
+        !ReadOptions(arguments, exporting, &options)) {
       std::fprintf(stderr,
                    exporting
                        ? "usage: gravimo --export-csv FILE [--user 0-3] [--unit kg|lb] [--bmi]\n"
                        : "usage: gravimo --import-csv FILE [--user 0-3]\n");
       return kExitUsage;
     }
-    return exporting ? RunCsvExport(argv[2], options) : RunCsvImport(argv[2], options.user);
+    const char* file = arguments[2].c_str();
+    return exporting ? RunCsvExport(file, options) : RunCsvImport(file, options.user);
   }
   ProgramSetup setup;
   setup.singleInstance = true;

@@ -27,9 +27,9 @@ class ktBluetoothLib {
   // connected, once per address, as soon as its name is known.
   // Blocks the calling thread; returns the number of devices registered, 0
   // when there is no Bluetooth stack or no adapter that is switched on. See
-  // LastFailure for what went wrong. (On Windows: one inquiry of the
-  // multiplier's length, and every matching device it returns that is not
-  // connected counts; see bluetooth_win32.cpp.)
+  // LastFailure for what went wrong. (On Windows the search is a row of
+  // inquiries of the multiplier's length, as long in all; see
+  // bluetooth_win32.cpp.)
   virtual int AddDevices(int timeoutMultiplier) = 0;  // slot 2
   // Callable from any other thread: a running AddDevices returns promptly,
   // and every later one returns 0 at once.

@@ -13,7 +13,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +20,7 @@
 
 #include "app/program.h"
 #include "demo/log_folder.h"
+#include "platform/process.h"
 #include "resources/tr.h"
 #include "sim/scenario.h"
 #include "sim/sim_board.h"
@@ -133,17 +133,18 @@ bool ParseNumber(const char* text, double low, double high, double* value) {
   return end != text && *end == '\0' && *value >= low && *value <= high;
 }
 
-bool ParseOptions(int argc, char** argv, DemoOptions* options) {
-  for (int i = 1; i < argc; i += 2) {
+bool ParseOptions(const std::vector<std::string>& arguments, DemoOptions* options) {
+  for (size_t i = 1; i < arguments.size(); i += 2) {
     double value = 0.0;
-    if (i + 1 >= argc) {
+    if (i + 1 >= arguments.size()) {
       return false;
     }
-    if (std::strcmp(argv[i], "--steady") == 0 && ParseNumber(argv[i + 1], 0.0, 300.0, &value)) {
+    const char* number = arguments[i + 1].c_str();
+    if (arguments[i] == "--steady" && ParseNumber(number, 0.0, 300.0, &value)) {
       options->steady = true;
       options->steadyKg = static_cast<float>(value);
-    } else if (std::strcmp(argv[i], "--battery") == 0 &&
-               ParseNumber(argv[i + 1], 0.0, 255.0, &value) && value == static_cast<int>(value)) {
+    } else if (arguments[i] == "--battery" && ParseNumber(number, 0.0, 255.0, &value) &&
+               value == static_cast<int>(value)) {
       options->battery = static_cast<int>(value);
     } else {
       return false;
@@ -158,7 +159,7 @@ int main(int argc, char** argv) {
   const auto started = Clock::now();
   InitTranslations();
   DemoOptions options;
-  if (!ParseOptions(argc, argv, &options)) {
+  if (!ParseOptions(ProgramArguments(argc, argv), &options)) {
     std::fprintf(stderr, "%s",
                  Tr("usage: gravimo-demo [--steady KG] [--battery LEVEL]   (KG from 0 to 300, "
                     "LEVEL from 0 to 255)\n"));

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "demo/log_folder.h"
+#include "support/wide_text.h"
 
 namespace {
 
@@ -14,17 +15,17 @@ constexpr int kAttempts = 100;
 // program took in the meantime is skipped, as CreateDirectory never opens an
 // existing folder.
 std::string MakeLogFolder() {
-  char base[MAX_PATH + 1];
-  const DWORD length = GetTempPathA(sizeof(base), base);
+  wchar_t base[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, base);
   if (length == 0 || length > MAX_PATH) {
     return "";
   }
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string folder = std::string(base) + "gravimo-demo-" +
-                               std::to_string(GetCurrentProcessId()) + "-" +
-                               std::to_string(attempt);
-    if (CreateDirectoryA(folder.c_str(), nullptr)) {
-      return folder;
+    const std::wstring folder = std::wstring(base, length) + L"gravimo-demo-" +
+                                std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                std::to_wstring(attempt);
+    if (CreateDirectoryW(folder.c_str(), nullptr)) {
+      return Utf8Text(folder);
     }
     if (GetLastError() != ERROR_ALREADY_EXISTS) {
       return "";

@@ -5,12 +5,14 @@
 // so that a comparison of pictures can tell them from the rest.
 
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/app_window.h"
 #include "demo/screen_states.h"
 #include "demo/snapshot_picture.h"
+#include "platform/process.h"
+#include "platform/replace_file.h"
 #include "render/canvas_recording.h"
 #include "resources/tr.h"
 
@@ -49,10 +51,16 @@ int WritePicture(const char* state, const char* path) {
 // One line per text ("text LEFT TOP RIGHT BOTTOM", its cell area) and per
 // slanted edge of a figure ("slant X0 Y0 X1 Y1"): the parts of a picture
 // where another rasteriser may put its pixels differently.
-void WriteBox(FILE* file, const CanvasOp& op) {
+void AddLine(std::string& lines, const char* kind, int a, int b, int c, int d) {
+  char line[64];
+  std::snprintf(line, sizeof line, "%s %d %d %d %d\n", kind, a, b, c, d);
+  lines += line;
+}
+
+void AddBoxes(std::string& lines, const CanvasOp& op) {
   if (op.kind == CanvasOp::DrawText) {
     const CanvasSize cells = op.TextCells();
-    std::fprintf(file, "text %d %d %d %d\n", op.x, op.y, op.x + cells.width, op.y + cells.height);
+    AddLine(lines, "text", op.x, op.y, op.x + cells.width, op.y + cells.height);
     return;
   }
   if (op.kind != CanvasOp::Polygon && op.kind != CanvasOp::Polyline)
@@ -63,7 +71,7 @@ void WriteBox(FILE* file, const CanvasOp& op) {
     const CanvasPoint a = op.points[i];
     const CanvasPoint b = op.points[(i + 1) % count];
     if (a.x != b.x && a.y != b.y)
-      std::fprintf(file, "slant %d %d %d %d\n", a.x, a.y, b.x, b.y);
+      AddLine(lines, "slant", a.x, a.y, b.x, b.y);
   }
 }
 
@@ -74,13 +82,11 @@ int WriteBoxes(const char* state, const std::string& path) {
   PrepareScreenState(window, state);
   window.RenderFrame();
   window.canvas = nullptr;
-  FILE* file = std::fopen(path.c_str(), "w");
-  if (file) {
-    for (const CanvasOp& op : canvas->Ops())
-      WriteBox(file, op);
-  }
+  std::string lines;
+  for (const CanvasOp& op : canvas->Ops())
+    AddBoxes(lines, op);
   canvas->Release();
-  const bool written = file && !std::ferror(file) && std::fclose(file) == 0;
+  const bool written = ReplaceFileContents(path, lines);
   if (!written)
     std::fprintf(stderr, "gravimo-snapshot: cannot write %s\n", path.c_str());
   return written ? 1 : 0;
@@ -89,22 +95,25 @@ int WriteBoxes(const char* state, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+  const int count = static_cast<int>(arguments.size());
   int first = 1;
-  const bool boxes = argc > 1 && std::strcmp(argv[1], "--text-boxes") == 0;
+  const bool boxes = count > 1 && arguments[1] == "--text-boxes";
   if (boxes)
     ++first;
-  if (argc - first < 2 || (argc - first) % 2 != 0) {
+  if (count - first < 2 || (count - first) % 2 != 0) {
     PrintUsage();
     return 2;
   }
   InitTranslations();
-  for (int i = first; i < argc; i += 2) {
-    const int result = WritePicture(argv[i], argv[i + 1]);
+  for (int i = first; i < count; i += 2) {
+    const char* state = arguments[i].c_str();
+    const int result = WritePicture(state, arguments[i + 1].c_str());
     if (result == 2)
       PrintUsage();
     if (result != 1)
       return result == 2 ? 2 : 1;
-    if (boxes && !WriteBoxes(argv[i], std::string(argv[i + 1]) + ".boxes"))
+    if (boxes && !WriteBoxes(state, arguments[i + 1] + ".boxes"))
       return 1;
   }
   return 0;

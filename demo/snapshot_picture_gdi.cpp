@@ -1,9 +1,10 @@
 #include <cstdint>
-#include <cstdio>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "demo/snapshot_picture.h"
+#include "platform/replace_file.h"
 #include "render/canvas_gdi.h"
 
 namespace {
@@ -45,11 +46,7 @@ class GdiSnapshot : public SnapshotPicture {
   Canvas* GetCanvas() override { return canvas; }
   int Write(const char* path) override {
     const std::vector<uint8_t> bytes = BmpFile(canvas->Pixels(), canvas->Width(), canvas->Height());
-    FILE* file = std::fopen(path, "wb");
-    if (!file)
-      return 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written ? 1 : 0;
+    return ReplaceFileContents(path, std::string(bytes.begin(), bytes.end()));
   }
   void Release() override { delete this; }
 

@@ -91,16 +91,19 @@ size_t AppendAtEnd(HANDLE file, const char* text, size_t length, int* error) {
 }  // namespace
 
 // Both modes are binary: the lines already end in CR LF, which a text-mode
-// stream would turn into CR CR LF.
+// stream would turn into CR CR LF. The path is UTF-8, which only the wide
+// functions take whole.
 FILE* OpenLogStream(const char* path, const char* mode) {
+  const std::wstring widePath = WideText(path);
   if (strcmp(mode, "rb") == 0) {
-    return fopen(path, "rb");
+    return _wfopen(widePath.c_str(), L"rb");
   }
   if (strcmp(mode, "a") != 0) {
     return nullptr;
   }
-  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return nullptr;
   }

@@ -24,16 +24,17 @@ bool IsFile(const std::string& path) {
 // only when the shell has taken the address over, so nothing is lost when the
 // program ends soon after.
 int OpenUriWithDesktop(const char* uri) {
-  SHELLEXECUTEINFOA info = {};
+  const std::wstring wideUri = WideText(uri);
+  SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = "open";
-  info.lpFile = uri;
+  info.lpVerb = L"open";
+  info.lpFile = wideUri.c_str();
   info.nShow = SW_SHOWNORMAL;
   // The shell may pass the address to extensions that need COM on this
   // thread; a thread that has COM already keeps its own.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  const int opened = ShellExecuteExA(&info) ? 1 : 0;
+  const int opened = ShellExecuteExW(&info) ? 1 : 0;
   if (SUCCEEDED(com))
     CoUninitialize();
   return opened;

@@ -12,7 +12,8 @@
 namespace {
 
 // The main window's class carries the menu; its name is the window's title.
-constexpr const char* kMainClass = kWindowTitle;
+// The window is a Unicode one, so that a title names any folder whole.
+const std::wstring kMainClass = WideText(kWindowTitle);
 // The client area is one child window that shows the picture and carries its
 // accessible name as its window text.
 constexpr wchar_t kPictureClass[] = L"Gravimo picture";
@@ -204,33 +205,25 @@ LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM l
 }
 
 int RegisterClasses() {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA main{};
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW main{};
   main.style = CS_HREDRAW | CS_VREDRAW;
   main.lpfnWndProc = MainWindowProc;
   main.hInstance = instance;
-  main.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  main.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   main.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   main.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
-  main.lpszClassName = kMainClass;
+  main.lpszClassName = kMainClass.c_str();
   WNDCLASSW picture{};
   picture.lpfnWndProc = PictureProc;
   picture.hInstance = instance;
   picture.hCursor = main.hCursor;
   picture.lpszClassName = kPictureClass;
   // A second registration fails as the class exists already, which is fine.
-  RegisterClassA(&main);
+  RegisterClassW(&main);
   RegisterClassW(&picture);
-  WNDCLASSA found;
-  return GetClassInfoA(instance, kMainClass, &found) ? 1 : 0;
-}
-
-std::wstring Utf16(const std::string& text) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
+  WNDCLASSW found;
+  return GetClassInfoW(instance, kMainClass.c_str(), &found) ? 1 : 0;
 }
 
 // The menu bar from the menu table, in the texts of the screen's language.
@@ -241,7 +234,7 @@ HMENU BuildMenuBar() {
     HMENU popup = CreatePopupMenu();
     for (int i = 0; popup && i < entries.itemCount; ++i) {
       const resources::MenuItem& item = entries.items[i];
-      const std::wstring text = Utf16(Tr(item.text));
+      const std::wstring text = WideText(Tr(item.text));
       MENUITEMINFOW info{};
       info.cbSize = sizeof info;
       info.fMask = MIIM_STRING | MIIM_ID | MIIM_FTYPE;
@@ -250,7 +243,8 @@ HMENU BuildMenuBar() {
       info.dwTypeData = const_cast<wchar_t*>(text.c_str());
       InsertMenuItemW(popup, static_cast<UINT>(i), TRUE, &info);
     }
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Utf16(Tr(entries.title)).c_str());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup),
+                WideText(Tr(entries.title)).c_str());
   }
   return bar;
 }
@@ -259,9 +253,10 @@ class ktWindowSystemWin32 final : public ktWindowSystem {
  public:
   WindowHandle CreateMainWindow(const char* title, int withMenu) override {
     RegisterClasses();
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    HWND window = CreateWindowExA(0, kMainClass, title, kPopupStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  kPopupWidth, kPopupHeight, nullptr, nullptr, instance, nullptr);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HWND window = CreateWindowExW(0, kMainClass.c_str(), WideText(title).c_str(), kPopupStyle,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, kPopupWidth, kPopupHeight, nullptr,
+                                  nullptr, instance, nullptr);
     if (!window) {
       return nullptr;
     }
@@ -282,9 +277,9 @@ class ktWindowSystemWin32 final : public ktWindowSystem {
     if (!IsWindow(window)) {
       return;
     }
-    SetWindowLongA(window, GWL_STYLE, kMainStyle);
-    SetWindowLongA(window, GWL_EXSTYLE, kMainExStyle);
-    SetWindowTextA(window, title);
+    SetWindowLongW(window, GWL_STYLE, kMainStyle);
+    SetWindowLongW(window, GWL_EXSTYLE, kMainExStyle);
+    SetWindowTextW(window, WideText(title).c_str());
     FitToDisplay(window, nullptr);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
@@ -302,14 +297,14 @@ class ktWindowSystemWin32 final : public ktWindowSystem {
   // Stored off by one, so that a window without a slot, whose user data is
   // 0, reads as -1 and never reaches the object in slot 0.
   void SetWindowSlot(WindowHandle window, int32_t slot) override {
-    SetWindowLongPtrA(AsHwnd(window), GWLP_USERDATA, slot + 1);
+    SetWindowLongPtrW(AsHwnd(window), GWLP_USERDATA, slot + 1);
   }
 
   int32_t GetWindowSlot(WindowHandle window) override {
     if (!window) {
       return -1;
     }
-    return static_cast<int32_t>(GetWindowLongPtrA(AsHwnd(window), GWLP_USERDATA) - 1);
+    return static_cast<int32_t>(GetWindowLongPtrW(AsHwnd(window), GWLP_USERDATA) - 1);
   }
 
   // A radio item is checked among the radio items of its popup; a check
@@ -359,7 +354,7 @@ class ktWindowSystemWin32 final : public ktWindowSystem {
       SetFocus(PictureOf(window));
       return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   }
 };
 
@@ -373,8 +368,8 @@ ktWindowSystem* PlatformWindowSystem() {
 // Windows always has a desktop; Wine has none without a display, and then
 // no window can be made. A hidden window made and destroyed at once tells.
 int InitWindowSystem() {
-  HWND trial = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
+  HWND trial = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
   if (!trial) {
     return 0;
   }
@@ -386,13 +381,13 @@ int InitWindowSystem() {
 // loop alike, with their exit code.
 int DrainMessages(int* exitCode) {
   MSG message;
-  while (!IsQuitPosted() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (!IsQuitPosted() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(message.wParam));
       break;
     }
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   return TakeQuitMessage(exitCode);
 }
@@ -440,7 +435,7 @@ void BringToFront(WindowHandle window) {
 void SetClientDescription(WindowHandle window, const char* name, const char* description) {
   HWND picture = PictureOf(AsHwnd(window));
   if (picture) {
-    SetWindowTextW(picture, Utf16(std::string(name) + "\n" + description).c_str());
+    SetWindowTextW(picture, WideText(std::string(name) + "\n" + description).c_str());
   }
 }
 
