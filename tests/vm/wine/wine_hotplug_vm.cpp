@@ -14,9 +14,7 @@ int main() {
       scenario.Check(before.count == 0, "%d devices before the board", before.count);
       ProbedDevice device;
       if (board.Appear(scenario) &&
-          scenario.Check(probe.WaitIdentified(0, 30000, device),
-                         "board not found after it appeared (%d listed, open %d, extension %04x)",
-                         device.count, device.open, device.extension))
+          probe.WaitIdentified(0, 30000, device, "board not found after it appeared"))
         probe.ZeroAdjustAndWeigh(0, board.sim, 64.0f);
     }
   }

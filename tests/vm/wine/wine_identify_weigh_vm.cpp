@@ -13,10 +13,7 @@ int main() {
   {
     WineProbe probe(scenario);
     ProbedDevice device;
-    if (probe.Start() &&
-        scenario.Check(probe.WaitIdentified(0, 30000, device),
-                       "board not identified (%d listed, open %d, extension %04x, read state %d)",
-                       device.count, device.open, device.extension, device.readState)) {
+    if (probe.Start() && probe.WaitIdentified(0, 30000, device, "board not identified")) {
       scenario.Check(device.count == 1, "%d devices listed", device.count);
       probe.ZeroAdjustAndWeigh(0, board.sim, 72.5f) && probe.Weighs(0, board.sim, 18.3f);
     }

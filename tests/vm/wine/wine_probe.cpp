@@ -83,8 +83,11 @@ std::string WineProbe::Ask(const char* command, int timeoutMs) {
   for (;;) {
     const size_t newline = received.find('\n');
     if (newline != std::string::npos) {
+      // The probe's standard output is in text mode: lines end in CR LF.
       std::string answer = received.substr(0, newline);
       received.erase(0, newline + 1);
+      if (!answer.empty() && answer.back() == '\r')
+        answer.pop_back();
       return answer;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -103,7 +106,8 @@ ProbedDevice WineProbe::State(unsigned index) {
   ProbedDevice device;
   char command[32];
   std::snprintf(command, sizeof command, "state %u", index);
-  std::istringstream answer(Ask(command, kAnswerTimeoutMs));
+  device.answer = Ask(command, kAnswerTimeoutMs);
+  std::istringstream answer(device.answer);
   std::string word;
   answer >> word >> device.count >> device.identity;
   if (word != "state" || device.identity == "0") {
@@ -123,8 +127,11 @@ void WineProbe::SetZeroAdjust(unsigned index, bool on) {
   Ask(command, kAnswerTimeoutMs);
 }
 
-bool WineProbe::WaitIdentified(unsigned index, int timeoutMs, ProbedDevice& device) {
-  return WaitFor([&] { return (device = State(index)).Identified(); }, timeoutMs, 50);
+bool WineProbe::WaitIdentified(unsigned index, int timeoutMs, ProbedDevice& device,
+                               const char* failure) {
+  const bool identified =
+      WaitFor([&] { return (device = State(index)).Identified(); }, timeoutMs, 50);
+  return scenario.Check(identified, "%s (probe: \"%s\")", failure, device.answer.c_str());
 }
 
 bool WineProbe::ZeroAdjustAndWeigh(unsigned index, SimBoard& board, float kg) {
@@ -152,8 +159,10 @@ bool WineProbe::Weighs(unsigned index, SimBoard& board, float kg) {
 void WineProbe::NoteWineOutput() {
   std::ifstream log(kWineOutput);
   std::vector<std::string> lines;
-  for (std::string line; std::getline(log, line);)
-    lines.push_back(line);
+  for (std::string line; std::getline(log, line);) {
+    if (line.rfind("Fontconfig error", 0) != 0)
+      lines.push_back(line);
+  }
   for (size_t i = lines.size() > 10 ? lines.size() - 10 : 0; i < lines.size(); ++i)
     scenario.Note("wine: %s", lines[i].c_str());
 }

@@ -8,6 +8,7 @@
 
 // What the Windows device manager under Wine reports of one device.
 struct ProbedDevice {
+  std::string answer;    // the probe's line, for failure messages
   int count = 0;         // devices listed
   std::string identity;  // the device object's address; empty when not listed
   int open = 0;
@@ -36,8 +37,9 @@ class WineProbe {
   ProbedDevice State(unsigned index);
   void SetZeroAdjust(unsigned index, bool on);
 
-  // Waits until device index is listed, open and identified as a board.
-  bool WaitIdentified(unsigned index, int timeoutMs, ProbedDevice& device);
+  // Waits until device index is listed, open and identified as a board;
+  // records failure, with the probe's last answer, when it is not.
+  bool WaitIdentified(unsigned index, int timeoutMs, ProbedDevice& device, const char* failure);
   // Zero-adjusts device index over the board's empty readings, then puts kg
   // on the board and checks that the device weighs it within 0.1 kg.
   bool ZeroAdjustAndWeigh(unsigned index, SimBoard& board, float kg);
