@@ -197,25 +197,36 @@ void DriftZeroPoints(SimBoard& board) {
 // Each report halves the distance to the drifted zero point. The front
 // button changes with each one, so a device's button word tells when it has
 // handled the report, still in zero-adjust mode.
-bool ZeroAdjust(const std::vector<ktWiiLibDevice*>& devices, const std::vector<SimBoard*>& boards) {
+bool ZeroAdjustThrough(const std::function<void(bool)>& setZeroAdjust,
+                       const std::vector<std::function<int()>>& buttons,
+                       const std::vector<SimBoard*>& boards) {
   for (SimBoard* board : boards)
     board->SetTotalLoad(0.0f);
-  for (ktWiiLibDevice* device : devices)
-    device->SetZeroAdjust(1);
+  setZeroAdjust(true);
   bool handled = true;
   for (int i = 0; i < kZeroAdjustReports && handled; ++i) {
     const bool pressed = i % 2 == 0;
     for (SimBoard* board : boards)
       board->SetButton(pressed);
-    for (ktWiiLibDevice* device : devices) {
-      handled = handled &&
-                WaitFor([&] { return ((device->GetButtons() & kBoardButtonBit) != 0) == pressed; },
-                        kWeighTimeoutMs);
+    for (const auto& buttonsOf : buttons) {
+      handled =
+          handled && WaitFor([&] { return ((buttonsOf() & kBoardButtonBit) != 0) == pressed; },
+                             kWeighTimeoutMs);
     }
   }
-  for (ktWiiLibDevice* device : devices)
-    device->SetZeroAdjust(0);
+  setZeroAdjust(false);
   return handled;
+}
+
+bool ZeroAdjust(const std::vector<ktWiiLibDevice*>& devices, const std::vector<SimBoard*>& boards) {
+  std::vector<std::function<int()>> buttons;
+  for (ktWiiLibDevice* device : devices)
+    buttons.push_back([device] { return device->GetButtons(); });
+  const auto setZeroAdjust = [&](bool on) {
+    for (ktWiiLibDevice* device : devices)
+      device->SetZeroAdjust(on ? 1 : 0);
+  };
+  return ZeroAdjustThrough(setZeroAdjust, buttons, boards);
 }
 
 bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg) {

@@ -98,6 +98,12 @@ void DriftZeroPoints(SimBoard& board);
 // when a device did not handle the boards' reports.
 bool ZeroAdjust(const std::vector<ktWiiLibDevice*>& devices, const std::vector<SimBoard*>& boards);
 
+// The same over devices reached some other way: setZeroAdjust switches
+// every device's zero adjustment, buttons reads one device's button word.
+bool ZeroAdjustThrough(const std::function<void(bool)>& setZeroAdjust,
+                       const std::vector<std::function<int()>>& buttons,
+                       const std::vector<SimBoard*>& boards);
+
 // Zero-adjusts device over the board's current (empty) readings, then puts kg
 // on the board and checks that the device weighs it within 0.1 kg.
 bool ZeroAdjustAndWeigh(VmScenario& scenario, ktWiiLibDevice& device, SimBoard& board, float kg);
