@@ -1,8 +1,8 @@
 #include <cstdio>
 
 #include "app/app_window.h"
-#include "speech/speech.h"
 #include "resources/tr.h"
+#include "speech/speech.h"
 
 // What the program says aloud when the user asked for it: a measurement
 // that starts, the weight it records and whose it is, the end of a zero

@@ -62,10 +62,11 @@ TEST(SettingsTest, SavingKeepsOtherKeysAndReplacesADamagedFile) {
   Settings settings;
   settings.unit = WeightUnit::Pounds;
   ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);
-  EXPECT_EQ(ReadWholeFile(path),
-            "# "
-            "mine\n\n[Display]\nUnit=lb\nSpeak=true\n\n[Other]\nA=1\nA[de]=2\n\n[Accessibility]\nSpeech="
-            "false\n\n[Measurement]\nRecognizeUser=false\n");
+  EXPECT_EQ(
+      ReadWholeFile(path),
+      "# "
+      "mine\n\n[Display]\nUnit=lb\nSpeak=true\n\n[Other]\nA=1\nA[de]=2\n\n[Accessibility]\nSpeech="
+      "false\n\n[Measurement]\nRecognizeUser=false\n");
 
   WriteWholeFile(path, "[Display\n");
   ASSERT_EQ(SaveSettings(folder.Path(), settings), 1);

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "app_test_helpers.h"
-#include "speech/speech.h"
 #include "resources/menu.h"
 #include "sim/sim_board.h"
 #include "sim/sim_wii_lib.h"
+#include "speech/speech.h"
 
 namespace {
 
