@@ -14,8 +14,8 @@ int main() {
   BluetoothBench::Board& board = bench.board(0);
   ktWiiLib* lib = StartManager();
 
-  // The emulator reports only the devices that are discoverable when an
-  // inquiry starts, so SYNC comes just before the registration.
+  // SYNC just before the registration, so that the time to the first
+  // weight is the program's own; bluetooth_sync_after_click presses it later.
   board.radio.PressSync();
   const auto start = std::chrono::steady_clock::now();
   Registration registration;
