@@ -15,11 +15,13 @@ int main() {
     ProbedDevice first;
     if (probe.Start() && probe.WaitIdentified(0, 30000, first, "board not identified") &&
         probe.ZeroAdjustAndWeigh(0, board.sim, 58.0f)) {
+      const std::string oldNode = board.Node();
       board.Vanish();
       ProbedDevice off;
       scenario.Check(
           WaitFor([&] { return (off = probe.State(0)).Listed() && !off.open; }, 10000, 50),
           "still open after the board went off");
+      scenario.Check(WaitNodeReleased(oldNode, 30000), "Wine still holds %s", oldNode.c_str());
       ProbedDevice again;
       if (board.Appear(scenario) && probe.WaitIdentified(0, 30000, again, "not identified again")) {
         scenario.Check(again.identity == first.identity && again.count == 1,

@@ -2,6 +2,7 @@
 
 #include "device/wii_lib_device.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -25,7 +26,36 @@ constexpr int kAnswerTimeoutMs = 10000;
 constexpr int kWeighTimeoutMs = 10000;
 constexpr float kWeighTolerance = 0.1f;
 
+// Whether a process holds node open, the node itself or its removed entry.
+bool NodeHeld(const std::string& node) {
+  DIR* processes = opendir("/proc");
+  if (!processes)
+    return false;
+  bool held = false;
+  while (dirent* process = readdir(processes)) {
+    const std::string fds = std::string("/proc/") + process->d_name + "/fd";
+    DIR* open = opendir(fds.c_str());
+    if (!open)
+      continue;
+    while (dirent* fd = readdir(open)) {
+      char target[256];
+      const ssize_t length = readlink((fds + "/" + fd->d_name).c_str(), target, sizeof target - 1);
+      if (length <= 0)
+        continue;
+      const std::string path(target, static_cast<size_t>(length));
+      held = held || path == node || path == node + " (deleted)";
+    }
+    closedir(open);
+  }
+  closedir(processes);
+  return held;
+}
+
 }  // namespace
+
+bool WaitNodeReleased(const std::string& node, int timeoutMs) {
+  return WaitFor([&] { return !NodeHeld(node); }, timeoutMs, 50);
+}
 
 bool ProbedDevice::Identified() const {
   return Listed() && open == 1 && extension == kExtBalanceBoard && readState == 0;

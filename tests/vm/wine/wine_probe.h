@@ -22,6 +22,12 @@ struct ProbedDevice {
   bool Identified() const;
 };
 
+// Waits until no process holds node open any more. Wine's HID bus lets go
+// of a vanished board's hidraw node only when Windows' plug and play has
+// removed the device; a board that returns before that is taken for the
+// old one and never added again.
+bool WaitNodeReleased(const std::string& node, int timeoutMs);
+
 // wii_lib_probe.exe under Wine ("wine" from PATH), which starts the Windows
 // device manager over Wine's HID stack and answers one line per command on
 // its standard input. Wine's own messages go to a file that a failing
