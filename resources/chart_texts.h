@@ -69,9 +69,9 @@ inline constexpr const char* kChartSaysRecords =
     TrMark("体重の推移: 記録 %d 件、%s から %s まで。");
 // %s: the lightest and the heaviest weight shown.
 inline constexpr const char* kChartSaysRange = TrMark("体重の範囲 %s から %s。");
-// %s: the user, the weight and the date of the user's latest record.
 // %s: a user's row below the chart, said as one sentence.
 inline constexpr const char* kChartSaysRow = TrMark("%s。");
+// %s: the user, the weight and the date of the user's latest record.
 inline constexpr const char* kChartSaysLatest = TrMark("%s の最新の記録 %s (%s)。");
 
 inline constexpr const char* kUnwrittenTitle = TrMark("書き込めなかった記録");

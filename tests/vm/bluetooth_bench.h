@@ -19,8 +19,9 @@ class ktWiiLibDevice;
 // btvirt with a controller per host adapter and one per board, the boards
 // in the air on theirs (with two boards or more, one more for an
 // AirBystander), each host adapter offered to the kernel through a
-// HostRadio, and bluetoothd on the system bus over them. Everything stops, and BlueZ's storage is
-// wiped, when it goes; after a failure it shows the end of bluetoothd's log first.
+// HostRadio, and bluetoothd on the system bus over them. Everything stops,
+// and BlueZ's storage is wiped, when it goes; after a failure it shows the
+// end of bluetoothd's log first.
 class BluetoothBench {
  public:
   using Board = BoardInAir;
@@ -37,6 +38,8 @@ class BluetoothBench {
     ZerosFirst,  // "0000" first, as BlueZ 5.73 to 5.79 do
   };
   bool StartDaemon(Pin pin = Pin::Wii);
+  // Both, for a scenario that seeds nothing in BlueZ's storage.
+  bool Start(Pin pin = Pin::Wii) { return StartRadio() && StartDaemon(pin); }
 
   // Before StartDaemon: BlueZ remembers board as paired with adapter, with
   // its name and services, as after an earlier pairing, and trusted unless

@@ -9,7 +9,7 @@
 int main() {
   VmScenario scenario("bluetooth_first_pairing");
   BluetoothBench bench(scenario, 1, 1);
-  if (!bench.StartRadio() || !bench.StartDaemon())
+  if (!bench.Start())
     return scenario.Finish();
   BluetoothBench::Board& board = bench.board(0);
   ktWiiLib* lib = StartManager();

@@ -8,7 +8,7 @@
 int main() {
   VmScenario scenario("bluetooth_late_name");
   BluetoothBench bench(scenario, 1, 1);
-  if (!bench.StartRadio() || !bench.StartDaemon())
+  if (!bench.Start())
     return scenario.Finish();
   RadioBoard& radio = bench.board(0).radio;
   radio.PressSync();

@@ -6,7 +6,7 @@
 int main() {
   VmScenario scenario("bluetooth_out_of_range");
   BluetoothBench bench(scenario, 1, 1);
-  if (!bench.StartRadio() || !bench.StartDaemon())
+  if (!bench.Start())
     return scenario.Finish();
   RadioBoard& radio = bench.board(0).radio;
   radio.PressSync();

@@ -7,7 +7,7 @@
 int main() {
   VmScenario scenario("bluetooth_pin_refused");
   BluetoothBench bench(scenario, 1, 1);
-  if (!bench.StartRadio() || !bench.StartDaemon(BluetoothBench::Pin::ZerosFirst))
+  if (!bench.Start(BluetoothBench::Pin::ZerosFirst))
     return scenario.Finish();
   RadioBoard& radio = bench.board(0).radio;
   radio.PressSync();

@@ -10,7 +10,7 @@
 int main() {
   VmScenario scenario("bluetooth_power_cycle");
   BluetoothBench bench(scenario, 1, 1);
-  if (!bench.StartRadio() || !bench.StartDaemon())
+  if (!bench.Start())
     return scenario.Finish();
   BluetoothBench::Board& board = bench.board(0);
   ktWiiLib* lib = StartManager();

@@ -19,7 +19,7 @@ double Seconds(Clock::duration span) {
 
 bool Round(VmScenario& scenario, int delaySeconds) {
   BluetoothBench bench(scenario, 1, 1);
-  if (!bench.StartRadio() || !bench.StartDaemon())
+  if (!bench.Start())
     return false;
   BluetoothBench::Board& board = bench.board(0);
   ktWiiLib* lib = StartManager();

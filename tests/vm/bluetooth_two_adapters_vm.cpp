@@ -6,7 +6,7 @@
 int main() {
   VmScenario scenario("bluetooth_two_adapters");
   BluetoothBench bench(scenario, 2, 1);
-  if (!bench.StartRadio() || !bench.StartDaemon())
+  if (!bench.Start())
     return scenario.Finish();
   RadioBoard& radio = bench.board(0).radio;
 

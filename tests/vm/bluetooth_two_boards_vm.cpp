@@ -9,7 +9,7 @@
 int main() {
   VmScenario scenario("bluetooth_two_boards");
   BluetoothBench bench(scenario, 1, 2);
-  if (!bench.StartRadio() || !bench.StartDaemon())
+  if (!bench.Start())
     return scenario.Finish();
   ktWiiLib* lib = StartManager();
 
