@@ -14,7 +14,7 @@ inline constexpr uint32_t kWmDestroy = 0x0002;
 inline constexpr uint32_t kWmClose = 0x0010;
 inline constexpr uint32_t kWmQuit = 0x0012;
 inline constexpr uint32_t kWmKeyDown = 0x0100;
-inline constexpr uint32_t kWmMouseMove = 0x0200;  // lParam: x | y << 16 in the client area
+inline constexpr uint32_t kWmMouseMove = 0x0200;  // lParam: x | y << 16 on the 600 x 400 picture
 inline constexpr uint32_t kWmCommand = 0x0111;
 
 inline constexpr int kWindowTableSize = 32;

@@ -11,7 +11,8 @@
 
 namespace {
 
-// The main window's class carries the menu; its name is the window's title.
+// The main window's class is named after the program's title, which a
+// second start looks for to bring the first one to the front.
 // The window is a Unicode one, so that a title names any folder whole.
 const std::wstring kMainClass = WideText(kWindowTitle);
 // The client area is one child window that shows the picture and carries its
@@ -183,10 +184,24 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   return ktWindow::WindowProc(window, message, wParam, lParam);
 }
 
+// A pointer position over the picture, in the display's pixels, as a
+// position on the picture itself (kClientWidth x kClientHeight), which the
+// picture shows scaled to the display.
+LPARAM PicturePoint(HWND picture, LPARAM lParam) {
+  RECT shown;
+  GetClientRect(picture, &shown);
+  if (shown.right <= 0 || shown.bottom <= 0) {
+    return lParam;
+  }
+  const int x = MulDiv(static_cast<short>(LOWORD(lParam)), kClientWidth, shown.right);
+  const int y = MulDiv(static_cast<short>(HIWORD(lParam)), kClientHeight, shown.bottom);
+  return MAKELPARAM(x, y);
+}
+
 // The picture paints itself from the memory device context; key presses
 // belong to the main window, which the picture passes them on to while it
-// has the focus, and so do the pointer's moves over it (in its own pixels,
-// which are the client area's).
+// has the focus, and so do the pointer's moves over it, in the picture's
+// own pixels.
 LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_PAINT) {
     PAINTSTRUCT paint;
@@ -198,8 +213,11 @@ LRESULT CALLBACK PictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM l
   if (message == WM_ERASEBKGND) {
     return 1;
   }
-  if ((message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_MOUSEMOVE) {
+  if (message >= WM_KEYFIRST && message <= WM_KEYLAST) {
     return SendMessageW(GetParent(picture), message, wParam, lParam);
+  }
+  if (message == WM_MOUSEMOVE) {
+    return SendMessageW(GetParent(picture), message, wParam, PicturePoint(picture, lParam));
   }
   return DefWindowProcW(picture, message, wParam, lParam);
 }

@@ -9,6 +9,8 @@
 //   key VK             a key press (virtual-key code) posted to the window
 //   type VK            a key typed on the keyboard, with the window in front
 //   command ID         a menu command to the window
+//   point X Y          the pointer moved to (X, Y) of the 600 x 400 picture, in
+//                      the display's pixels, as the system tells the picture
 //   close              the close box
 //   gone MS            wait up to MS ms until the window is gone
 //   picture FILE       write the client area as a 24-bit BMP file
@@ -296,6 +298,12 @@ bool TypeStep(int virtualKey) {
   return SendInput(2, press, sizeof(INPUT)) == 2 || Fail("keyboard input refused");
 }
 
+bool PointStep(int x, int y) {
+  const LPARAM shown = MAKELPARAM(x * clientWidth / kWidth, y * clientHeight / kHeight);
+  return PostMessageW(GetDlgItem(window, kPictureId), WM_MOUSEMOVE, 0, shown) ||
+         Fail("pointer move refused");
+}
+
 bool Step(const std::string& line) {
   std::istringstream words(line);
   std::string verb;
@@ -326,6 +334,10 @@ bool Step(const std::string& line) {
   }
   if (verb == "command" && words >> number) {
     return PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(number), 0) || Fail(line);
+  }
+  long long second = 0;
+  if (verb == "point" && words >> number >> second) {
+    return PointStep(static_cast<int>(number), static_cast<int>(second));
   }
   if (verb == "close") {
     return PostMessageA(window, WM_CLOSE, 0, 0) || Fail(line);
