@@ -6,6 +6,7 @@
 
 #include "bluetooth/bluetooth_lib.h"
 #include "device/wii_lib_device.h"
+#include "render/bluetooth_advice.h"
 #include "render/canvas.h"
 #include "render/chart.h"
 #include "render/gauge.h"
@@ -60,9 +61,6 @@ const char* const kNoBoardLines[] = {TrMark("バランスWiiボード が見つ�
                                      TrMark("(詳しくはマニュアルをご参照ください)"), nullptr};
 // Instead of the main screen for a few seconds after a registration, by
 // BluetoothFailure: when the search could not start ...
-const char* const kNoServiceLines[] = {TrMark("Bluetooth サービスが動いていません。"),
-                                       TrMark("起動してください: systemctl start bluetooth"),
-                                       nullptr};
 const char* const kNoAdapterLines[] = {TrMark("Bluetooth アダプタが見つかりません。"),
                                        TrMark("アダプタを差し込んで A を押してください。"),
                                        nullptr};
@@ -74,13 +72,10 @@ const char* const kAdapterBlockedLines[] = {TrMark("Bluetooth が無線スイッ
 // ... or when a board was heard but not registered.
 const char* const kPressSyncLine = TrMark("SYNC ボタンを押してから");
 const char* const kPressAAgainLine = TrMark("A を押し直してください。");
-// BlueZ 5.73 to 5.79 offer the board a wrong PIN first; it then leaves
-// pairing mode, and BlueZ's second attempt finds it gone.
-const char* const kUpdateBluezLine = TrMark("続くときは BlueZ 5.80 以降へ更新を。");
 const char* const kPairingRefusedLines[] = {TrMark("ボードが PIN を拒みました。"), kPressSyncLine,
-                                            kPressAAgainLine, kUpdateBluezLine, nullptr};
+                                            kPressAAgainLine, kPairingAdviceLine, nullptr};
 const char* const kPairingFailedLines[] = {TrMark("ボードとペアリングできませんでした。"),
-                                           kPressSyncLine, kPressAAgainLine, kUpdateBluezLine,
+                                           kPressSyncLine, kPressAAgainLine, kPairingAdviceLine,
                                            nullptr};
 const char* const kNotTrustedLines[] = {TrMark("ボードを信頼済みにできませんでした。"),
                                         kPressSyncLine, kPressAAgainLine, nullptr};
