@@ -35,12 +35,10 @@ size_t WholeLines(const char* text, size_t length) {
   return length;
 }
 
-void CutAt(HANDLE file, LONGLONG end) {
+bool CutAt(HANDLE file, LONGLONG end) {
   LARGE_INTEGER at;
   at.QuadPart = end;
-  if (SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
-    SetEndOfFile(file);
-  }
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
 // Whether the file's last line lacks its line end, as Notepad saves it.
@@ -135,43 +133,43 @@ size_t AppendLines(FILE* stream, const char* text, size_t length) {
 
 namespace {
 
+// Moves the first size bytes of the file, a megabyte at a time, through
+// move(offset, chunk, &moved, &at): a ReadFile or a WriteFile there.
+template <typename Move>
+int MoveAll(size_t size, Move move) {
+  size_t done = 0;
+  while (done < size) {
+    DWORD moved = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1 << 20));
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(done);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
+    if (!move(done, chunk, &moved, &at) || moved == 0) {
+      return 0;
+    }
+    done += moved;
+  }
+  return 1;
+}
+
 int ReadAll(HANDLE file, std::string* text) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size)) {
     return 0;
   }
   text->assign(static_cast<size_t>(size.QuadPart), '\0');
-  size_t done = 0;
-  while (done < text->size()) {
-    DWORD got = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text->size() - done, 1 << 20));
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(done);
-    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
-    if (!ReadFile(file, text->data() + done, chunk, &got, &at) || got == 0) {
-      return 0;
-    }
-    done += got;
-  }
-  return 1;
+  return MoveAll(text->size(), [&](size_t offset, DWORD chunk, DWORD* moved, OVERLAPPED* at) {
+    return ReadFile(file, text->data() + offset, chunk, moved, at);
+  });
 }
 
 // The whole file becomes text, flushed to the disk.
 int WriteWhole(HANDLE file, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    DWORD written = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 20));
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(done);
-    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
-    if (!WriteFile(file, text.data() + done, chunk, &written, &at) || written == 0) {
-      return 0;
-    }
-    done += written;
-  }
-  CutAt(file, static_cast<LONGLONG>(text.size()));
-  return FlushFileBuffers(file) != 0;
+  return MoveAll(text.size(),
+                 [&](size_t offset, DWORD chunk, DWORD* moved, OVERLAPPED* at) {
+                   return WriteFile(file, text.data() + offset, chunk, moved, at);
+                 }) &&
+         CutAt(file, static_cast<LONGLONG>(text.size())) && FlushFileBuffers(file) != 0;
 }
 
 }  // namespace
@@ -210,7 +208,7 @@ int RewriteLogFile(const std::string& path, const std::string& backupPath,
   if (done && !WriteWhole(file, edited)) {
     done = 0;
     error = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
-    WriteWhole(file, text);
+    WriteWhole(file, text);  // should even this fail, the backup holds the old text
   }
   UnlockFileEx(file, 0, 1, 0, &turn);
   CloseHandle(file);
