@@ -24,27 +24,14 @@ constexpr char kBackupSuffix[] = ".bak";
 
 enum FormRow { kDateRow, kTimeRow, kWeightRow, kUserRow };
 
-std::string DateText(const LogRecord& record) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", record.year, record.month, record.day);
-  return text;
-}
-
-std::string TimeText(const LogRecord& record) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d", record.hour, record.minute, record.second);
-  return text;
-}
-
 // Date and time are checked as the log reader checks a record's.
 int ParseTypedRecord(const FormQuestion& form, WeightUnit unit, LogRecord* record) {
   int32_t tenthsKg = 0;
   if (!ParseTypedWeight(form.fields[kWeightRow].text, unit, &tenthsKg))
     return 0;
-  const std::string line = "log " + std::to_string(form.fields[kUserRow].choice) + " " +
-                           form.fields[kDateRow].text + " " + form.fields[kTimeRow].text + " " +
-                           KilogramsText(tenthsKg);
-  return ParseLogLine(line.data(), line.data() + line.size(), record);
+  return RecordFromParts(std::to_string(form.fields[kUserRow].choice),
+                         form.fields[kDateRow].text + " " + form.fields[kTimeRow].text, tenthsKg,
+                         record);
 }
 
 }  // namespace
@@ -56,8 +43,8 @@ int AppWindow::AskForRecord(const char* title, LogRecord* record) {
   std::snprintf(weightLabel, sizeof weightLabel, Tr(resources::kRecordWeight),
                 TypedWeightUnit(settings.unit));
   FormQuestion form = Form(Tr(title));
-  form.fields = {{Tr(resources::kRecordDate), DateText(*record), {}, 0},
-                 {Tr(resources::kRecordTime), TimeText(*record), {}, 0},
+  form.fields = {{Tr(resources::kRecordDate), RecordDateText(*record), {}, 0},
+                 {Tr(resources::kRecordTime), RecordTimeText(*record), {}, 0},
                  {weightLabel, TypedWeightText(record->tenthsKg, settings.unit), {}, 0},
                  {Tr(resources::kRecordUser), "", {}, record->user}};
   for (int user = 0; user < kUsers; ++user)
@@ -98,7 +85,6 @@ int AppWindow::CorrectLog(const LogEdit& edit) {
 // after a deletion its neighbour in time.
 void AppWindow::ReloadAfterCorrection(const LogEdit& edit) {
   const int32_t position = chartPosition;
-  std::memset(history, 0, sizeof history);
   LoadHistory();
   ReloadChart();
   const LogRecord& kept = edit.kind == LogEdit::Change ? edit.replacement : edit.record;

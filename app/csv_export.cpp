@@ -36,15 +36,11 @@ std::string BmiField(const LogRecord& record, const CsvExportOptions& options) {
 }
 
 void AppendRecord(std::string& csv, const LogRecord& record, const CsvExportOptions& options) {
-  char date[32];
-  char time[32];
-  std::snprintf(date, sizeof date, "%04d-%02d-%02d", record.year, record.month, record.day);
-  std::snprintf(time, sizeof time, "%02d:%02d:%02d", record.hour, record.minute, record.second);
   csv += std::to_string(record.user);
   csv += ',';
-  csv += CsvField(date);
+  csv += CsvField(RecordDateText(record));
   csv += ',';
-  csv += CsvField(time);
+  csv += CsvField(RecordTimeText(record));
   csv += ',';
   csv += WeightField(record, options);
   if (options.bmi)

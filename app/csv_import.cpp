@@ -130,8 +130,7 @@ bool ParseRow(const std::vector<std::string>& fields, const Columns& columns, in
       !WeightInTenths(field(columns.weight), columns.pounds, &tenthsKg))
     return false;
   const std::string owner = user >= 0 ? std::to_string(user) : field(columns.user);
-  const std::string line = "log " + owner + " " + when + " " + KilogramsText(tenthsKg);
-  return ParseLogLine(line.data(), line.data() + line.size(), record);
+  return RecordFromParts(owner, when, tenthsKg, record);
 }
 
 // A record as one number, so a set finds equal records quickly.

@@ -124,7 +124,6 @@ void AppWindow::ImportCsv() {
   }
   CsvImportResult result;
   ImportCsvIntoLog(logPath, path, user, &result);
-  std::memset(history, 0, sizeof history);
   LoadHistory();
   if (chartShown)
     ReloadChart();

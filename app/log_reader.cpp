@@ -200,8 +200,25 @@ std::string KilogramsText(int32_t tenthsKg) {
 
 std::string RecordText(const LogRecord& record) {
   char text[64];
-  std::snprintf(text, sizeof text, "%d %04d-%02d-%02d %02d:%02d:%02d %5s", record.user, record.year,
-                record.month, record.day, record.hour, record.minute, record.second,
-                KilogramsText(record.tenthsKg).c_str());
+  std::snprintf(text, sizeof text, "%d %s %s %5s", record.user, RecordDateText(record).c_str(),
+                RecordTimeText(record).c_str(), KilogramsText(record.tenthsKg).c_str());
   return text;
+}
+
+std::string RecordDateText(const LogRecord& record) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", record.year, record.month, record.day);
+  return text;
+}
+
+std::string RecordTimeText(const LogRecord& record) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", record.hour, record.minute, record.second);
+  return text;
+}
+
+int RecordFromParts(const std::string& user, const std::string& dateTime, int32_t tenthsKg,
+                    LogRecord* record) {
+  const std::string line = "log " + user + " " + dateTime + " " + KilogramsText(tenthsKg);
+  return ParseLogLine(line.data(), line.data() + line.size(), record);
 }

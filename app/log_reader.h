@@ -42,3 +42,12 @@ std::string KilogramsText(int32_t tenthsKg);
 // The record as the log line holds it after "log ", in the program's own
 // format: "1 2024-05-06 07:08:09  60.5".
 std::string RecordText(const LogRecord& record);
+// Its date, "2024-05-06", and its time, "07:08:09".
+std::string RecordDateText(const LogRecord& record);
+std::string RecordTimeText(const LogRecord& record);
+
+// A record typed or imported as text: the user ("0" to "3"), "YYYY-MM-DD
+// HH:MM:SS" and the weight, checked as a line of the log is. 1 when it is
+// a record.
+int RecordFromParts(const std::string& user, const std::string& dateTime, int32_t tenthsKg,
+                    LogRecord* record);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/log_reader.h"
 #include "device/wii_lib_device.h"
 #include "render/chart.h"
 #include "render/frame.h"
@@ -109,12 +110,6 @@ std::string WeightWords(int32_t tenthsKg, WeightUnit unit) {
   return weight;
 }
 
-std::string DateWords(const LogRecord& record) {
-  char date[kFigure];
-  std::snprintf(date, sizeof date, "%04d-%02d-%02d", record.year, record.month, record.day);
-  return date;
-}
-
 // What the chart shows: its records' dates, the range of weights, and each
 // user's latest weight, in the unit shown.
 void AddChart(std::string& text, const LogRecords& log, WeightUnit unit,
@@ -140,8 +135,8 @@ void AddChart(std::string& text, const LogRecords& log, WeightUnit unit,
   }
   char sentence[kSentence];
   std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysRecords),
-                static_cast<int>(log.records.size()), DateWords(*first).c_str(),
-                DateWords(*last).c_str());
+                static_cast<int>(log.records.size()), RecordDateText(*first).c_str(),
+                RecordDateText(*last).c_str());
   AddLine(text, sentence);
   std::snprintf(sentence, sizeof sentence, Tr(resources::kChartSaysRange),
                 WeightWords(lightest, unit).c_str(), WeightWords(heaviest, unit).c_str());
@@ -151,7 +146,7 @@ void AddChart(std::string& text, const LogRecords& log, WeightUnit unit,
       continue;
     std::snprintf(
         sentence, sizeof sentence, Tr(resources::kChartSaysLatest), UserLabel(labels, user).c_str(),
-        WeightWords(latest[user]->tenthsKg, unit).c_str(), DateWords(*latest[user]).c_str());
+        WeightWords(latest[user]->tenthsKg, unit).c_str(), RecordDateText(*latest[user]).c_str());
     AddLine(text, sentence);
   }
 }
@@ -172,12 +167,10 @@ void AddChartRows(std::string& text, const ChartView& view, WeightUnit unit) {
 
 void AddSelectedRecord(std::string& text, const LogRecord& record, WeightUnit unit,
                        const std::string* labels) {
-  char when[kSentence];
-  std::snprintf(when, sizeof when, "%s %02d:%02d:%02d", DateWords(record).c_str(), record.hour,
-                record.minute, record.second);
+  const std::string when = RecordDateText(record) + " " + RecordTimeText(record);
   char sentence[kSentence];
   std::snprintf(sentence, sizeof sentence, Tr(resources::kRecordSays),
-                UserLabel(labels, record.user).c_str(), when,
+                UserLabel(labels, record.user).c_str(), when.c_str(),
                 WeightWords(record.tenthsKg, unit).c_str());
   AddLine(text, sentence);
 }

@@ -76,11 +76,11 @@ size_t LogLineLength(const std::string& record) {
 
 // The last records that the log reader finds, oldest first: the history
 // shows what the chart and the CSV export show, and a line they skip is not
-// listed either.
+// listed either. A log that cannot be read leaves the history empty.
 void AppWindow::LoadHistory() {
   LogRecords log;
   if (!ReadLogFile(logPath, &log)) {
-    return;
+    log.records.clear();
   }
   const size_t count = std::min(log.records.size(), static_cast<size_t>(kHistorySlots));
   const size_t first = log.records.size() - count;
