@@ -22,10 +22,9 @@ namespace {
 
 // The inquiry lasts this many units of 1.28 s.
 constexpr int kInquiryMultiplier = 5;
-constexpr int kInquiryUnitMs = 1280;
-// The search runs the inquiry, then on until names are in, up to its bound.
-constexpr int32_t kSearchMostMs =
-    std::max(kInquiryMultiplier * kInquiryUnitMs, kBluetoothSearchMostMs);
+// The search lasts the inquiry, or the shortest search when that is longer.
+constexpr int32_t kSearchMs =
+    std::max(kInquiryMultiplier * kInquiryUnitMs, kBluetoothSearchLeastMs);
 constexpr int32_t kRegistrationBits = ModeRegistering | ModeRegisterWait | ModeRegisterUpdate;
 
 constexpr uint32_t kKeyRegister = 'A';
@@ -283,7 +282,7 @@ void AppWindow::StartRegistration() {
     return;
   }
   failureNoticeFrames = 0;
-  BeginRegistrationPhase(kSearchMostMs);
+  BeginRegistrationPhase(kSearchMs);
   modeFlags.fetch_or(ModeRegistering);
   registerThread.Close();
   registerThread.Open();

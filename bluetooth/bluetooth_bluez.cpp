@@ -34,13 +34,6 @@ constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr const char* kAgentPath = "/org/gravimo/BluetoothAgent";
 constexpr const char* kAgentCapability = "NoInputNoOutput";
 
-// One unit of the inquiry length, and the longest inquiry Bluetooth allows.
-constexpr int kInquiryUnitMs = 1280;
-constexpr int kMaxInquiryUnits = 48;
-// The class of device of the Wii family (peripheral, joystick): a device of
-// this class that never tells its name is worth a word to the user.
-constexpr guint32 kWiiClassOfDevice = 0x002504;
-
 constexpr int kBusConnectMs = 2000;
 constexpr int kShortCallMs = 3000;
 // Pairing pages the board, exchanges the PIN and reads its services.
@@ -684,7 +677,7 @@ class BluezSession {
 
 class ktBluetoothLibImp : public ktBluetoothLib {
  public:
-  // searchMs 0: as long as the multiplier and kBluetoothSearchMostMs ask.
+  // searchMs 0: as long as the multiplier and kBluetoothSearchLeastMs ask.
   explicit ktBluetoothLibImp(int searchMs) : cancellable(g_cancellable_new()), searchMs(searchMs) {}
   ~ktBluetoothLibImp() override { g_object_unref(cancellable); }
   ktBluetoothLibImp(const ktBluetoothLibImp&) = delete;
@@ -700,7 +693,7 @@ class ktBluetoothLibImp : public ktBluetoothLib {
     int units = std::clamp(timeoutMultiplier, 1, kMaxInquiryUnits);
     BluezSession session(cancellable);
     int count = session.AddDevices(
-        searchMs > 0 ? searchMs : std::max(units * kInquiryUnitMs, kBluetoothSearchMostMs));
+        searchMs > 0 ? searchMs : std::max(units * kInquiryUnitMs, kBluetoothSearchLeastMs));
     failure = session.Failure();
     Trace("Bluetooth: %d device(s) registered", count);
     return count;

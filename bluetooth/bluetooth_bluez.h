@@ -4,5 +4,5 @@
 
 // Registration over BlueZ whose every AddDevices searches searchMs, whatever
 // its multiplier; CreateBluetoothLib searches as long as the multiplier and
-// kBluetoothSearchMostMs ask.
+// kBluetoothSearchLeastMs ask.
 ktBluetoothLib* CreateBluetoothLibSearching(int searchMs);

@@ -22,7 +22,7 @@ class ktBluetoothLib {
   virtual ~ktBluetoothLib() = default;  // slot 0
   virtual void Release() = 0;           // slot 1
   // Searches for timeoutMultiplier x 1.28 s, and at least
-  // kBluetoothSearchMostMs, and registers each device named "Nintendo
+  // kBluetoothSearchLeastMs, and registers each device named "Nintendo
   // RVL-WBC-01" or "Nintendo RVL-CNT-01" that answers meanwhile and is not
   // connected, once per address, as soon as its name is known.
   // Blocks the calling thread; returns the number of devices registered, 0
@@ -43,11 +43,19 @@ class ktBluetoothLib {
 // caller until it calls Release.
 ktBluetoothLib* CreateBluetoothLib();
 
-// The search of AddDevices, whatever the multiplier up to 19. A board that
+// The shortest search of AddDevices: with a multiplier up to 19 it lasts
+// this long. A board that
 // is heard during one inquiry of the stack (10.24 s) is asked its name only
 // after it: a board whose SYNC button is pressed up to about 12 s after the
 // start is heard in the second inquiry and named by about 21 s.
-inline constexpr int kBluetoothSearchMostMs = 25000;
+inline constexpr int kBluetoothSearchLeastMs = 25000;
 
 inline constexpr const char* kBoardBluetoothName = "Nintendo RVL-WBC-01";
+
+// One unit of the inquiry length, and the longest inquiry Bluetooth allows.
+inline constexpr int kInquiryUnitMs = 1280;
+inline constexpr int kMaxInquiryUnits = 48;
+// The class of device of the Wii family (peripheral, joystick): a device of
+// this class that never tells its name is worth a word to the user.
+inline constexpr unsigned kWiiClassOfDevice = 0x002504;
 inline constexpr const char* kRemoteBluetoothName = "Nintendo RVL-CNT-01";

@@ -3,7 +3,7 @@
 // still starts: registration then finds nothing and says why.
 //
 // The search is a row of inquiries on the first radio, together at least
-// kBluetoothSearchMostMs long: a user presses SYNC some seconds after the
+// kBluetoothSearchLeastMs long: a user presses SYNC some seconds after the
 // command, two boards may come one after the other, and a board whose name
 // request failed in one inquiry is asked again in the next. Each Wii device
 // that answered is paired with the Wii PIN (the radio's address, least
@@ -30,13 +30,6 @@ GUID kHidServiceClass = {
 
 constexpr const wchar_t* kBoardName = L"Nintendo RVL-WBC-01";
 constexpr const wchar_t* kRemoteName = L"Nintendo RVL-CNT-01";
-// The class of device of the Wii family (peripheral, joystick): a device of
-// this class that never tells its name is worth a word to the user.
-constexpr ULONG kWiiClassOfDevice = 0x002504;
-
-// One unit of the inquiry length, and the longest inquiry Bluetooth allows.
-constexpr int kInquiryUnitMs = 1280;
-constexpr int kMaxInquiryUnits = 48;
 constexpr int kPinLength = 6;
 
 // The records as the 32-bit API lays them out; the 64-bit one has a wider
@@ -131,7 +124,8 @@ class ktBluetoothLibImp final : public ktBluetoothLib {
     }
     const int units = std::clamp(timeoutMultiplier, 1, kMaxInquiryUnits);
     const int inquiryMs = units * kInquiryUnitMs;
-    const int inquiries = (std::max(inquiryMs, kBluetoothSearchMostMs) + inquiryMs - 1) / inquiryMs;
+    const int inquiries =
+        (std::max(inquiryMs, kBluetoothSearchLeastMs) + inquiryMs - 1) / inquiryMs;
     handled.clear();
     unnamed.clear();
     started = UtcSecond();

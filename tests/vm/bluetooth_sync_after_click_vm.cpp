@@ -30,7 +30,7 @@ bool Round(VmScenario& scenario, int delaySeconds) {
   if (ok) {
     std::this_thread::sleep_until(Clock::now() + std::chrono::seconds(delaySeconds));
     board.radio.PressSync();
-    ktWiiLibDevice* device = WaitIdentified(*lib, 0, kBluetoothSearchMostMs + 10000);
+    ktWiiLibDevice* device = WaitIdentified(*lib, 0, kBluetoothSearchLeastMs + 10000);
     ok = scenario.Check(device != nullptr, "SYNC at +%d s: board not identified", delaySeconds) &&
          ZeroAdjustAndWeigh(scenario, *device, board.sim, 60.0f + delaySeconds);
     const double weighed = Seconds(Clock::now() - start);
