@@ -70,9 +70,6 @@ void ShowUnwrittenLog(AppWindow& window) {
   window.unwrittenLog.emplace_back(kHistory[std::size(kHistory) - 1]);
 }
 
-// A year of mornings for three users: User0 slowly loses weight, User1 puts
-// some on over the winter, User2 (a child) grows. Each skips some days; a
-// small daily wobble comes from a fixed formula, not from chance.
 // The day after the year of records, so the goal's outlook is of now.
 void ReadNewYearsDay(struct tm* out) {
   *out = {};
@@ -80,6 +77,9 @@ void ReadNewYearsDay(struct tm* out) {
   out->tm_mday = 1;
 }
 
+// A year of mornings for three users: User0 slowly loses weight, User1 puts
+// some on over the winter, User2 (a child) grows. Each skips some days; a
+// small daily wobble comes from a fixed formula, not from chance.
 void ShowChartOfAYear(AppWindow& window) {
   window.localTime = ReadNewYearsDay;
   constexpr int kDays = 366;

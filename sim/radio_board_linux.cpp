@@ -63,7 +63,7 @@ enum : uint8_t {
   kEventInquiryResultWithRssi = 0x22,
 };
 
-// Disconnection reasons.
+// HCI error codes: disconnection reasons and command statuses.
 constexpr uint8_t kAuthenticationFailure = 0x05;
 constexpr uint8_t kConnectionTimeout = 0x08;
 constexpr uint8_t kLimitedResources = 0x0D;

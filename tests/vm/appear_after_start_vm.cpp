@@ -5,9 +5,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
 #include "device/wii_lib_device.h"
 #include "vm_harness.h"
 

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -220,24 +221,9 @@ bool BluetoothBench::StartDaemon(Pin pin) {
 bool BluetoothBench::WaitAdaptersPowered() {
   return WaitFor(
       [this] {
-        GVariant* reply = ManagedObjects();
-        if (!reply)
-          return false;
-        GVariant* objects = g_variant_get_child_value(reply, 0);
-        g_variant_unref(reply);
-        int powered = 0;
-        for (const std::string& path : adapterPaths) {
-          GVariant* interfaces = nullptr;
-          GVariant* properties = nullptr;
-          if (g_variant_lookup(objects, path.c_str(), "@a{sa{sv}}", &interfaces) &&
-              g_variant_lookup(interfaces, "org.bluez.Adapter1", "@a{sv}", &properties)) {
-            powered += Flag(properties, "Powered");
-            g_variant_unref(properties);
-          }
-          if (interfaces)
-            g_variant_unref(interfaces);
-        }
-        g_variant_unref(objects);
+        const auto powered =
+            std::count_if(adapterPaths.begin(), adapterPaths.end(),
+                          [this](const std::string& path) { return AdapterFlag(path, "Powered"); });
         return powered == adapters;
       },
       kAdaptersMs, kBusPollMs);
@@ -301,23 +287,27 @@ std::vector<BluetoothBench::DeviceState> BluetoothBench::Devices(const std::stri
 }
 
 bool BluetoothBench::Discovering(int adapter) const {
+  return AdapterFlag(AdapterPath(adapter), "Discovering");
+}
+
+bool BluetoothBench::AdapterFlag(const std::string& path, const char* name) const {
   GVariant* reply = ManagedObjects();
   if (!reply)
     return false;
   GVariant* objects = g_variant_get_child_value(reply, 0);
   GVariant* interfaces = nullptr;
   GVariant* properties = nullptr;
-  bool discovering = false;
-  if (g_variant_lookup(objects, AdapterPath(adapter).c_str(), "@a{sa{sv}}", &interfaces) &&
+  bool flag = false;
+  if (g_variant_lookup(objects, path.c_str(), "@a{sa{sv}}", &interfaces) &&
       g_variant_lookup(interfaces, "org.bluez.Adapter1", "@a{sv}", &properties)) {
-    discovering = Flag(properties, "Discovering");
+    flag = Flag(properties, name);
     g_variant_unref(properties);
   }
   if (interfaces)
     g_variant_unref(interfaces);
   g_variant_unref(objects);
   g_variant_unref(reply);
-  return discovering;
+  return flag;
 }
 
 bool BluetoothBench::WaitConnected(int boardIndex, int timeoutMs) const {

@@ -79,6 +79,9 @@ class BluetoothBench {
   void ShowDaemonLog() const;
   void NoteEmulatorEnd();
   bool WaitAdaptersPowered();
+  // One of the adapter's flags as BlueZ shows it; false when BlueZ does not
+  // list the adapter.
+  bool AdapterFlag(const std::string& path, const char* name) const;
   bool HoldPlaceholderLinks(int bystanderIndex);
 
   VmScenario& scenario;
@@ -117,10 +120,10 @@ class Registration {
 
  private:
   ktBluetoothLib* lib;
-  std::thread thread;
   int result = -1;
   BluetoothFailure failure = BluetoothFailure::None;
   double seconds = 0.0;
+  std::thread thread;  // last: it writes the members above as it starts
 };
 
 // After a registration that registered something the program waits

@@ -1,7 +1,7 @@
 // Two boards in pairing mode: a registration registers both, result 2, and
 // the device manager weighs each.
 
-#include <cmath>
+#include <utility>
 
 #include "bluetooth_bench.h"
 #include "device/wii_lib_device.h"
@@ -22,8 +22,7 @@ int main() {
   ktWiiLibDevice* first = IdentifiedAfterRegistration(*lib, 0, withinWait);
   ktWiiLibDevice* second = WaitIdentified(*lib, 1, 5000);
   if (scenario.Check(first && second, "both boards not identified")) {
-    // Which device is which board: load only the first board. The boards
-    // are listed in the order they were registered.
+    // Which device is which board: load only the first board.
     scenario.Check(ZeroAdjust({first, second}, {&bench.board(0).sim, &bench.board(1).sim}),
                    "a zero-adjust report was not handled");
     bench.board(0).sim.SetTotalLoad(30.0f);

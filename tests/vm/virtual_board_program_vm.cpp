@@ -6,9 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
 #include "device/wii_lib_device.h"
 #include "vm_harness.h"
 
