@@ -95,6 +95,13 @@ int FakeLoader::TakeChanges(int watch) {
   return IoConsumeEvent(watch);
 }
 
+void FakeLoader::CancelPending(HidHandle device) {
+  if (onCancel) {
+    onCancel();
+  }
+  inner.CancelPending(device);
+}
+
 ktHidModule* FakeLoader::LoadModule(const char* name) {
   if (missingModules.count(name) != 0) {
     return nullptr;

@@ -40,6 +40,9 @@ class FakeLoader final : public ktHidProvider {
   std::atomic<int> releases{0};
   std::atomic<int> enumerations{0};
   std::function<void()> onEnumerate;
+  // Runs as the manager cancels a device's pending I/O, which it does only
+  // once it has told its thread to end and the thread has not.
+  std::function<void()> onCancel;
   // Vendor and product of paths, told without opening; set before Start.
   std::map<std::string, std::pair<int, int>> knownIds;
 
@@ -53,6 +56,7 @@ class FakeLoader final : public ktHidProvider {
   int PeekAttributes(const char* path, HidAttributes* attributes) override;
   int OpenChangeWatch() override;
   int TakeChanges(int watch) override;
+  void CancelPending(HidHandle device) override;
 
  private:
   class Module final : public ktHidModule {

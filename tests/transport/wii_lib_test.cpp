@@ -238,19 +238,26 @@ TEST_F(WiiLibTest, UpdateDuringAnEnumerationLeadsToOneMore) {
   lib = nullptr;
 }
 
+// An update is held in its enumeration while another is asked for; Release
+// then tells the thread to end and, as it does not, cancels the board's
+// I/O, which lets the enumeration go on. The pending update is not run.
 TEST_F(WiiLibTest, ExitWinsOverAPendingUpdate) {
+  std::atomic<bool> held{false};
   std::atomic<bool> gateOpen{false};
-  loader.onEnumerate = [&] { WaitUntil([&] { return gateOpen.load(); }); };
+  loader.onEnumerate = [&] { held&& WaitUntil([&] { return gateOpen.load(); }); };
+  loader.onCancel = [&] { gateOpen = true; };
+  AttachSimulator(bus, boardIndex, board);
   StartOn(loader);
-  ASSERT_TRUE(WaitUntil([&] { return loader.enumerations == 1; }));
+  ASSERT_NE(WaitForBoard(), nullptr);
+  const int before = loader.enumerations;
+  held = true;
   lib->RequestUpdate();
-  std::thread releasing([&] { lib->Release(); });
-  // Give Release time to signal the exit while the first enumeration runs.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  gateOpen = true;
-  releasing.join();
+  ASSERT_TRUE(WaitUntil([&] { return loader.enumerations == before + 1; }));
+  lib->RequestUpdate();
+  lib->Release();
   lib = nullptr;
-  EXPECT_EQ(loader.enumerations, 1);
+  EXPECT_TRUE(gateOpen);
+  EXPECT_EQ(loader.enumerations, before + 1);
 }
 
 TEST_F(WiiLibTest, FailedBindingLeavesTheListEmptyAndStillShutsDown) {
