@@ -6,6 +6,8 @@
 
 int main() {
   VmScenario scenario("wine_hotplug");
+  if (!WaitEarlierBoardsReleased(scenario))
+    return scenario.Finish();
   VirtualBoard board("00:1f:32:aa:bb:22");
   {
     WineProbe probe(scenario);

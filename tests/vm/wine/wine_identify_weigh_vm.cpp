@@ -6,6 +6,8 @@
 
 int main() {
   VmScenario scenario("wine_identify_weigh");
+  if (!WaitEarlierBoardsReleased(scenario))
+    return scenario.Finish();
   VirtualBoard board("00:1f:32:aa:bb:21");
   if (!board.Appear(scenario))
     return scenario.Finish();

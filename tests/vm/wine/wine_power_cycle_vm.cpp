@@ -6,6 +6,8 @@
 
 int main() {
   VmScenario scenario("wine_power_cycle");
+  if (!WaitEarlierBoardsReleased(scenario))
+    return scenario.Finish();
   VirtualBoard board("00:1f:32:aa:bb:23");
   if (!board.Appear(scenario))
     return scenario.Finish();

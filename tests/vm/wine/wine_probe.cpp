@@ -26,12 +26,14 @@ constexpr int kAnswerTimeoutMs = 10000;
 constexpr int kWeighTimeoutMs = 10000;
 constexpr float kWeighTolerance = 0.1f;
 
-// Whether a process holds node open, the node itself or its removed entry.
-bool NodeHeld(const std::string& node) {
+// Whether a process holds open a file for which held(path) is true; a
+// removed node's path reads "PATH (deleted)".
+template <typename Match>
+bool FileHeld(Match held) {
   DIR* processes = opendir("/proc");
   if (!processes)
     return false;
-  bool held = false;
+  bool found = false;
   while (dirent* process = readdir(processes)) {
     const std::string fds = std::string("/proc/") + process->d_name + "/fd";
     DIR* open = opendir(fds.c_str());
@@ -42,19 +44,38 @@ bool NodeHeld(const std::string& node) {
       const ssize_t length = readlink((fds + "/" + fd->d_name).c_str(), target, sizeof target - 1);
       if (length <= 0)
         continue;
-      const std::string path(target, static_cast<size_t>(length));
-      held = held || path == node || path == node + " (deleted)";
+      found = found || held(std::string(target, static_cast<size_t>(length)));
     }
     closedir(open);
   }
   closedir(processes);
-  return held;
+  return found;
 }
 
 }  // namespace
 
 bool WaitNodeReleased(const std::string& node, int timeoutMs) {
-  return WaitFor([&] { return !NodeHeld(node); }, timeoutMs, 50);
+  return WaitFor(
+      [&] {
+        return !FileHeld(
+            [&](const std::string& path) { return path == node || path == node + " (deleted)"; });
+      },
+      timeoutMs, 50);
+}
+
+bool WaitEarlierBoardsReleased(VmScenario& scenario) {
+  const auto start = std::chrono::steady_clock::now();
+  const bool released = WaitFor(
+      [] {
+        return !FileHeld([](const std::string& path) { return path.rfind("/dev/hidraw", 0) == 0; });
+      },
+      kStartTimeoutMs, 50);
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+  if (waited >= 50)
+    scenario.Note("a hidraw node was still held for %lld ms", static_cast<long long>(waited));
+  return scenario.Check(released, "Wine still holds an earlier board's node");
 }
 
 bool ProbedDevice::Identified() const {

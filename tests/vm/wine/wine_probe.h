@@ -27,6 +27,11 @@ struct ProbedDevice {
 // removed the device; a board that returns before that is taken for the
 // old one and never added again.
 bool WaitNodeReleased(const std::string& node, int timeoutMs);
+// The same for every hidraw node, as a Wine scenario starts: Wine's
+// services outlive the scenario before and hold its board's node until
+// they have removed that device, and a board made meanwhile would take the
+// node's number and pass for the old one. Notes how long it waited.
+bool WaitEarlierBoardsReleased(VmScenario& scenario);
 
 // wii_lib_probe.exe under Wine ("wine" from PATH), which starts the Windows
 // device manager over Wine's HID stack and answers one line per command on
