@@ -4,11 +4,11 @@
 #include <vector>
 
 // Sets the process up as its platform expects of a desktop program, before
-// its window or any device is opened. On Windows libraries loaded at run time come from the
-// system folder only (never a planted one beside the program), and the
-// system timer ticks every millisecond for the program's life, so that the
-// frame's 33 ms pause lasts 33 ms rather than three ticks of 15.6 ms; Linux
-// needs neither.
+// its window or any device is opened. On Windows libraries loaded at run
+// time come from the system folder only (never a planted one beside the
+// program), and the system timer ticks every millisecond for the program's
+// life, so that the frame's 33 ms pause lasts 33 ms rather than three ticks
+// of 15.6 ms; Linux needs neither.
 void PrepareProcess();
 
 // The program's arguments in UTF-8, its own name first. On Windows they come
